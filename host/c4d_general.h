@@ -1,0 +1,44 @@
+// Console, message boxes, events and the plug-in's folder.
+#pragma once
+
+#include "c4d_file.h"
+#include "c4d_string.h"
+
+class BaseDocument;
+
+// Message box buttons and icons, and the answers.
+enum GEMB : Int32 {
+  GEMB_OK = 0x0,
+  GEMB_OKCANCEL = 0x1,
+  GEMB_YESNOCANCEL = 0x3,
+  GEMB_YESNO = 0x4,
+  GEMB_ICONSTOP = 0x10,
+  GEMB_ICONQUESTION = 0x20,
+  GEMB_ICONEXCLAMATION = 0x30,
+  GEMB_ICONASTERISK = 0x40,
+};
+enum GEMB_R : Int32 {
+  GEMB_R_UNDEFINED = 0,
+  GEMB_R_OK = 1,
+  GEMB_R_CANCEL = 2,
+  GEMB_R_YES = 6,
+  GEMB_R_NO = 7,
+};
+
+// Writes a line to the host console.
+void GePrint(const String& str);
+// Shows str with the buttons and icon of flags and answers the button pressed.
+GEMB_R GeOutString(const String& str, Int32 flags);
+// OK box with a warning icon.
+void MessageDialog(const String& str);
+// Yes/No box; true for yes.
+Bool QuestionDialog(const String& str);
+
+BaseDocument* GetActiveDocument();
+// Asks the host to update its views and managers.
+void EventAdd(Int32 flags = 0);
+// Stops the host's background threads.
+void StopAllThreads();
+
+// The folder that holds the calling plug-in.
+Filename GeGetPluginPath();

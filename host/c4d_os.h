@@ -1,0 +1,63 @@
+// The function table that the host hands a plug-in module on start (c4d_main action 1, p1),
+// and the module entry's actions and messages.
+#pragma once
+
+#include "c4d_file.h"
+#include "c4d_general.h"
+#include "c4d_string.h"
+#include "runtime/registry.h"
+
+class BaseDocument;
+class GeDialog;
+
+// Lowest host interface version a module accepts.
+constexpr Int32 C4D_API_VERSION = 19024;
+
+// c4d_main actions.
+enum : Int32 {
+  C4DPL_INIT_SYS = 1,
+  C4DPL_START = 2,
+  C4DPL_END = 3,
+  C4DPL_INIT_VERSION = 4,
+  C4DPL_MESSAGE = 6,
+};
+// Plug-in messages (action 6, p1).
+constexpr Int32 C4DPL_MSG_INIT_SYS = 1;
+// Answers of c4d_main.
+constexpr Int32 C4DPL_ERROR_TYPE = -1;
+constexpr Int32 C4DPL_ERROR_OS = -3;
+
+typedef Int32 (*C4DMainFunction)(Int32 action, void* p1, void* p2, void* p3);
+
+class C4DOS {
+ public:
+  explicit C4DOS(Int32 ver) : version(ver) {}
+  virtual ~C4DOS() = default;
+
+  const Int32 version;
+
+  // Registration; the host takes the entry whether it accepts it or not.
+  virtual Bool RegisterPlugin(hostrt::PluginEntry entry, const Filename& resFolder) = 0;
+  // A fresh identifier for a description, or 0 when the host has none to give.
+  virtual Int32 NewDescriptionId() = 0;
+  virtual Bool RegisterDescription(Int32 id, const String& name, const Filename& resFolder) = 0;
+
+  virtual void Print(const String& line) = 0;
+  virtual GEMB_R OutString(const String& text, Int32 flags) = 0;
+  virtual BaseDocument* GetActiveDocument() = 0;
+  virtual void EventAdd(Int32 flags) = 0;
+  virtual void StopAllThreads() = 0;
+
+  virtual Bool OpenDialog(GeDialog* dlg, Int32 type, Int32 pluginid, Int32 x, Int32 y, Int32 w,
+                          Int32 h, Int32 subid) = 0;
+  virtual Bool RestoreDialogLayout(GeDialog* dlg, Int32 pluginid, Int32 subid, void* secret) = 0;
+  virtual Bool CloseDialog(GeDialog* dlg) = 0;
+};
+
+// Module side: takes the table from p1; false when it is missing or too old.
+Bool InitOS(void* p1);
+// Module side: the table in use, or nullptr before InitOS.
+C4DOS* GetC4DOS();
+void FreeOS();
+// Module side: remembers the folder that holds the module (p3 of action 1).
+void SetPluginPath(const Filename& folder);

@@ -1,0 +1,136 @@
+// The part of the host interface that is linked into each plug-in module: the module's copy of
+// the host's function table, its folder and resource, and the calls that go through the table.
+#include "c4d_basebitmap.h"
+#include "c4d_commanddata.h"
+#include "c4d_general.h"
+#include "c4d_gui.h"
+#include "c4d_os.h"
+#include "c4d_resource.h"
+#include "c4d_tagdata.h"
+#include "c4d_trackdata.h"
+
+namespace {
+C4DOS* t_C4DOS = nullptr;
+Filename g_pluginPath;
+}  // namespace
+
+GeResource g_resource;
+
+Bool InitOS(void* p1) {
+  auto* os = static_cast<C4DOS*>(p1);
+  if (!os || os->version < C4D_API_VERSION) return false;
+  t_C4DOS = os;
+  return true;
+}
+
+C4DOS* GetC4DOS() { return t_C4DOS; }
+void FreeOS() { t_C4DOS = nullptr; }
+void SetPluginPath(const Filename& folder) { g_pluginPath = folder; }
+Filename GeGetPluginPath() { return g_pluginPath; }
+
+String GeLoadString(Int32 id) { return g_resource.LoadString(id); }
+
+void GePrint(const String& str) {
+  if (t_C4DOS) t_C4DOS->Print(str);
+}
+
+GEMB_R GeOutString(const String& str, Int32 flags) {
+  return t_C4DOS ? t_C4DOS->OutString(str, flags) : GEMB_R_UNDEFINED;
+}
+
+void MessageDialog(const String& str) { GeOutString(str, GEMB_OK | GEMB_ICONEXCLAMATION); }
+
+Bool QuestionDialog(const String& str) {
+  return GeOutString(str, GEMB_YESNO | GEMB_ICONQUESTION) == GEMB_R_YES;
+}
+
+BaseDocument* GetActiveDocument() { return t_C4DOS ? t_C4DOS->GetActiveDocument() : nullptr; }
+
+void EventAdd(Int32 flags) {
+  if (t_C4DOS) t_C4DOS->EventAdd(flags);
+}
+
+void StopAllThreads() {
+  if (t_C4DOS) t_C4DOS->StopAllThreads();
+}
+
+AutoBitmap::AutoBitmap(const String& name, Float pixelRatio) : pixelRatio_(pixelRatio) {
+  auto bm = std::make_unique<BaseBitmap>();
+  if (bm->Init(g_pluginPath + "res" + name)) bitmap_ = std::move(bm);
+}
+
+namespace {
+
+Bool Register(hostrt::PluginEntry entry) {
+  if (!t_C4DOS) return false;
+  return t_C4DOS->RegisterPlugin(std::move(entry), g_pluginPath + "res");
+}
+
+std::unique_ptr<BaseBitmap> CloneIcon(BaseBitmap* icon) {
+  return icon ? std::unique_ptr<BaseBitmap>(icon->GetClone()) : nullptr;
+}
+
+}  // namespace
+
+Bool RegisterCommandPlugin(Int32 id, const String& str, Int32 info, BaseBitmap* icon,
+                           const String& help, CommandData* dat) {
+  std::unique_ptr<CommandData> owned(dat);
+  if (!dat) return false;
+  hostrt::PluginEntry e;
+  e.id = id;
+  e.kind = hostrt::PluginKind::Command;
+  e.name = str;
+  e.help = help;
+  e.info = info;
+  e.icon = CloneIcon(icon);
+  e.command = std::move(owned);
+  return Register(std::move(e));
+}
+
+Bool RegisterTagPlugin(Int32 id, const String& str, Int32 info, DataAllocator g,
+                       const String& description, BaseBitmap* icon, Int32 disklevel) {
+  if (!g) return false;
+  hostrt::PluginEntry e;
+  e.id = id;
+  e.kind = hostrt::PluginKind::Tag;
+  e.name = str;
+  e.info = info;
+  e.allocator = g;
+  e.description = description;
+  e.icon = CloneIcon(icon);
+  e.diskLevel = disklevel;
+  return Register(std::move(e));
+}
+
+Bool RegisterCTrackPlugin(Int32 id, const String& str, Int32 info, DataAllocator g,
+                          const String& description, Int32 disklevel) {
+  if (!g) return false;
+  hostrt::PluginEntry e;
+  e.id = id;
+  e.kind = hostrt::PluginKind::Track;
+  e.name = str;
+  e.info = info;
+  e.allocator = g;
+  e.description = description;
+  e.diskLevel = disklevel;
+  return Register(std::move(e));
+}
+
+Bool RegisterDescription(Int32 id, const String& name, GeResource* res) {
+  if (!t_C4DOS) return false;
+  Filename folder = res ? res->GetResourcePath() : g_pluginPath + "res";
+  return t_C4DOS->RegisterDescription(id, name, folder);
+}
+
+Int32 GetNewDescriptionId() { return t_C4DOS ? t_C4DOS->NewDescriptionId() : 0; }
+
+Bool GeDialog::Open(DLG_TYPE type, Int32 pluginid, Int32 xpos, Int32 ypos, Int32 defaultw,
+                    Int32 defaulth, Int32 subid) {
+  return t_C4DOS && t_C4DOS->OpenDialog(this, type, pluginid, xpos, ypos, defaultw, defaulth, subid);
+}
+
+Bool GeDialog::RestoreLayout(Int32 pluginid, Int32 subid, void* secret) {
+  return t_C4DOS && t_C4DOS->RestoreDialogLayout(this, pluginid, subid, secret);
+}
+
+Bool GeDialog::Close() { return t_C4DOS && t_C4DOS->CloseDialog(this); }

@@ -1,0 +1,92 @@
+// The host application's side of the function table: console, message boxes, documents,
+// registration and dialog windows. Tests and the pelterra application drive plug-ins with it.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "c4d_basedocument.h"
+#include "c4d_gui.h"
+#include "c4d_os.h"
+
+namespace hostrt {
+
+// A message box as it was shown and answered.
+struct MessageRecord {
+  Int32 flags = 0;
+  String text;
+  GEMB_R answer = GEMB_R_UNDEFINED;
+  bool defaulted = false;  // nobody had queued an answer
+};
+
+// A dialog window the host has open.
+struct OpenWindow {
+  GeDialog* dialog = nullptr;
+  Int32 type = 0, pluginId = 0, x = 0, y = 0, w = 0, h = 0, subId = 0;
+};
+
+class Host : public C4DOS {
+ public:
+  explicit Host(Int32 version = C4D_API_VERSION);
+  ~Host() override;
+
+  // Console lines, in order; echo (when set) sees each line as it is printed.
+  const std::vector<String>& Console() const { return console_; }
+  void ClearConsole() { console_.clear(); }
+  std::function<void(const String&)> echo;
+
+  // Message boxes. Queued answers are used in order; without one an OK box answers OK and a
+  // question answers no (cancel when it offers cancel).
+  void QueueAnswer(GEMB_R answer) { answers_.push_back(answer); }
+  size_t PendingAnswers() const { return answers_.size(); }
+  const std::vector<MessageRecord>& Messages() const { return messages_; }
+  std::function<void(const MessageRecord&)> onMessage;
+
+  // Documents; the host owns them. The first one is active until another is chosen.
+  BaseDocument* NewDocument();
+  void SetActiveDocument(BaseDocument* doc) { active_ = doc; }
+  BaseDocument* ActiveDocument() const { return active_; }
+  Int32 EventCount() const { return events_; }
+
+  // Failure injection for tests.
+  Int32 failRegistrationAt = -1;     // the registration with this index (from 0) fails
+  bool giveDescriptionIds = true;    // false: NewDescriptionId answers 0
+  bool failDescriptions = false;     // RegisterDescription fails
+  Int32 RegistrationCount() const { return registrations_; }
+
+  // Windows.
+  const std::vector<OpenWindow>& Windows() const { return windows_; }
+  const OpenWindow* FindWindow(const GeDialog* dlg) const;
+  // The user closes the window: AskClose may refuse; otherwise DestroyWindow runs.
+  bool UserClose(GeDialog* dlg);
+  // Closes every window without asking (host shutdown).
+  void CloseAllWindows();
+
+  // C4DOS
+  Bool RegisterPlugin(PluginEntry entry, const Filename& resFolder) override;
+  Int32 NewDescriptionId() override;
+  Bool RegisterDescription(Int32 id, const String& name, const Filename& resFolder) override;
+  void Print(const String& line) override;
+  GEMB_R OutString(const String& text, Int32 flags) override;
+  BaseDocument* GetActiveDocument() override { return active_; }
+  void EventAdd(Int32 flags) override;
+  void StopAllThreads() override {}
+  Bool OpenDialog(GeDialog* dlg, Int32 type, Int32 pluginid, Int32 x, Int32 y, Int32 w, Int32 h,
+                  Int32 subid) override;
+  Bool RestoreDialogLayout(GeDialog* dlg, Int32 pluginid, Int32 subid, void* secret) override;
+  Bool CloseDialog(GeDialog* dlg) override;
+
+ private:
+  std::vector<String> console_;
+  std::deque<GEMB_R> answers_;
+  std::vector<MessageRecord> messages_;
+  std::vector<std::unique_ptr<BaseDocument>> docs_;
+  BaseDocument* active_ = nullptr;
+  Int32 events_ = 0;
+  Int32 registrations_ = 0;
+  std::vector<OpenWindow> windows_;
+};
+
+}  // namespace hostrt

@@ -1,0 +1,98 @@
+#include "runtime/module_loader.h"
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+
+namespace hostrt {
+
+Module::~Module() {
+  if (handle_) dlclose(handle_);
+}
+
+std::unique_ptr<Module> Module::Load(const String& file, String& error) {
+  dlerror();
+  void* h = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!h) {
+    const char* e = dlerror();
+    error = file + ": cannot be loaded (" + (e ? e : "unknown error") + ")";
+    return nullptr;
+  }
+  void* sym = dlsym(h, "c4d_main");
+  if (!sym) {
+    dlclose(h);
+    error = file + ": no c4d_main entry";
+    return nullptr;
+  }
+  std::unique_ptr<Module> m(new Module());
+  m->handle_ = h;
+  m->main_ = reinterpret_cast<C4DMainFunction>(sym);
+  m->file_ = file;
+  return m;
+}
+
+String Module::Folder() const { return std::filesystem::path(file_).parent_path().string(); }
+
+std::vector<String> FindModules(const String& pluginFolder) {
+  std::vector<String> out;
+  std::error_code ec;
+  for (const auto& dir : std::filesystem::directory_iterator(pluginFolder, ec)) {
+    if (!dir.is_directory()) continue;
+    std::error_code ec2;
+    for (const auto& f : std::filesystem::directory_iterator(dir.path(), ec2))
+      if (f.is_regular_file() && f.path().extension() == ".cdl64") out.push_back(f.path().string());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+bool PluginSystem::Start(const String& moduleFile, String& error) {
+  auto m = Module::Load(moduleFile, error);
+  if (!m) return false;
+  folders_.push_back(m->Folder());
+  Int32 r = m->Call(C4DPL_INIT_SYS, static_cast<C4DOS*>(&host_), nullptr,
+                    const_cast<char*>(folders_.back().c_str()));
+  if (r != 1) {
+    error = moduleFile + ": refused to initialise (answer " + std::to_string(r) + ")";
+    return false;
+  }
+  r = m->Call(C4DPL_MESSAGE, reinterpret_cast<void*>(static_cast<std::intptr_t>(C4DPL_MSG_INIT_SYS)),
+              nullptr, nullptr);
+  if (r != 1) {
+    error = moduleFile + ": could not load its resources";
+    m->Call(C4DPL_END, nullptr, nullptr, nullptr);
+    return false;
+  }
+  r = m->Call(C4DPL_START, nullptr, nullptr, nullptr);
+  modules_.push_back(std::move(m));
+  if (r != 1) {
+    error = moduleFile + ": start failed (a plug-in could not be registered)";
+    return false;
+  }
+  return true;
+}
+
+bool PluginSystem::StartAll(const String& pluginFolder, String& error) {
+  std::vector<String> files = FindModules(pluginFolder);
+  if (files.empty()) {
+    error = pluginFolder + ": no plug-in modules (*.cdl64) found";
+    return false;
+  }
+  for (const String& f : files)
+    if (!Start(f, error)) return false;
+  return true;
+}
+
+void PluginSystem::EndAll() {
+  if (modules_.empty()) return;
+  host_.CloseAllWindows();
+  for (auto it = modules_.rbegin(); it != modules_.rend(); ++it)
+    (*it)->Call(C4DPL_END, nullptr, nullptr, nullptr);
+  // The plug-in objects' code lives in the modules: free them before unloading.
+  Registry::Get().Clear();
+  modules_.clear();
+}
+
+}  // namespace hostrt

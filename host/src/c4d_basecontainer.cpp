@@ -1,0 +1,182 @@
+#include "c4d_basecontainer.h"
+
+#include "c4d_baselist.h"
+
+void BaseLink::SetLink(BaseList2D* node) { serial_ = node ? node->GetSerial() : 0; }
+
+BaseList2D* BaseLink::ForceGetLink() const {
+  return dynamic_cast<BaseList2D*>(GeListNode::FindBySerial(serial_));
+}
+
+BaseList2D* BaseLink::GetLink(const BaseDocument* doc) const {
+  BaseList2D* node = ForceGetLink();
+  if (!node || !doc) return node;
+  return node->GetDocument() == doc ? node : nullptr;
+}
+
+GeData::GeData(const BaseContainer& v) : v_(std::make_unique<BaseContainer>(v)) {}
+GeData::~GeData() = default;
+
+GeData::GeData(const GeData& o) { *this = o; }
+
+GeData& GeData::operator=(const GeData& o) {
+  if (this == &o) return *this;
+  if (const auto* c = std::get_if<Container>(&o.v_)) {
+    v_ = *c ? std::make_unique<BaseContainer>(**c) : nullptr;
+  } else if (const auto* cd = std::get_if<Custom>(&o.v_)) {
+    v_ = Custom{cd->data ? cd->data->Clone() : nullptr};
+  } else {
+    std::visit(
+        [this](const auto& x) {
+          using T = std::decay_t<decltype(x)>;
+          if constexpr (!std::is_same_v<T, Container> && !std::is_same_v<T, Custom>) v_ = x;
+        },
+        o.v_);
+  }
+  return *this;
+}
+
+Int32 GeData::GetType() const {
+  switch (v_.index()) {
+    case 1: return DA_LONG;
+    case 2: return DA_LLONG;
+    case 3: return DA_REAL;
+    case 4: return DA_VECTOR;
+    case 5: return DA_MATRIX;
+    case 6: return DA_STRING;
+    case 7: return DA_TIME;
+    case 8: return DA_ALIASLINK;
+    case 9: return DA_CONTAINER;
+    case 10: {
+      const auto& c = std::get<Custom>(v_);
+      return c.data ? c.data->GetTypeId() : DA_NIL;
+    }
+    default: return DA_NIL;
+  }
+}
+
+Int32 GeData::GetInt32() const {
+  if (const auto* p = std::get_if<Int32>(&v_)) return *p;
+  if (const auto* p = std::get_if<Int64>(&v_)) return static_cast<Int32>(*p);
+  if (const auto* p = std::get_if<Float>(&v_)) {
+    // Out-of-range and non-finite values clamp rather than overflow.
+    if (!(*p == *p)) return 0;
+    if (*p >= 2147483647.0) return 2147483647;
+    if (*p <= -2147483648.0) return -2147483647 - 1;
+    return static_cast<Int32>(*p);
+  }
+  return 0;
+}
+
+Int64 GeData::GetInt64() const {
+  if (const auto* p = std::get_if<Int64>(&v_)) return *p;
+  return GetInt32();
+}
+
+Float GeData::GetFloat() const {
+  if (const auto* p = std::get_if<Float>(&v_)) return *p;
+  if (const auto* p = std::get_if<Int32>(&v_)) return *p;
+  if (const auto* p = std::get_if<Int64>(&v_)) return static_cast<Float>(*p);
+  return 0.0;
+}
+
+Vector GeData::GetVector() const {
+  if (const auto* p = std::get_if<Vector>(&v_)) return *p;
+  return Vector();
+}
+
+Matrix GeData::GetMatrix() const {
+  if (const auto* p = std::get_if<Matrix>(&v_)) return *p;
+  return Matrix();
+}
+
+String GeData::GetString() const {
+  if (const auto* p = std::get_if<String>(&v_)) return *p;
+  return String();
+}
+
+BaseTime GeData::GetTime() const {
+  if (const auto* p = std::get_if<BaseTime>(&v_)) return *p;
+  return BaseTime();
+}
+
+const BaseContainer* GeData::GetContainer() const {
+  if (const auto* p = std::get_if<Container>(&v_)) return p->get();
+  return nullptr;
+}
+
+const BaseLink* GeData::GetBaseLink() const { return std::get_if<BaseLink>(&v_); }
+
+BaseList2D* GeData::GetLink(const BaseDocument* doc) const {
+  const BaseLink* l = GetBaseLink();
+  return l ? l->GetLink(doc) : nullptr;
+}
+
+const CustomDataType* GeData::GetCustomDataType(Int32 type) const {
+  const auto* c = std::get_if<Custom>(&v_);
+  return c && c->data && c->data->GetTypeId() == type ? c->data.get() : nullptr;
+}
+
+CustomDataType* GeData::GetCustomDataTypeWritable(Int32 type) {
+  auto* c = std::get_if<Custom>(&v_);
+  return c && c->data && c->data->GetTypeId() == type ? c->data.get() : nullptr;
+}
+
+// --- BaseContainer ---
+
+const GeData* BaseContainer::GetDataPointer(Int32 id) const {
+  auto it = data_.find(id);
+  return it == data_.end() ? nullptr : &it->second;
+}
+
+GeData* BaseContainer::GetDataPointerW(Int32 id) {
+  auto it = data_.find(id);
+  return it == data_.end() ? nullptr : &it->second;
+}
+
+GeData BaseContainer::GetData(Int32 id) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? *d : GeData();
+}
+
+void BaseContainer::SetLink(Int32 id, BaseList2D* node) {
+  BaseLink l;
+  l.SetLink(node);
+  SetData(id, GeData(l));
+}
+
+Bool BaseContainer::GetBool(Int32 id, Bool preset) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetBool() : preset;
+}
+Int32 BaseContainer::GetInt32(Int32 id, Int32 preset) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetInt32() : preset;
+}
+Int64 BaseContainer::GetInt64(Int32 id, Int64 preset) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetInt64() : preset;
+}
+Float BaseContainer::GetFloat(Int32 id, Float preset) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetFloat() : preset;
+}
+Vector BaseContainer::GetVector(Int32 id, const Vector& preset) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetVector() : preset;
+}
+Matrix BaseContainer::GetMatrix(Int32 id) const { return GetData(id).GetMatrix(); }
+String BaseContainer::GetString(Int32 id, const String& preset) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetString() : preset;
+}
+BaseTime BaseContainer::GetTime(Int32 id) const { return GetData(id).GetTime(); }
+BaseContainer BaseContainer::GetContainer(Int32 id) const {
+  const GeData* d = GetDataPointer(id);
+  const BaseContainer* c = d ? d->GetContainer() : nullptr;
+  return c ? *c : BaseContainer();
+}
+BaseList2D* BaseContainer::GetLink(Int32 id, const BaseDocument* doc) const {
+  const GeData* d = GetDataPointer(id);
+  return d ? d->GetLink(doc) : nullptr;
+}

@@ -1,0 +1,3 @@
+#include "c4d_gui.h"
+
+GeDialog::~GeDialog() = default;

@@ -1,0 +1,116 @@
+#include "c4d_resource.h"
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+
+namespace {
+
+bool ToInt(const String& s, Int32& v) {
+  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+  return r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+std::vector<String> FilesIn(const Filename& dir, const String& suffix) {
+  std::vector<String> out;
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(dir.GetString(), ec)) {
+    if (e.is_regular_file() && e.path().extension() == suffix) out.push_back(e.path().string());
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+}  // namespace
+
+Bool GeResource::Init(const Filename& pluginFolder) {
+  loaded_ = false;
+  symbols_.clear();
+  strings_.clear();
+  dialogStrings_.clear();
+  dialogs_.clear();
+  path_ = pluginFolder + "res";
+  hostrt::ResError err;
+  auto fail = [&](const String& msg) {
+    error_ = msg;
+    return false;
+  };
+  if (!GeFExist(path_, true)) return fail(path_.GetString() + ": no resource folder");
+
+  String text;
+  Filename symFile = path_ + "c4d_symbols.h";
+  if (!hostrt::ReadTextFile(symFile.GetString(), text)) return fail(symFile.GetString() + ": cannot be read");
+  auto syms = hostrt::ParseSymbols(text, symFile.GetString(), err);
+  if (!syms) return fail(err.ToString());
+  symbols_ = std::move(*syms);
+
+  // Global strings, keyed by symbol or number.
+  Filename strFile = path_ + "strings_us" + "c4d_strings.str";
+  auto table = hostrt::ParseResourceFile(strFile.GetString(), err);
+  if (!table) return fail(err.ToString());
+  for (const hostrt::ResNode& st : *table) {
+    if (st.keyword != "STRINGTABLE") return fail(strFile.GetString() + ": expected STRINGTABLE");
+    for (const hostrt::ResNode& e : st.children) {
+      Int32 id = GetSymbol(e.keyword, -1);
+      if (id < 0 && !ToInt(e.keyword, id))
+        return fail(strFile.GetString() + ":" + std::to_string(e.line) + ": unknown symbol " + e.keyword);
+      if (e.args.size() != 1 || e.args[0].kind != hostrt::ResToken::Text)
+        return fail(strFile.GetString() + ":" + std::to_string(e.line) + ": expected one text");
+      strings_[id] = e.args[0].text;
+    }
+  }
+
+  // Dialog layouts and their string tables.
+  for (const String& file : FilesIn(path_ + "dialogs", ".res")) {
+    auto nodes = hostrt::ParseResourceFile(file, err);
+    if (!nodes) return fail(err.ToString());
+    for (hostrt::ResNode& d : *nodes) {
+      if (d.keyword != "DIALOG" || d.args.empty()) return fail(file + ": expected DIALOG name");
+      const String& name = d.args[0].text;
+      Int32 id = GetSymbol(name, -1);
+      if (id < 0) return fail(file + ":" + std::to_string(d.line) + ": unknown dialog " + name);
+      dialogs_[id] = {name, std::move(d)};
+    }
+  }
+  for (const String& file : FilesIn(path_ + "strings_us" + "dialogs", ".str")) {
+    auto nodes = hostrt::ParseResourceFile(file, err);
+    if (!nodes) return fail(err.ToString());
+    for (const hostrt::ResNode& st : *nodes) {
+      if (st.keyword != "DIALOGSTRINGS" || st.args.empty())
+        return fail(file + ": expected DIALOGSTRINGS name");
+      auto& map = dialogStrings_[st.args[0].text];
+      for (const hostrt::ResNode& e : st.children) {
+        if (e.args.size() != 1 || e.args[0].kind != hostrt::ResToken::Text)
+          return fail(file + ":" + std::to_string(e.line) + ": expected one text");
+        map[e.keyword] = e.args[0].text;
+      }
+    }
+  }
+  error_.clear();
+  loaded_ = true;
+  return true;
+}
+
+String GeResource::LoadString(Int32 id) const {
+  auto it = strings_.find(id);
+  return it == strings_.end() ? String() : it->second;
+}
+
+String GeResource::LoadDialogString(const String& dialog, const String& key) const {
+  auto d = dialogStrings_.find(dialog);
+  if (d == dialogStrings_.end()) return String();
+  auto it = d->second.find(key);
+  return it == d->second.end() ? String() : it->second;
+}
+
+Int32 GeResource::GetSymbol(const String& name, Int32 fallback) const {
+  auto it = symbols_.find(name);
+  return it == symbols_.end() ? fallback : it->second;
+}
+
+const hostrt::ResNode* GeResource::GetDialog(Int32 id, String* name) const {
+  auto it = dialogs_.find(id);
+  if (it == dialogs_.end()) return nullptr;
+  if (name) *name = it->second.first;
+  return &it->second.second;
+}

@@ -1,0 +1,60 @@
+// Module entry: the host starts, messages and ends the plug-in through c4d_main.
+#include "main.h"
+
+#include <cstdint>
+
+#include "c4d_os.h"
+#include "c4d_resource.h"
+
+namespace {
+
+Int32 initCount = 0;  // actions 1 not yet matched by an action 3
+
+Bool PluginStart() {
+  if (!RegisterUVCommand()) return false;
+  if (!RegisterAuvTrack()) return false;
+  if (!RegisterAniUVCommand()) return false;
+  if (!RegisterTransferTAG()) return false;
+  return true;
+}
+
+Bool PluginMessage(Int32 id, void* data) {
+  (void)data;
+  if (id == C4DPL_MSG_INIT_SYS) return g_resource.Init(GeGetPluginPath());
+  return false;
+}
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) Int32 c4d_main(Int32 action, void* p1, void* p2,
+                                                                  void* p3) {
+  switch (action) {
+    case C4DPL_INIT_SYS:
+      if (initCount > 0) {
+        ++initCount;
+        return true;
+      }
+      if (!p3 || !InitOS(p1)) return C4DPL_ERROR_OS;
+      SetPluginPath(Filename(static_cast<const char*>(p3)));
+      ++initCount;
+      return true;
+    case C4DPL_START:
+      return PluginStart();
+    case C4DPL_END:
+      if (initCount > 1) {
+        --initCount;
+        return true;
+      }
+      if (initCount == 1) {
+        initCount = 0;
+        FreeOS();
+      }
+      return true;
+    case C4DPL_INIT_VERSION:
+      return 5;
+    case C4DPL_MESSAGE:
+      return PluginMessage(static_cast<Int32>(reinterpret_cast<std::intptr_t>(p1)), p2);
+    default:
+      return C4DPL_ERROR_TYPE;
+  }
+}
