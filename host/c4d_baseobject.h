@@ -45,7 +45,11 @@ class BaseObject : public BaseList2D {
 
   BaseObject* GetNext() const { return Cast(GeListNode::GetNext()); }
   BaseObject* GetPred() const { return Cast(GeListNode::GetPred()); }
-  BaseObject* GetUp() const { return Cast(GeListNode::GetUp()); }
+  // The parent object; nullptr at the top of the document.
+  BaseObject* GetUp() const {
+    GeListNode* up = GeListNode::GetUp();
+    return up && !up->IsListHead() ? Cast(up) : nullptr;
+  }
   BaseObject* GetDown() const { return Cast(GeListNode::GetDown()); }
 
   // Local matrix (relative to the parent) and global matrix.

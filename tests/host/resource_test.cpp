@@ -1,0 +1,176 @@
+// Resource files, descriptions and icons.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "c4d_basebitmap.h"
+#include "c4d_description.h"
+#include "c4d_resource.h"
+#include "runtime/registry.h"
+#include "runtime/resource_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const String kSource = PELTERRA_SOURCE_DIR;
+
+// A scratch plug-in folder with a res/ copied from the project, to break on purpose.
+struct ScratchPlugin : ::testing::Test {
+  fs::path dir = fs::temp_directory_path() / ("pelterra_res_" + std::to_string(::getpid()));
+  void SetUp() override {
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    fs::copy(kSource + "/res", dir / "res", fs::copy_options::recursive);
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  void Write(const String& rel, const String& text) {
+    std::ofstream(dir / "res" / rel, std::ios::binary) << text;
+  }
+};
+
+}  // namespace
+
+TEST(ResourceFile, StatementsBlocksAndTexts) {
+  hostrt::ResError err;
+  auto nodes = hostrt::ParseResource(
+      "// comment\nDIALOG D { GROUP { COLUMNS 2; BUTTON IDC_A { NAME \"Go \\\"now\\\"\"; SIZE -100, 0; } }\n"
+      "/* block\ncomment */ }",
+      "t.res", err);
+  ASSERT_TRUE(nodes) << err.ToString();
+  ASSERT_EQ(nodes->size(), 1u);
+  const hostrt::ResNode& group = (*nodes)[0].children.at(0);
+  EXPECT_EQ(group.keyword, "GROUP");
+  EXPECT_EQ(group.children.at(0).args.at(0).text, "2");
+  const hostrt::ResNode& button = group.children.at(1);
+  EXPECT_EQ(button.args.at(0).text, "IDC_A");
+  EXPECT_EQ(button.Find("NAME")->args.at(0).text, "Go \"now\"");
+  EXPECT_EQ(button.Find("SIZE")->args.size(), 2u);
+  EXPECT_EQ(button.Find("SIZE")->args[0].text, "-100");
+}
+
+TEST(ResourceFile, ErrorsNameTheLine) {
+  hostrt::ResError err;
+  EXPECT_FALSE(hostrt::ParseResource("A {\n B;\n", "x.res", err));
+  EXPECT_EQ(err.message, "missing '}'");
+  EXPECT_FALSE(hostrt::ParseResource("A;\nB \"open\n", "x.res", err));
+  EXPECT_EQ(err.line, 2);
+  EXPECT_EQ(err.ToString().rfind("x.res:2: ", 0), 0u);
+  EXPECT_FALSE(hostrt::ParseResource("A; }", "x.res", err));
+  EXPECT_FALSE(hostrt::ParseResource("A @;", "x.res", err));
+}
+
+TEST(ResourceFile, Symbols) {
+  hostrt::ResError err;
+  auto s = hostrt::ParseSymbols("enum {\n  IDS_A = 10068,  // x\n  IDS_B=7,\n};\n#define IDC_C 12\n",
+                                "s.h", err);
+  ASSERT_TRUE(s) << err.ToString();
+  EXPECT_EQ(s->at("IDS_A"), 10068);
+  EXPECT_EQ(s->at("IDS_B"), 7);
+  EXPECT_EQ(s->at("IDC_C"), 12);
+  EXPECT_FALSE(hostrt::ParseSymbols("enum { A = 1, \n A = 2 };", "s.h", err)) << "defined twice";
+  EXPECT_FALSE(hostrt::ParseSymbols("enum { A = x1 };", "s.h", err));
+}
+
+TEST(Resource, ProjectResourceLoads) {
+  GeResource res;
+  ASSERT_TRUE(res.Init(kSource)) << res.GetLastError();
+  EXPECT_EQ(res.LoadString(10068), "Pelterra");
+  for (Int32 id : {10069, 10188, 10213}) EXPECT_FALSE(res.LoadString(id).empty()) << id;
+  EXPECT_EQ(res.LoadString(4711), "") << "a missing string is empty";
+  EXPECT_EQ(res.GetSymbol("IDS_UVMORPH"), 10188);
+}
+
+TEST_F(ScratchPlugin, BrokenOrMissingFilesFailTheLoad) {
+  GeResource res;
+  ASSERT_TRUE(res.Init(dir.string()));
+  Write("strings_us/c4d_strings.str", "STRINGTABLE { IDS_PELTERRA \"unterminated; }");
+  EXPECT_FALSE(res.Init(dir.string()));
+  EXPECT_NE(res.GetLastError().find("c4d_strings.str"), String::npos) << res.GetLastError();
+  EXPECT_FALSE(res.IsLoaded());
+  fs::remove(dir / "res" / "c4d_symbols.h");
+  EXPECT_FALSE(res.Init(dir.string()));
+  fs::remove_all(dir / "res");
+  EXPECT_FALSE(res.Init(dir.string()));
+}
+
+TEST_F(ScratchPlugin, DialogsLoadByIdentifier) {
+  fs::create_directories(dir / "res" / "dialogs");
+  Write("c4d_symbols.h", "enum {\n IDS_PELTERRA = 10068,\n DLG_TEST = 10009,\n IDC_GO = 10018,\n};\n");
+  Write("strings_us/c4d_strings.str", "STRINGTABLE { IDS_PELTERRA \"P\"; }");
+  Write("dialogs/DLG_TEST.res", "DIALOG DLG_TEST { GROUP { BUTTON IDC_GO { NAME IDS_GO; } } }");
+  fs::create_directories(dir / "res" / "strings_us" / "dialogs");
+  Write("strings_us/dialogs/DLG_TEST.str", "DIALOGSTRINGS DLG_TEST { IDS_GO \"Go\"; }");
+  GeResource res;
+  ASSERT_TRUE(res.Init(dir.string())) << res.GetLastError();
+  String name;
+  const hostrt::ResNode* d = res.GetDialog(10009, &name);
+  ASSERT_NE(d, nullptr);
+  EXPECT_EQ(name, "DLG_TEST");
+  EXPECT_EQ(res.LoadDialogString("DLG_TEST", "IDS_GO"), "Go");
+  EXPECT_EQ(res.GetDialog(10010), nullptr);
+  Write("dialogs/DLG_OTHER.res", "DIALOG DLG_UNKNOWN { }");
+  EXPECT_FALSE(res.Init(dir.string())) << "a dialog without an identifier";
+}
+
+TEST(Description, TransferTagParameters) {
+  std::vector<DescEntry> entries;
+  String error;
+  ASSERT_TRUE(hostrt::LoadDescriptionResource(kSource + "/res", "TransferUV", entries, error)) << error;
+  hostrt::Registry::Get().AddDescription("TransferUV", 1039183, entries);
+  Description d;
+  ASSERT_TRUE(d.LoadDescription("TransferUV"));
+  for (Int32 id : {1001, 1002, 1003, 1004, 1005}) EXPECT_NE(d.GetParameterI(id), nullptr) << id;
+  EXPECT_EQ(d.GetParameterI(1001)->GetString(DESC_NAME), "Source UVW Tag");
+  EXPECT_EQ(d.GetParameterI(1003)->GetFloat(DESC_DEFAULT), 1.0);
+  EXPECT_EQ(d.GetParameterI(1004)->GetInt32(DESC_HIDE), 1);
+  Description byId;
+  EXPECT_TRUE(byId.LoadDescription(1039183));
+  EXPECT_FALSE(byId.LoadDescription(1));
+  hostrt::Registry::Get().Clear();
+}
+
+TEST(Description, KeyAndTrackDescriptionsLoad) {
+  for (const char* name : {"CT_AUV", "CTblinker"}) {
+    std::vector<DescEntry> entries;
+    String error;
+    EXPECT_TRUE(hostrt::LoadDescriptionResource(kSource + "/res", name, entries, error)) << error;
+    if (String(name) == "CT_AUV") {
+      ASSERT_EQ(entries.size(), 3u);  // the group and two parameters
+      EXPECT_EQ(entries[1].id, 1000);
+      EXPECT_EQ(entries[1].type, CUSTOMDATATYPE_SPLINE);
+      EXPECT_EQ(entries[2].id, 1002);
+      EXPECT_EQ(entries[2].type, DTYPE_BASELISTLINK);
+    }
+  }
+  std::vector<DescEntry> entries;
+  String error;
+  EXPECT_FALSE(hostrt::LoadDescriptionResource(kSource + "/res", "NoSuch", entries, error));
+  EXPECT_NE(error.find("NoSuch"), String::npos);
+}
+
+TEST(Bitmap, ProjectIconsDecode) {
+  for (const char* icon :
+       {"Pelterra.tif", "UVmorph.tif", "UVsyncTag.tif", "BtnU.tif", "BtnV.tif", "BtnUV.tif",
+        "UVLiner_U.tif", "UVLiner_V.tif", "StichiU.tif", "StichiV.tif", "StichiCenterU.tif",
+        "StichiCenterV.tif", "StichiEdgePoly.tif", "ConnectUVPoly.tif", "MoveLeftPoly.tif",
+        "MoveRightPoly.tif"}) {
+    BaseBitmap bm;
+    ASSERT_TRUE(bm.Init(Filename(kSource + "/res/" + icon))) << icon;
+    EXPECT_GT(bm.GetBw(), 0);
+    EXPECT_GT(bm.GetBh(), 0);
+    bool drawn = false;
+    for (Int32 y = 0; y < bm.GetBh() && !drawn; ++y)
+      for (Int32 x = 0; x < bm.GetBw() && !drawn; ++x) drawn = (bm.GetPixel(x, y) >> 24) != 0;
+    EXPECT_TRUE(drawn) << icon << " has no opaque pixel";
+  }
+}
+
+TEST_F(ScratchPlugin, MissingOrBrokenIconGivesNoBitmap) {
+  BaseBitmap bm;
+  EXPECT_FALSE(bm.Init(Filename((dir / "res" / "NoSuch.tif").string())));
+  Write("Broken.tif", "II*\0garbage");
+  EXPECT_FALSE(bm.Init(Filename((dir / "res" / "Broken.tif").string())));
+  EXPECT_EQ(bm.GetBw(), 0);
+}

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Installs what the build needs on Debian 12 (bookworm), then configures and builds Pelterra.
+#
+#   bash tools/setup.sh                                   # build/ (RelWithDebInfo)
+#   BUILD_DIR=build-asan bash tools/setup.sh -DPELTERRA_SANITIZE=ON
+#
+# Extra arguments are passed on to the cmake configure step. Run as root (or with sudo
+# available) when packages are missing; once they are installed, any user can run it.
+set -euo pipefail
+
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+BUILD_DIR="${BUILD_DIR:-build}"
+
+PACKAGES=(
+  g++
+  cmake
+  ninja-build
+  pkg-config
+  libgtest-dev
+  libgmock-dev
+  libbenchmark-dev
+  libtiff-dev
+  libtinyobjloader-dev
+  libcairo2-dev
+  ghostscript
+)
+
+missing=()
+for pkg in "${PACKAGES[@]}"; do
+  status="$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)"
+  if [[ "$status" != "install ok installed" ]]; then
+    missing+=("$pkg")
+  fi
+done
+
+if ((${#missing[@]} > 0)); then
+  echo "setup: installing ${missing[*]}"
+  sudo=()
+  if [[ "$(id -u)" -ne 0 ]]; then
+    if command -v sudo >/dev/null 2>&1; then
+      sudo=(sudo)
+    else
+      echo "setup: missing packages (${missing[*]}) and not root; run as root" >&2
+      exit 1
+    fi
+  fi
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+else
+  echo "setup: all packages present"
+fi
+
+echo "setup: configuring ${BUILD_DIR}"
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+
+echo "setup: building ${BUILD_DIR}"
+cmake --build "$BUILD_DIR"
+
+echo "setup: done (${BUILD_DIR})"
