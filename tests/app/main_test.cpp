@@ -1,0 +1,80 @@
+// The pelterra application, run as a user runs it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+  int code;
+  std::string out;  // stdout and stderr together
+};
+
+Result Pelterra(const std::string& args) {
+  std::string cmd = std::string(PELTERRA_APP) + " " + args + " 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  Result r{-1, ""};
+  if (!p) return r;
+  std::array<char, 4096> buf;
+  size_t n;
+  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+  int status = pclose(p);
+  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+}  // namespace
+
+TEST(App, PluginsListsTheRegistrationsInOrder) {
+  Result r = Pelterra("plugins");
+  ASSERT_EQ(r.code, 0) << r.out;
+  size_t a = r.out.find("1024239"), b = r.out.find("1030718"), c = r.out.find("1030745"),
+         d = r.out.find("1039183");
+  ASSERT_NE(d, std::string::npos) << r.out;
+  EXPECT_LT(a, b);
+  EXPECT_LT(b, c);
+  EXPECT_LT(c, d);
+  EXPECT_NE(r.out.find("command"), std::string::npos);
+  EXPECT_NE(r.out.find("track"), std::string::npos);
+}
+
+TEST(App, DemoOpensBothDialogsAndPrintsTheBannerOnce) {
+  Result r = Pelterra("demo");
+  ASSERT_EQ(r.code, 0) << r.out;
+  const std::string dashes(56, '-');
+  size_t count = 0;
+  for (size_t pos = r.out.find(dashes); pos != std::string::npos; pos = r.out.find(dashes, pos + 1))
+    ++count;
+  EXPECT_EQ(count, 2u) << "one banner: a dashed line above and below the product line";
+  EXPECT_NE(r.out.find("Open dialogs: 2"), std::string::npos) << r.out;
+}
+
+TEST(App, FailuresExitNonZeroWithAMessage) {
+  Result none = Pelterra("--plugins /nonexistent-folder plugins");
+  EXPECT_NE(none.code, 0);
+  EXPECT_NE(none.out.find("no plug-in modules"), std::string::npos) << none.out;
+
+  // A module file without the entry function.
+  fs::path dir = fs::temp_directory_path() / ("pelterra_app_" + std::to_string(::getpid()));
+  fs::create_directories(dir / "Broken");
+  fs::copy_file("/bin/true", dir / "Broken" / "Broken.cdl64", fs::copy_options::overwrite_existing);
+  Result broken = Pelterra("--plugins " + dir.string() + " demo");
+  EXPECT_NE(broken.code, 0);
+  EXPECT_NE(broken.out.find("Broken.cdl64"), std::string::npos) << broken.out;
+  fs::remove_all(dir);
+
+  Result unknown = Pelterra("frobnicate");
+  EXPECT_NE(unknown.code, 0);
+  EXPECT_NE(unknown.out.find("unknown command"), std::string::npos);
+  Result help = Pelterra("--help");
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("usage: pelterra"), std::string::npos);
+}
