@@ -53,8 +53,8 @@ int RunDemo(hostrt::Host& host) {
   for (const auto& e : hostrt::Registry::Get().Entries()) {
     if (e->kind != hostrt::PluginKind::Command || !e->command) continue;
     bool ok = e->command->Execute(doc);
-    std::cout << "Executed command " << e->id << " (" << e->name << "): "
-              << (ok ? "dialog open" : "FAILED") << "\n";
+    std::cout << "Executed command " << e->id << " (" << e->name
+              << "): " << (ok ? "dialog open" : "FAILED") << "\n";
     if (!ok) ++failures;
   }
   std::cout << "Open dialogs: " << host.Windows().size() << "\n";

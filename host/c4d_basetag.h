@@ -23,7 +23,9 @@ struct UVWStruct {
   UVWStruct() = default;
   UVWStruct(const Vector& ta, const Vector& tb, const Vector& tc, const Vector& td)
       : a(ta), b(tb), c(tc), d(td) {}
-  Vector& operator[](Int32 corner) { return corner == 0 ? a : corner == 1 ? b : corner == 2 ? c : d; }
+  Vector& operator[](Int32 corner) {
+    return corner == 0 ? a : corner == 1 ? b : corner == 2 ? c : d;
+  }
   const Vector& operator[](Int32 corner) const {
     return corner == 0 ? a : corner == 1 ? b : corner == 2 ? c : d;
   }

@@ -33,8 +33,8 @@ enum : Int32 {
 
 struct DescEntry {
   Int32 id = 0;
-  Int32 type = 0;     // DTYPE_..., or a custom data type
-  String ident;       // symbol name
+  Int32 type = 0;  // DTYPE_..., or a custom data type
+  String ident;    // symbol name
   BaseContainer props;
 };
 

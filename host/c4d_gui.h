@@ -24,14 +24,23 @@ class GeDialog {
   // Overridables, called by the host.
   virtual Bool CreateLayout() { return true; }
   virtual Bool InitValues() { return true; }
-  virtual Bool CoreMessage(Int32 id, const BaseContainer& msg) { (void)id; (void)msg; return true; }
-  virtual Bool Command(Int32 id, const BaseContainer& msg) { (void)id; (void)msg; return true; }
+  virtual Bool CoreMessage(Int32 id, const BaseContainer& msg) {
+    (void)id;
+    (void)msg;
+    return true;
+  }
+  virtual Bool Command(Int32 id, const BaseContainer& msg) {
+    (void)id;
+    (void)msg;
+    return true;
+  }
   // False lets the window close.
   virtual Bool AskClose() { return false; }
   virtual void Timer(const BaseContainer& msg) { (void)msg; }
   virtual void DestroyWindow() {}
   virtual Int32 Message(const BaseContainer& msg, BaseContainer& result) {
-    (void)msg; (void)result;
+    (void)msg;
+    (void)result;
     return 0;
   }
 

@@ -16,25 +16,40 @@ enum DESCFLAGS_DESC : Int32 {
 class NodeData {
  public:
   virtual ~NodeData() = default;
-  virtual Bool Init(GeListNode* node) { (void)node; return true; }
+  virtual Bool Init(GeListNode* node) {
+    (void)node;
+    return true;
+  }
   virtual void Free(GeListNode* node) { (void)node; }
   virtual Bool Message(GeListNode* node, Int32 type, void* data) {
-    (void)node; (void)type; (void)data;
+    (void)node;
+    (void)type;
+    (void)data;
     return true;
   }
   virtual Bool GetDDescription(GeListNode* node, Description* description, DESCFLAGS_DESC& flags) {
-    (void)node; (void)description; (void)flags;
+    (void)node;
+    (void)description;
+    (void)flags;
     return true;
   }
   virtual Bool GetDEnabling(GeListNode* node, Int32 id, const GeData& t_data, Int32 flags,
                             const BaseContainer* itemdesc) {
-    (void)node; (void)id; (void)t_data; (void)flags; (void)itemdesc;
+    (void)node;
+    (void)id;
+    (void)t_data;
+    (void)flags;
+    (void)itemdesc;
     return true;
   }
   // Copies plug-in data into dest, a fresh instance of the same plug-in.
   virtual Bool CopyTo(NodeData* dest, const GeListNode* snode, GeListNode* dnode, Int32 flags,
                       AliasTrans* trans) const {
-    (void)dest; (void)snode; (void)dnode; (void)flags; (void)trans;
+    (void)dest;
+    (void)snode;
+    (void)dnode;
+    (void)flags;
+    (void)trans;
     return true;
   }
 };

@@ -26,12 +26,20 @@ enum EXECUTIONRESULT : Int32 {
 class TagData : public NodeData {
  public:
   virtual Bool Draw(BaseTag* tag, BaseObject* op, BaseDraw* bd, BaseDrawHelp* bh) {
-    (void)tag; (void)op; (void)bd; (void)bh;
+    (void)tag;
+    (void)op;
+    (void)bd;
+    (void)bh;
     return true;
   }
   virtual EXECUTIONRESULT Execute(BaseTag* tag, BaseDocument* doc, BaseObject* op, BaseThread* bt,
                                   Int32 priority, Int32 flags) {
-    (void)tag; (void)doc; (void)op; (void)bt; (void)priority; (void)flags;
+    (void)tag;
+    (void)doc;
+    (void)op;
+    (void)bt;
+    (void)priority;
+    (void)flags;
     return EXECUTIONRESULT_OK;
   }
 };

@@ -29,9 +29,24 @@ struct Vector {
   constexpr Vector operator-() const { return {-x, -y, -z}; }
   constexpr Vector operator*(Float s) const { return {x * s, y * s, z * s}; }
   constexpr Vector operator/(Float s) const { return {x / s, y / s, z / s}; }
-  Vector& operator+=(const Vector& o) { x += o.x; y += o.y; z += o.z; return *this; }
-  Vector& operator-=(const Vector& o) { x -= o.x; y -= o.y; z -= o.z; return *this; }
-  Vector& operator*=(Float s) { x *= s; y *= s; z *= s; return *this; }
+  Vector& operator+=(const Vector& o) {
+    x += o.x;
+    y += o.y;
+    z += o.z;
+    return *this;
+  }
+  Vector& operator-=(const Vector& o) {
+    x -= o.x;
+    y -= o.y;
+    z -= o.z;
+    return *this;
+  }
+  Vector& operator*=(Float s) {
+    x *= s;
+    y *= s;
+    z *= s;
+    return *this;
+  }
   constexpr bool operator==(const Vector& o) const { return x == o.x && y == o.y && z == o.z; }
   constexpr bool operator!=(const Vector& o) const { return !(*this == o); }
 
@@ -40,8 +55,12 @@ struct Vector {
   Bool IsFinite() const { return std::isfinite(x) && std::isfinite(y) && std::isfinite(z); }
 };
 
-constexpr Vector operator*(Float s, const Vector& v) { return v * s; }
-constexpr Float Dot(const Vector& a, const Vector& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+constexpr Vector operator*(Float s, const Vector& v) {
+  return v * s;
+}
+constexpr Float Dot(const Vector& a, const Vector& b) {
+  return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 constexpr Vector Cross(const Vector& a, const Vector& b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }

@@ -7,9 +7,13 @@
 #include "c4d_symbols.h"
 #include "main.h"
 
-Bool AniUVTOOL::CreateLayout() { return GeDialog::CreateLayout(); }
+Bool AniUVTOOL::CreateLayout() {
+  return GeDialog::CreateLayout();
+}
 
-Bool AniUVTOOL::InitValues() { return true; }
+Bool AniUVTOOL::InitValues() {
+  return true;
+}
 
 Bool AniUVTOOL::Command(Int32 id, const BaseContainer& msg) {
   (void)id;

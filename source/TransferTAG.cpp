@@ -13,7 +13,8 @@ Bool TransferTAG::Init(GeListNode* node) {
   return true;
 }
 
-Bool TransferTAG::GetDDescription(GeListNode* node, Description* description, DESCFLAGS_DESC& flags) {
+Bool TransferTAG::GetDDescription(GeListNode* node, Description* description,
+                                  DESCFLAGS_DESC& flags) {
   if (!description || !description->LoadDescription("TransferUV")) return false;
   if (BaseContainer* bc = description->GetParameterI(TRANSFERUV_PLANE)) bc->SetInt32(DESC_HIDE, 1);
   flags = static_cast<DESCFLAGS_DESC>(flags | DESCFLAGS_DESC_LOADED);

@@ -6,7 +6,9 @@ Bool UVtools::CreateLayout() {
   return true;
 }
 
-Bool UVtools::InitValues() { return true; }
+Bool UVtools::InitValues() {
+  return true;
+}
 
 Bool UVtools::Command(Int32 id, const BaseContainer& msg) {
   (void)id;
@@ -14,4 +16,6 @@ Bool UVtools::Command(Int32 id, const BaseContainer& msg) {
   return true;
 }
 
-Bool UVtools::AskClose() { return false; }
+Bool UVtools::AskClose() {
+  return false;
+}

@@ -1,11 +1,11 @@
 // The command that opens the UV tools dialog, and its registration.
+#include "UVtools.h"
 #include "c4d_basebitmap.h"
 #include "c4d_commanddata.h"
 #include "c4d_gui.h"
 #include "c4d_resource.h"
 #include "c4d_symbols.h"
 #include "main.h"
-#include "UVtools.h"
 
 namespace {
 
@@ -31,7 +31,9 @@ class UVCommand : public CommandData {
     (void)doc;
     return CMD_ENABLED;
   }
-  Bool RestoreLayout(void* secret) override { return dialog_.RestoreLayout(ID_UVCOMMAND, 0, secret); }
+  Bool RestoreLayout(void* secret) override {
+    return dialog_.RestoreLayout(ID_UVCOMMAND, 0, secret);
+  }
 
  private:
   UVtools dialog_;

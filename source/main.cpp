@@ -27,7 +27,7 @@ Bool PluginMessage(Int32 id, void* data) {
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) Int32 c4d_main(Int32 action, void* p1, void* p2,
-                                                                  void* p3) {
+                                                                 void* p3) {
   switch (action) {
     case C4DPL_INIT_SYS:
       if (initCount > 0) {

@@ -6,7 +6,9 @@
 #include "c4d_basetag.h"
 #include "ge_math.h"
 
-inline void PrintTo(const Vector& v, std::ostream* os) { *os << "(" << v.x << ", " << v.y << ", " << v.z << ")"; }
+inline void PrintTo(const Vector& v, std::ostream* os) {
+  *os << "(" << v.x << ", " << v.y << ", " << v.z << ")";
+}
 
 inline void PrintTo(const UVWStruct& s, std::ostream* os) {
   *os << "{";

@@ -23,12 +23,22 @@ Bool InitOS(void* p1) {
   return true;
 }
 
-C4DOS* GetC4DOS() { return t_C4DOS; }
-void FreeOS() { t_C4DOS = nullptr; }
-void SetPluginPath(const Filename& folder) { g_pluginPath = folder; }
-Filename GeGetPluginPath() { return g_pluginPath; }
+C4DOS* GetC4DOS() {
+  return t_C4DOS;
+}
+void FreeOS() {
+  t_C4DOS = nullptr;
+}
+void SetPluginPath(const Filename& folder) {
+  g_pluginPath = folder;
+}
+Filename GeGetPluginPath() {
+  return g_pluginPath;
+}
 
-String GeLoadString(Int32 id) { return g_resource.LoadString(id); }
+String GeLoadString(Int32 id) {
+  return g_resource.LoadString(id);
+}
 
 void GePrint(const String& str) {
   if (t_C4DOS) t_C4DOS->Print(str);
@@ -38,13 +48,17 @@ GEMB_R GeOutString(const String& str, Int32 flags) {
   return t_C4DOS ? t_C4DOS->OutString(str, flags) : GEMB_R_UNDEFINED;
 }
 
-void MessageDialog(const String& str) { GeOutString(str, GEMB_OK | GEMB_ICONEXCLAMATION); }
+void MessageDialog(const String& str) {
+  GeOutString(str, GEMB_OK | GEMB_ICONEXCLAMATION);
+}
 
 Bool QuestionDialog(const String& str) {
   return GeOutString(str, GEMB_YESNO | GEMB_ICONQUESTION) == GEMB_R_YES;
 }
 
-BaseDocument* GetActiveDocument() { return t_C4DOS ? t_C4DOS->GetActiveDocument() : nullptr; }
+BaseDocument* GetActiveDocument() {
+  return t_C4DOS ? t_C4DOS->GetActiveDocument() : nullptr;
+}
 
 void EventAdd(Int32 flags) {
   if (t_C4DOS) t_C4DOS->EventAdd(flags);
@@ -122,15 +136,20 @@ Bool RegisterDescription(Int32 id, const String& name, GeResource* res) {
   return t_C4DOS->RegisterDescription(id, name, folder);
 }
 
-Int32 GetNewDescriptionId() { return t_C4DOS ? t_C4DOS->NewDescriptionId() : 0; }
+Int32 GetNewDescriptionId() {
+  return t_C4DOS ? t_C4DOS->NewDescriptionId() : 0;
+}
 
 Bool GeDialog::Open(DLG_TYPE type, Int32 pluginid, Int32 xpos, Int32 ypos, Int32 defaultw,
                     Int32 defaulth, Int32 subid) {
-  return t_C4DOS && t_C4DOS->OpenDialog(this, type, pluginid, xpos, ypos, defaultw, defaulth, subid);
+  return t_C4DOS &&
+         t_C4DOS->OpenDialog(this, type, pluginid, xpos, ypos, defaultw, defaulth, subid);
 }
 
 Bool GeDialog::RestoreLayout(Int32 pluginid, Int32 subid, void* secret) {
   return t_C4DOS && t_C4DOS->RestoreDialogLayout(this, pluginid, subid, secret);
 }
 
-Bool GeDialog::Close() { return t_C4DOS && t_C4DOS->CloseDialog(this); }
+Bool GeDialog::Close() {
+  return t_C4DOS && t_C4DOS->CloseDialog(this);
+}

@@ -6,7 +6,9 @@ namespace hostrt {
 
 Host::Host(Int32 ver) : C4DOS(ver) {}
 
-Host::~Host() { CloseAllWindows(); }
+Host::~Host() {
+  CloseAllWindows();
+}
 
 BaseDocument* Host::NewDocument() {
   docs_.emplace_back(BaseDocument::Alloc());
@@ -29,7 +31,9 @@ Bool Host::RegisterPlugin(PluginEntry entry, const Filename& resFolder) {
   return Registry::Get().Add(std::move(entry));
 }
 
-Int32 Host::NewDescriptionId() { return giveDescriptionIds ? Registry::Get().NewDescriptionId() : 0; }
+Int32 Host::NewDescriptionId() {
+  return giveDescriptionIds ? Registry::Get().NewDescriptionId() : 0;
+}
 
 Bool Host::RegisterDescription(Int32 id, const String& name, const Filename& resFolder) {
   if (failDescriptions) return false;
@@ -57,10 +61,16 @@ GEMB_R Host::OutString(const String& text, Int32 flags) {
   } else {
     r.defaulted = true;
     switch (flags & 0xF) {
-      case GEMB_YESNO: r.answer = GEMB_R_NO; break;
+      case GEMB_YESNO:
+        r.answer = GEMB_R_NO;
+        break;
       case GEMB_YESNOCANCEL:
-      case GEMB_OKCANCEL: r.answer = GEMB_R_CANCEL; break;
-      default: r.answer = GEMB_R_OK; break;
+      case GEMB_OKCANCEL:
+        r.answer = GEMB_R_CANCEL;
+        break;
+      default:
+        r.answer = GEMB_R_OK;
+        break;
     }
   }
   messages_.push_back(r);
@@ -68,7 +78,9 @@ GEMB_R Host::OutString(const String& text, Int32 flags) {
   return r.answer;
 }
 
-void Host::EventAdd(Int32) { ++events_; }
+void Host::EventAdd(Int32) {
+  ++events_;
+}
 
 const OpenWindow* Host::FindWindow(const GeDialog* dlg) const {
   for (const OpenWindow& w : windows_)

@@ -51,9 +51,9 @@ class Host : public C4DOS {
   Int32 EventCount() const { return events_; }
 
   // Failure injection for tests.
-  Int32 failRegistrationAt = -1;     // the registration with this index (from 0) fails
-  bool giveDescriptionIds = true;    // false: NewDescriptionId answers 0
-  bool failDescriptions = false;     // RegisterDescription fails
+  Int32 failRegistrationAt = -1;   // the registration with this index (from 0) fails
+  bool giveDescriptionIds = true;  // false: NewDescriptionId answers 0
+  bool failDescriptions = false;   // RegisterDescription fails
   Int32 RegistrationCount() const { return registrations_; }
 
   // Windows.

@@ -33,7 +33,9 @@ std::unique_ptr<Module> Module::Load(const String& file, String& error) {
   return m;
 }
 
-String Module::Folder() const { return std::filesystem::path(file_).parent_path().string(); }
+String Module::Folder() const {
+  return std::filesystem::path(file_).parent_path().string();
+}
 
 std::vector<String> FindModules(const String& pluginFolder) {
   std::vector<String> out;
@@ -58,8 +60,9 @@ bool PluginSystem::Start(const String& moduleFile, String& error) {
     error = moduleFile + ": refused to initialise (answer " + std::to_string(r) + ")";
     return false;
   }
-  r = m->Call(C4DPL_MESSAGE, reinterpret_cast<void*>(static_cast<std::intptr_t>(C4DPL_MSG_INIT_SYS)),
-              nullptr, nullptr);
+  r = m->Call(C4DPL_MESSAGE,
+              reinterpret_cast<void*>(static_cast<std::intptr_t>(C4DPL_MSG_INIT_SYS)), nullptr,
+              nullptr);
   if (r != 1) {
     error = moduleFile + ": could not load its resources";
     m->Call(C4DPL_END, nullptr, nullptr, nullptr);

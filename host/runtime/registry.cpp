@@ -8,9 +8,12 @@ namespace hostrt {
 
 const char* PluginKindName(PluginKind k) {
   switch (k) {
-    case PluginKind::Command: return "command";
-    case PluginKind::Tag: return "tag";
-    case PluginKind::Track: return "track";
+    case PluginKind::Command:
+      return "command";
+    case PluginKind::Tag:
+      return "tag";
+    case PluginKind::Track:
+      return "track";
   }
   return "?";
 }
@@ -61,10 +64,15 @@ namespace {
 
 const std::map<String, Int32>& TypeKeywords() {
   static const std::map<String, Int32> k = {
-      {"LONG", DTYPE_LONG},         {"REAL", DTYPE_REAL},     {"VECTOR", DTYPE_VECTOR},
-      {"STRING", DTYPE_STRING},     {"LINK", DTYPE_BASELISTLINK},
-      {"BOOL", DTYPE_BOOL},         {"SPLINE", CUSTOMDATATYPE_SPLINE},
-      {"SEPARATOR", DTYPE_SEPARATOR}, {"GROUP", DTYPE_GROUP},
+      {"LONG", DTYPE_LONG},
+      {"REAL", DTYPE_REAL},
+      {"VECTOR", DTYPE_VECTOR},
+      {"STRING", DTYPE_STRING},
+      {"LINK", DTYPE_BASELISTLINK},
+      {"BOOL", DTYPE_BOOL},
+      {"SPLINE", CUSTOMDATATYPE_SPLINE},
+      {"SEPARATOR", DTYPE_SEPARATOR},
+      {"GROUP", DTYPE_GROUP},
   };
   return k;
 }
@@ -108,10 +116,13 @@ bool Walk(const ResNode& node, const std::map<String, Int32>& ids,
     }
     for (const ResNode& p : c.children) {
       Float v = 0;
-      if ((p.keyword == "MIN" || p.keyword == "MAX" || p.keyword == "STEP" || p.keyword == "DEFAULT") &&
+      if ((p.keyword == "MIN" || p.keyword == "MAX" || p.keyword == "STEP" ||
+           p.keyword == "DEFAULT") &&
           p.args.size() == 1 && ParseNumber(p.args[0], v)) {
-        Int32 key = p.keyword == "MIN" ? DESC_MIN : p.keyword == "MAX" ? DESC_MAX
-                    : p.keyword == "STEP" ? DESC_STEP : DESC_DEFAULT;
+        Int32 key = p.keyword == "MIN"    ? DESC_MIN
+                    : p.keyword == "MAX"  ? DESC_MAX
+                    : p.keyword == "STEP" ? DESC_STEP
+                                          : DESC_DEFAULT;
         e.props.SetFloat(key, v);
       } else if (p.keyword == "HIDDEN") {
         e.props.SetInt32(DESC_HIDE, 1);
@@ -158,7 +169,8 @@ bool LoadDescriptionResource(const String& resFolder, const String& name,
     }
     for (const ResNode& table : *st)
       for (const ResNode& e : table.children)
-        if (e.args.size() == 1 && e.args[0].kind == ResToken::Text) labels[e.keyword] = e.args[0].text;
+        if (e.args.size() == 1 && e.args[0].kind == ResToken::Text)
+          labels[e.keyword] = e.args[0].text;
   }
   for (const ResNode& c : *nodes) {
     if (c.keyword != "CONTAINER" || c.args.empty() || c.args[0].text != name) continue;

@@ -6,12 +6,11 @@
 #include <vector>
 
 #include "c4d_basebitmap.h"
+#include "c4d_commanddata.h"
 #include "c4d_description.h"
 #include "c4d_nodedata.h"
 #include "c4d_string.h"
 #include "runtime/resource_file.h"
-
-#include "c4d_commanddata.h"
 
 namespace hostrt {
 
@@ -24,7 +23,7 @@ struct PluginEntry {
   String name;
   String help;
   Int32 info = 0;
-  std::unique_ptr<BaseBitmap> icon;     // nullptr when the plug-in has none or it did not load
+  std::unique_ptr<BaseBitmap> icon;      // nullptr when the plug-in has none or it did not load
   std::unique_ptr<CommandData> command;  // commands: the object the host now owns
   DataAllocator allocator = nullptr;     // tags and tracks: makes the node's plug-in data
   String description;                    // tags and tracks: description resource name

@@ -53,18 +53,36 @@ class Lexer {
     }
     char c = s_[i_];
     switch (c) {
-      case ';': ++i_; out.kind = Lexeme::Semi; return true;
-      case '{': ++i_; out.kind = Lexeme::Open; return true;
-      case '}': ++i_; out.kind = Lexeme::Close; return true;
-      case ',': ++i_; out.kind = Lexeme::Comma; return true;
-      case '=': ++i_; out.kind = Lexeme::Equals; return true;
-      case '"': return ReadText(out);
-      default: break;
+      case ';':
+        ++i_;
+        out.kind = Lexeme::Semi;
+        return true;
+      case '{':
+        ++i_;
+        out.kind = Lexeme::Open;
+        return true;
+      case '}':
+        ++i_;
+        out.kind = Lexeme::Close;
+        return true;
+      case ',':
+        ++i_;
+        out.kind = Lexeme::Comma;
+        return true;
+      case '=':
+        ++i_;
+        out.kind = Lexeme::Equals;
+        return true;
+      case '"':
+        return ReadText(out);
+      default:
+        break;
     }
     if (std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '+' || c == '.') {
       size_t j = i_ + 1;
-      while (j < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[j])) || s_[j] == '.' ||
-                               ((s_[j] == '-' || s_[j] == '+') && (s_[j - 1] == 'e' || s_[j - 1] == 'E'))))
+      while (j < s_.size() &&
+             (std::isalnum(static_cast<unsigned char>(s_[j])) || s_[j] == '.' ||
+              ((s_[j] == '-' || s_[j] == '+') && (s_[j - 1] == 'e' || s_[j - 1] == 'E'))))
         ++j;
       out.kind = Lexeme::Number;
       out.text = s_.substr(i_, j - i_);
@@ -73,7 +91,8 @@ class Lexer {
     }
     if (std::isalpha(static_cast<unsigned char>(c)) || c == '_' || c == '#') {
       size_t j = i_ + 1;
-      while (j < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[j])) || s_[j] == '_')) ++j;
+      while (j < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[j])) || s_[j] == '_'))
+        ++j;
       out.kind = Lexeme::Word;
       out.text = s_.substr(i_, j - i_);
       i_ = j;
@@ -125,11 +144,20 @@ class Lexer {
       if (c == '\\' && i_ < s_.size()) {
         char e = s_[i_++];
         switch (e) {
-          case 'n': t += '\n'; break;
-          case 't': t += '\t'; break;
-          case '"': t += '"'; break;
-          case '\\': t += '\\'; break;
-          default: return Fail(String("unknown escape \\") + e);
+          case 'n':
+            t += '\n';
+            break;
+          case 't':
+            t += '\t';
+            break;
+          case '"':
+            t += '"';
+            break;
+          case '\\':
+            t += '\\';
+            break;
+          default:
+            return Fail(String("unknown escape \\") + e);
         }
       } else {
         t += c;
@@ -175,10 +203,14 @@ class Parser {
           break;
         }
         if (a.kind == Lexeme::Comma) continue;
-        if (a.kind == Lexeme::Word) node.args.push_back({ResToken::Word, a.text});
-        else if (a.kind == Lexeme::Number) node.args.push_back({ResToken::Number, a.text});
-        else if (a.kind == Lexeme::Text) node.args.push_back({ResToken::Text, a.text});
-        else return lex_.Fail("expected ';' after '" + node.keyword + "'");
+        if (a.kind == Lexeme::Word)
+          node.args.push_back({ResToken::Word, a.text});
+        else if (a.kind == Lexeme::Number)
+          node.args.push_back({ResToken::Number, a.text});
+        else if (a.kind == Lexeme::Text)
+          node.args.push_back({ResToken::Text, a.text});
+        else
+          return lex_.Fail("expected ';' after '" + node.keyword + "'");
       }
       out.push_back(std::move(node));
     }
@@ -199,7 +231,7 @@ bool ToInt(const String& s, Int32& v) {
 }  // namespace
 
 std::optional<std::vector<ResNode>> ParseResource(const String& text, const String& fileName,
-                                                   ResError& error) {
+                                                  ResError& error) {
   Lexer lex(text, fileName, error);
   Parser p(lex);
   std::vector<ResNode> nodes;
@@ -217,7 +249,7 @@ std::optional<std::vector<ResNode>> ParseResourceFile(const String& path, ResErr
 }
 
 std::optional<std::map<String, Int32>> ParseSymbols(const String& text, const String& fileName,
-                                                     ResError& error) {
+                                                    ResError& error) {
   std::map<String, Int32> out;
   std::istringstream in(text);
   String line;

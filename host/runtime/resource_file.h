@@ -37,12 +37,12 @@ struct ResError {
 
 // Parses text; on failure returns nothing and fills error.
 std::optional<std::vector<ResNode>> ParseResource(const String& text, const String& fileName,
-                                                   ResError& error);
+                                                  ResError& error);
 std::optional<std::vector<ResNode>> ParseResourceFile(const String& path, ResError& error);
 
 // Symbols of a header: "enum { NAME = 10068, ... };" (also "#define NAME 10068").
 std::optional<std::map<String, Int32>> ParseSymbols(const String& text, const String& fileName,
-                                                     ResError& error);
+                                                    ResError& error);
 
 // Reads a whole file; false when it cannot be read.
 bool ReadTextFile(const String& path, String& out);

@@ -2,7 +2,9 @@
 
 #include "c4d_baselist.h"
 
-void BaseLink::SetLink(BaseList2D* node) { serial_ = node ? node->GetSerial() : 0; }
+void BaseLink::SetLink(BaseList2D* node) {
+  serial_ = node ? node->GetSerial() : 0;
+}
 
 BaseList2D* BaseLink::ForceGetLink() const {
   return dynamic_cast<BaseList2D*>(GeListNode::FindBySerial(serial_));
@@ -17,7 +19,9 @@ BaseList2D* BaseLink::GetLink(const BaseDocument* doc) const {
 GeData::GeData(const BaseContainer& v) : v_(std::make_unique<BaseContainer>(v)) {}
 GeData::~GeData() = default;
 
-GeData::GeData(const GeData& o) { *this = o; }
+GeData::GeData(const GeData& o) {
+  *this = o;
+}
 
 GeData& GeData::operator=(const GeData& o) {
   if (this == &o) return *this;
@@ -38,20 +42,30 @@ GeData& GeData::operator=(const GeData& o) {
 
 Int32 GeData::GetType() const {
   switch (v_.index()) {
-    case 1: return DA_LONG;
-    case 2: return DA_LLONG;
-    case 3: return DA_REAL;
-    case 4: return DA_VECTOR;
-    case 5: return DA_MATRIX;
-    case 6: return DA_STRING;
-    case 7: return DA_TIME;
-    case 8: return DA_ALIASLINK;
-    case 9: return DA_CONTAINER;
+    case 1:
+      return DA_LONG;
+    case 2:
+      return DA_LLONG;
+    case 3:
+      return DA_REAL;
+    case 4:
+      return DA_VECTOR;
+    case 5:
+      return DA_MATRIX;
+    case 6:
+      return DA_STRING;
+    case 7:
+      return DA_TIME;
+    case 8:
+      return DA_ALIASLINK;
+    case 9:
+      return DA_CONTAINER;
     case 10: {
       const auto& c = std::get<Custom>(v_);
       return c.data ? c.data->GetTypeId() : DA_NIL;
     }
-    default: return DA_NIL;
+    default:
+      return DA_NIL;
   }
 }
 
@@ -105,7 +119,9 @@ const BaseContainer* GeData::GetContainer() const {
   return nullptr;
 }
 
-const BaseLink* GeData::GetBaseLink() const { return std::get_if<BaseLink>(&v_); }
+const BaseLink* GeData::GetBaseLink() const {
+  return std::get_if<BaseLink>(&v_);
+}
 
 BaseList2D* GeData::GetLink(const BaseDocument* doc) const {
   const BaseLink* l = GetBaseLink();
@@ -165,12 +181,16 @@ Vector BaseContainer::GetVector(Int32 id, const Vector& preset) const {
   const GeData* d = GetDataPointer(id);
   return d ? d->GetVector() : preset;
 }
-Matrix BaseContainer::GetMatrix(Int32 id) const { return GetData(id).GetMatrix(); }
+Matrix BaseContainer::GetMatrix(Int32 id) const {
+  return GetData(id).GetMatrix();
+}
 String BaseContainer::GetString(Int32 id, const String& preset) const {
   const GeData* d = GetDataPointer(id);
   return d ? d->GetString() : preset;
 }
-BaseTime BaseContainer::GetTime(Int32 id) const { return GetData(id).GetTime(); }
+BaseTime BaseContainer::GetTime(Int32 id) const {
+  return GetData(id).GetTime();
+}
 BaseContainer BaseContainer::GetContainer(Int32 id) const {
   const GeData* d = GetDataPointer(id);
   const BaseContainer* c = d ? d->GetContainer() : nullptr;

@@ -5,7 +5,9 @@
 #include "c4d_baseobject.h"
 
 BaseMaterial::BaseMaterial() : BaseList2D(Mmaterial) {}
-BaseMaterial* BaseMaterial::Alloc() { return new BaseMaterial(); }
+BaseMaterial* BaseMaterial::Alloc() {
+  return new BaseMaterial();
+}
 void BaseMaterial::Free(BaseMaterial*& m) {
   delete m;
   m = nullptr;
@@ -151,14 +153,18 @@ BaseDocument::~BaseDocument() {
   undo_.reset();
 }
 
-BaseDocument* BaseDocument::Alloc() { return new BaseDocument(); }
+BaseDocument* BaseDocument::Alloc() {
+  return new BaseDocument();
+}
 
 void BaseDocument::Free(BaseDocument*& doc) {
   delete doc;
   doc = nullptr;
 }
 
-BaseObject* BaseDocument::GetFirstObject() const { return BaseObject::Cast(objects_.GetFirst()); }
+BaseObject* BaseDocument::GetFirstObject() const {
+  return BaseObject::Cast(objects_.GetFirst());
+}
 
 void BaseDocument::InsertObject(BaseObject* op, BaseObject* parent, BaseObject* pred) {
   if (!op) return;
@@ -201,16 +207,38 @@ BaseObject* BaseDocument::GetActiveObject() const {
   return op && op->GetDocument() == this ? op : nullptr;
 }
 
-void BaseDocument::SetActiveObject(BaseObject* op) { activeObject_ = op ? op->GetSerial() : 0; }
+void BaseDocument::SetActiveObject(BaseObject* op) {
+  activeObject_ = op ? op->GetSerial() : 0;
+}
 
-Int32 BaseDocument::GetFps() const { return GetDataInstance()->GetInt32(DOCUMENT_FPS, 30); }
-void BaseDocument::SetFps(Int32 fps) { GetDataInstance()->SetInt32(DOCUMENT_FPS, fps); }
+Int32 BaseDocument::GetFps() const {
+  return GetDataInstance()->GetInt32(DOCUMENT_FPS, 30);
+}
+void BaseDocument::SetFps(Int32 fps) {
+  GetDataInstance()->SetInt32(DOCUMENT_FPS, fps);
+}
 
-Bool BaseDocument::StartUndo() { return undo_->Start(); }
-Bool BaseDocument::AddUndo(UNDOTYPE type, BaseList2D* node) { return undo_->Add(type, node); }
-Bool BaseDocument::EndUndo() { return undo_->End(); }
-Bool BaseDocument::DoUndo() { return undo_->Undo(); }
-Bool BaseDocument::DoRedo() { return undo_->Redo(); }
-Int32 BaseDocument::GetUndoCount() const { return undo_->UndoCount(); }
-Int32 BaseDocument::GetRedoCount() const { return undo_->RedoCount(); }
-void BaseDocument::FlushUndoBuffer() { undo_->Flush(); }
+Bool BaseDocument::StartUndo() {
+  return undo_->Start();
+}
+Bool BaseDocument::AddUndo(UNDOTYPE type, BaseList2D* node) {
+  return undo_->Add(type, node);
+}
+Bool BaseDocument::EndUndo() {
+  return undo_->End();
+}
+Bool BaseDocument::DoUndo() {
+  return undo_->Undo();
+}
+Bool BaseDocument::DoRedo() {
+  return undo_->Redo();
+}
+Int32 BaseDocument::GetUndoCount() const {
+  return undo_->UndoCount();
+}
+Int32 BaseDocument::GetRedoCount() const {
+  return undo_->RedoCount();
+}
+void BaseDocument::FlushUndoBuffer() {
+  undo_->Flush();
+}

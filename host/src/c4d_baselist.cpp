@@ -112,7 +112,9 @@ GeListHead* GeListNode::GetListHead() const {
   return nullptr;
 }
 
-Bool GeListNode::Message(Int32, void*) { return true; }
+Bool GeListNode::Message(Int32, void*) {
+  return true;
+}
 
 BaseDocument* GeListNode::GetDocument() const {
   GeListHead* head = GetListHead();
@@ -127,7 +129,9 @@ void GeListHead::Insert(GeListNode* node, GeListNode* parent, GeListNode* pred) 
     node->InsertUnder(parent ? parent : this);
 }
 
-BaseDocument* GeListHead::GetDocument() const { return owner_ ? owner_->GetDocument() : nullptr; }
+BaseDocument* GeListHead::GetDocument() const {
+  return owner_ ? owner_->GetDocument() : nullptr;
+}
 
 // --- BaseList2D ---
 
@@ -137,7 +141,9 @@ BaseList2D::~BaseList2D() {
   if (nodeData_) nodeData_->Free(this);
 }
 
-void BaseList2D::SetNodeData(std::unique_ptr<NodeData> data) { nodeData_ = std::move(data); }
+void BaseList2D::SetNodeData(std::unique_ptr<NodeData> data) {
+  nodeData_ = std::move(data);
+}
 
 Bool BaseList2D::GetParameter(Int32 id, GeData& t_data) const {
   const GeData* d = data_.GetDataPointer(id);
@@ -156,7 +162,9 @@ BaseList2D* BaseList2D::GetMain() const {
   return head ? head->GetMain() : nullptr;
 }
 
-BaseList2D* BaseList2D::AllocSame() const { return new BaseList2D(type_); }
+BaseList2D* BaseList2D::AllocSame() const {
+  return new BaseList2D(type_);
+}
 
 void BaseList2D::CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) const {
   dest->name_ = name_;
@@ -165,7 +173,8 @@ void BaseList2D::CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) co
     dest->bits_ = bits_;
     dest->nbits_ = nbits_;
   }
-  if (nodeData_ && dest->nodeData_) nodeData_->CopyTo(dest->nodeData_.get(), this, dest, flags, trans);
+  if (nodeData_ && dest->nodeData_)
+    nodeData_->CopyTo(dest->nodeData_.get(), this, dest, flags, trans);
 }
 
 void BaseList2D::CopyHierarchyTo(BaseList2D*, Int32, AliasTrans*) const {}

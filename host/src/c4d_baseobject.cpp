@@ -72,7 +72,9 @@ void BaseObject::KillTag(Int32 type, Int32 nr) {
   if (t) BaseTag::Free(t);
 }
 
-CTrack* BaseObject::GetFirstCTrack() const { return static_cast<CTrack*>(tracks_.GetFirst()); }
+CTrack* BaseObject::GetFirstCTrack() const {
+  return static_cast<CTrack*>(tracks_.GetFirst());
+}
 
 void BaseObject::CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) const {
   BaseList2D::CopyDataTo(dest, flags, trans);
@@ -110,7 +112,8 @@ struct ObjectState : NodeState {
 std::unique_ptr<NodeState> BaseObject::SaveState() const {
   auto s = std::make_unique<ObjectState>();
   s->own = BaseList2D::SaveState();
-  for (BaseTag* t = GetFirstTag(); t; t = t->GetNext()) s->tags.emplace_back(t->GetSerial(), t->SaveState());
+  for (BaseTag* t = GetFirstTag(); t; t = t->GetNext())
+    s->tags.emplace_back(t->GetSerial(), t->SaveState());
   return s;
 }
 
@@ -235,4 +238,6 @@ void PolygonObject::CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans)
   d->ngons_ = ngons_;
 }
 
-BaseSelect* hostrt::UVPointSelection(PolygonObject* op) { return op ? &op->uvPointSel_ : nullptr; }
+BaseSelect* hostrt::UVPointSelection(PolygonObject* op) {
+  return op ? &op->uvPointSel_ : nullptr;
+}

@@ -57,7 +57,9 @@ Bool BaseSelect::Deselect(Int32 num) {
   return true;
 }
 
-Bool BaseSelect::Toggle(Int32 num) { return IsSelected(num) ? Deselect(num) : Select(num); }
+Bool BaseSelect::Toggle(Int32 num) {
+  return IsSelected(num) ? Deselect(num) : Select(num);
+}
 
 Bool BaseSelect::IsSelected(Int32 num) const {
   if (num < 0) return false;
@@ -104,7 +106,9 @@ Bool BaseSelect::GetRange(Int32 seg, Int32 maxElements, Int32* a, Int32* b) cons
   return true;
 }
 
-Int32 BaseSelect::GetLastElement() const { return segs_.empty() ? -1 : segs_.back().b; }
+Int32 BaseSelect::GetLastElement() const {
+  return segs_.empty() ? -1 : segs_.back().b;
+}
 
 Bool BaseSelect::CopyTo(BaseSelect* dest) const {
   if (!dest) return false;

@@ -1,17 +1,21 @@
 #include "c4d_basetag.h"
 
-#include "c4d_baseobject.h"
 #include "c4d_basedocument.h"
+#include "c4d_baseobject.h"
 #include "runtime/registry.h"
 
 BaseTag* BaseTag::Alloc(Int32 type) {
   switch (type) {
-    case Tuvw: return UVWTag::Alloc(0);
-    case Ttexture: return TextureTag::Alloc();
+    case Tuvw:
+      return UVWTag::Alloc(0);
+    case Ttexture:
+      return TextureTag::Alloc();
     case Tpoint:
     case Tpolygon:
-    case Tdisplay: return new BaseTag(type);
-    default: break;
+    case Tdisplay:
+      return new BaseTag(type);
+    default:
+      break;
   }
   const hostrt::PluginEntry* entry = hostrt::Registry::Get().Find(type);
   if (!entry || entry->kind != hostrt::PluginKind::Tag || !entry->allocator) return nullptr;
@@ -31,9 +35,13 @@ void BaseTag::Free(BaseTag*& tag) {
   tag = nullptr;
 }
 
-BaseList2D* BaseTag::AllocSame() const { return BaseTag::Alloc(GetType()); }
+BaseList2D* BaseTag::AllocSame() const {
+  return BaseTag::Alloc(GetType());
+}
 
-BaseObject* BaseTag::GetObject() const { return dynamic_cast<BaseObject*>(GetMain()); }
+BaseObject* BaseTag::GetObject() const {
+  return dynamic_cast<BaseObject*>(GetMain());
+}
 
 Bool BaseTag::Message(Int32 type, void* data) {
   NodeData* nd = GetNodeData();
@@ -70,17 +78,23 @@ UVWStruct UVWTag::GetSlow(Int32 i) const {
   return r;
 }
 
-void UVWTag::SetSlow(Int32 i, const UVWStruct& s) { Set(GetDataAddressW(), i, s); }
+void UVWTag::SetSlow(Int32 i, const UVWStruct& s) {
+  Set(GetDataAddressW(), i, s);
+}
 
 void UVWTag::CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) const {
   VariableTag::CopyDataTo(dest, flags, trans);
   static_cast<UVWTag*>(dest)->uvw_ = uvw_;
 }
 
-TextureTag* TextureTag::Alloc() { return new TextureTag(); }
+TextureTag* TextureTag::Alloc() {
+  return new TextureTag();
+}
 
 BaseMaterial* TextureTag::GetMaterial(const BaseDocument* doc) const {
   return dynamic_cast<BaseMaterial*>(GetDataInstance()->GetLink(TEXTURETAG_MATERIAL, doc));
 }
 
-void TextureTag::SetMaterial(BaseMaterial* mat) { GetDataInstance()->SetLink(TEXTURETAG_MATERIAL, mat); }
+void TextureTag::SetMaterial(BaseMaterial* mat) {
+  GetDataInstance()->SetLink(TEXTURETAG_MATERIAL, mat);
+}

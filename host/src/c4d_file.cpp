@@ -33,7 +33,8 @@ Bool Filename::CheckSuffix(const String& suffix) const {
   String a = GetSuffix(), b = suffix;
   if (a.size() != b.size()) return false;
   return std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
   });
 }
 

@@ -22,9 +22,15 @@ TempUVHandle* GetActiveUVSet(BaseDocument* doc, Int32 flags) {
   h->op_ = static_cast<PolygonObject*>(op);
   h->tag_ = tag;
   switch (doc->GetMode()) {
-    case Muvpolygons: h->mode_ = Mpolygons; break;
-    case Muvpoints: h->mode_ = Mpoints; break;
-    default: h->mode_ = doc->GetMode(); break;
+    case Muvpolygons:
+      h->mode_ = Mpolygons;
+      break;
+    case Muvpoints:
+      h->mode_ = Mpoints;
+      break;
+    default:
+      h->mode_ = doc->GetMode();
+      break;
   }
   // One record per polygon, whatever the tag's own count.
   const Int32 n = h->op_->GetPolygonCount();
@@ -34,7 +40,9 @@ TempUVHandle* GetActiveUVSet(BaseDocument* doc, Int32 flags) {
   return h;
 }
 
-void FreeActiveUVSet(TempUVHandle* handle) { delete handle; }
+void FreeActiveUVSet(TempUVHandle* handle) {
+  delete handle;
+}
 
 Bool TempUVHandle::SetUVW(const UVWStruct* uv) {
   if (!uv || !tag_) return false;
@@ -44,4 +52,6 @@ Bool TempUVHandle::SetUVW(const UVWStruct* uv) {
   return true;
 }
 
-BaseSelect* TempUVHandle::GetUVPointSel() const { return hostrt::UVPointSelection(op_); }
+BaseSelect* TempUVHandle::GetUVPointSel() const {
+  return hostrt::UVPointSelection(op_);
+}

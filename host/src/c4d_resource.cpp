@@ -39,7 +39,8 @@ Bool GeResource::Init(const Filename& pluginFolder) {
 
   String text;
   Filename symFile = path_ + "c4d_symbols.h";
-  if (!hostrt::ReadTextFile(symFile.GetString(), text)) return fail(symFile.GetString() + ": cannot be read");
+  if (!hostrt::ReadTextFile(symFile.GetString(), text))
+    return fail(symFile.GetString() + ": cannot be read");
   auto syms = hostrt::ParseSymbols(text, symFile.GetString(), err);
   if (!syms) return fail(err.ToString());
   symbols_ = std::move(*syms);
@@ -53,7 +54,8 @@ Bool GeResource::Init(const Filename& pluginFolder) {
     for (const hostrt::ResNode& e : st.children) {
       Int32 id = GetSymbol(e.keyword, -1);
       if (id < 0 && !ToInt(e.keyword, id))
-        return fail(strFile.GetString() + ":" + std::to_string(e.line) + ": unknown symbol " + e.keyword);
+        return fail(strFile.GetString() + ":" + std::to_string(e.line) + ": unknown symbol " +
+                    e.keyword);
       if (e.args.size() != 1 || e.args[0].kind != hostrt::ResToken::Text)
         return fail(strFile.GetString() + ":" + std::to_string(e.line) + ": expected one text");
       strings_[id] = e.args[0].text;

@@ -85,9 +85,18 @@ TEST(BaseSelect, RandomEditsMatchASetOfIndices) {
     Int32 i = idx(rng);
     switch (op(rng)) {
       case 0:
-      case 1: s.Select(i); ref.insert(i); break;
-      case 2: s.Deselect(i); ref.erase(i); break;
-      case 3: s.Toggle(i); ref.count(i) ? (void)ref.erase(i) : (void)ref.insert(i); break;
+      case 1:
+        s.Select(i);
+        ref.insert(i);
+        break;
+      case 2:
+        s.Deselect(i);
+        ref.erase(i);
+        break;
+      case 3:
+        s.Toggle(i);
+        ref.count(i) ? (void)ref.erase(i) : (void)ref.insert(i);
+        break;
       case 4: {
         Int32 j = std::min(200, i + idx(rng) % 8);
         s.SelectAll(i, j);

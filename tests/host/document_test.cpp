@@ -13,15 +13,21 @@ namespace {
 PolygonObject* MakeTwoQuads(BaseDocument* doc) {
   PolygonObject* op = PolygonObject::Alloc(6, 2);
   Vector* p = op->GetPointW();
-  p[0] = Vector(0, 0, 0); p[1] = Vector(1, 0, 0); p[2] = Vector(2, 0, 0);
-  p[3] = Vector(0, 1, 0); p[4] = Vector(1, 1, 0); p[5] = Vector(2, 1, 0);
+  p[0] = Vector(0, 0, 0);
+  p[1] = Vector(1, 0, 0);
+  p[2] = Vector(2, 0, 0);
+  p[3] = Vector(0, 1, 0);
+  p[4] = Vector(1, 1, 0);
+  p[5] = Vector(2, 1, 0);
   op->GetPolygonW()[0] = CPolygon(0, 1, 4, 3);
   op->GetPolygonW()[1] = CPolygon(1, 2, 5, 4);
   op->SetName("Quads");
   auto* uvw = static_cast<UVWTag*>(op->MakeTag(Tuvw));
   UVWHandle h = uvw->GetDataAddressW();
-  UVWTag::Set(h, 0, UVWStruct(Vector(0, 0, 0), Vector(.5, 0, 0), Vector(.5, 1, 0), Vector(0, 1, 0)));
-  UVWTag::Set(h, 1, UVWStruct(Vector(.5, 0, 0), Vector(1, 0, 0), Vector(1, 1, 0), Vector(.5, 1, 0)));
+  UVWTag::Set(h, 0,
+              UVWStruct(Vector(0, 0, 0), Vector(.5, 0, 0), Vector(.5, 1, 0), Vector(0, 1, 0)));
+  UVWTag::Set(h, 1,
+              UVWStruct(Vector(.5, 0, 0), Vector(1, 0, 0), Vector(1, 1, 0), Vector(.5, 1, 0)));
   doc->InsertObject(op, nullptr, nullptr);
   doc->SetActiveObject(op);
   return op;
@@ -198,7 +204,8 @@ TEST_F(DocFixture, MatricesAndBoundingRadius) {
   parent->SetMl(Matrix(Vector(10, 0, 0), Vector(0, 1, 0), Vector(-1, 0, 0), Vector(0, 0, 1)));
   op->SetMl(Matrix(Vector(1, 2, 3), Vector(1, 0, 0), Vector(0, 1, 0), Vector(0, 0, 1)));
   Matrix mg = op->GetMg();
-  EXPECT_EQ(mg * Vector(0, 0, 0), Vector(8, 1, 3));  // parent turns (1,2) into (-2,1), then +10 in x
+  EXPECT_EQ(mg * Vector(0, 0, 0),
+            Vector(8, 1, 3));  // parent turns (1,2) into (-2,1), then +10 in x
   op->SetMg(Matrix(Vector(0, 0, 0), Vector(1, 0, 0), Vector(0, 1, 0), Vector(0, 0, 1)));
   EXPECT_EQ(op->GetMg() * Vector(1, 1, 1), Vector(1, 1, 1));
   EXPECT_EQ(op->GetRad(), Vector(1, 0.5, 0));

@@ -35,7 +35,8 @@ struct ScratchPlugin : ::testing::Test {
 TEST(ResourceFile, StatementsBlocksAndTexts) {
   hostrt::ResError err;
   auto nodes = hostrt::ParseResource(
-      "// comment\nDIALOG D { GROUP { COLUMNS 2; BUTTON IDC_A { NAME \"Go \\\"now\\\"\"; SIZE -100, 0; } }\n"
+      "// comment\nDIALOG D { GROUP { COLUMNS 2; BUTTON IDC_A { NAME \"Go \\\"now\\\"\"; SIZE "
+      "-100, 0; } }\n"
       "/* block\ncomment */ }",
       "t.res", err);
   ASSERT_TRUE(nodes) << err.ToString();
@@ -63,8 +64,8 @@ TEST(ResourceFile, ErrorsNameTheLine) {
 
 TEST(ResourceFile, Symbols) {
   hostrt::ResError err;
-  auto s = hostrt::ParseSymbols("enum {\n  IDS_A = 10068,  // x\n  IDS_B=7,\n};\n#define IDC_C 12\n",
-                                "s.h", err);
+  auto s = hostrt::ParseSymbols(
+      "enum {\n  IDS_A = 10068,  // x\n  IDS_B=7,\n};\n#define IDC_C 12\n", "s.h", err);
   ASSERT_TRUE(s) << err.ToString();
   EXPECT_EQ(s->at("IDS_A"), 10068);
   EXPECT_EQ(s->at("IDS_B"), 7);
@@ -97,7 +98,8 @@ TEST_F(ScratchPlugin, BrokenOrMissingFilesFailTheLoad) {
 
 TEST_F(ScratchPlugin, DialogsLoadByIdentifier) {
   fs::create_directories(dir / "res" / "dialogs");
-  Write("c4d_symbols.h", "enum {\n IDS_PELTERRA = 10068,\n DLG_TEST = 10009,\n IDC_GO = 10018,\n};\n");
+  Write("c4d_symbols.h",
+        "enum {\n IDS_PELTERRA = 10068,\n DLG_TEST = 10009,\n IDC_GO = 10018,\n};\n");
   Write("strings_us/c4d_strings.str", "STRINGTABLE { IDS_PELTERRA \"P\"; }");
   Write("dialogs/DLG_TEST.res", "DIALOG DLG_TEST { GROUP { BUTTON IDC_GO { NAME IDS_GO; } } }");
   fs::create_directories(dir / "res" / "strings_us" / "dialogs");
@@ -117,7 +119,8 @@ TEST_F(ScratchPlugin, DialogsLoadByIdentifier) {
 TEST(Description, TransferTagParameters) {
   std::vector<DescEntry> entries;
   String error;
-  ASSERT_TRUE(hostrt::LoadDescriptionResource(kSource + "/res", "TransferUV", entries, error)) << error;
+  ASSERT_TRUE(hostrt::LoadDescriptionResource(kSource + "/res", "TransferUV", entries, error))
+      << error;
   hostrt::Registry::Get().AddDescription("TransferUV", 1039183, entries);
   Description d;
   ASSERT_TRUE(d.LoadDescription("TransferUV"));

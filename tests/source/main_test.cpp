@@ -23,7 +23,9 @@ const String kModule = PELTERRA_MODULE;
 const String kFolder = fs::path(kModule).parent_path().string();
 const String kDashes(56, '-');
 
-void* Msg(Int32 id) { return reinterpret_cast<void*>(static_cast<std::intptr_t>(id)); }
+void* Msg(Int32 id) {
+  return reinterpret_cast<void*>(static_cast<std::intptr_t>(id));
+}
 
 std::vector<Int32> RegisteredIds() {
   std::vector<Int32> ids;
@@ -230,7 +232,8 @@ TEST_F(ModuleTest, TransferTagAllocatesWithItsDefaults) {
   ASSERT_TRUE(data->GetDDescription(tag, &d, flags));
   EXPECT_EQ(flags & DESCFLAGS_DESC_LOADED, DESCFLAGS_DESC_LOADED);
   EXPECT_EQ(d.GetParameterI(1004)->GetInt32(DESC_HIDE), 1);
-  for (Int32 id : {1001, 1002, 1003}) EXPECT_FALSE(data->GetDEnabling(tag, id, GeData(), 0, nullptr));
+  for (Int32 id : {1001, 1002, 1003})
+    EXPECT_FALSE(data->GetDEnabling(tag, id, GeData(), 0, nullptr));
   EXPECT_TRUE(data->GetDEnabling(tag, 1005, GeData(), 0, nullptr));
   BaseTag::Free(tag);
 }
