@@ -153,3 +153,16 @@ Bool GeDialog::RestoreLayout(Int32 pluginid, Int32 subid, void* secret) {
 Bool GeDialog::Close() {
   return t_C4DOS && t_C4DOS->CloseDialog(this);
 }
+
+Bool GeModalDialog::Open(Int32 xpos, Int32 ypos, Int32 defaultw, Int32 defaulth, Bool resizeable) {
+  result_ = false;
+  if (!t_C4DOS) return false;
+  DLG_TYPE type = resizeable ? DLG_TYPE_MODAL_RESIZEABLE : DLG_TYPE_MODAL;
+  if (!t_C4DOS->OpenDialog(this, type, 0, xpos, ypos, defaultw, defaulth, 0)) return false;
+  return result_;
+}
+
+Bool GeModalDialog::Close(Bool result) {
+  result_ = result;
+  return GeDialog::Close();
+}

@@ -92,11 +92,34 @@ Bool Host::OpenDialog(GeDialog* dlg, Int32 type, Int32 pluginid, Int32 x, Int32 
                       Int32 subid) {
   if (!dlg) return false;
   if (FindWindow(dlg)) return true;  // already open: brought to the front
-  if (!dlg->CreateLayout()) return false;
+  dlg->HostFreeLayout();
+  if (!dlg->CreateLayout()) {
+    dlg->HostFreeLayout();
+    return false;
+  }
   windows_.push_back({dlg, type, pluginid, x, y, w, h, subid});
   dlg->HostSetOpen(true);
   dlg->InitValues();
+  if (type == DLG_TYPE_MODAL || type == DLG_TYPE_MODAL_RESIZEABLE) {
+    if (modalHandler) modalHandler(dlg);
+    if (FindWindow(dlg)) {
+      ++modalDefaults_;
+      CloseDialog(dlg);
+    }
+  }
   return true;
+}
+
+void Host::RunTimers() {
+  // Copy: a timer may open or close windows.
+  std::vector<GeDialog*> ticking;
+  for (const OpenWindow& w : windows_)
+    if (w.dialog->GetTimer() > 0) ticking.push_back(w.dialog);
+  for (GeDialog* d : ticking) {
+    if (!FindWindow(d) || d->GetTimer() <= 0) continue;
+    BaseContainer msg(BFM_TIMER_MESSAGE);
+    d->Timer(msg);
+  }
 }
 
 Bool Host::RestoreDialogLayout(GeDialog* dlg, Int32 pluginid, Int32 subid, void* secret) {
@@ -115,6 +138,7 @@ Bool Host::CloseDialog(GeDialog* dlg) {
   windows_.erase(it);
   dlg->DestroyWindow();
   dlg->HostSetOpen(false);
+  dlg->HostFreeLayout();
   return true;
 }
 

@@ -61,6 +61,12 @@ class Host : public C4DOS {
   const OpenWindow* FindWindow(const GeDialog* dlg) const;
   // The user closes the window: AskClose may refuse; otherwise DestroyWindow runs.
   bool UserClose(GeDialog* dlg);
+  // A modal window is open: the handler acts on it as the user would (fill fields, press the
+  // button that accepts, or close it). A window still open afterwards is closed as cancelled.
+  std::function<void(GeDialog*)> modalHandler;
+  Int32 ModalDefaults() const { return modalDefaults_; }
+  // Time passes: every open window with a running timer gets one Timer call.
+  void RunTimers();
   // Closes every window without asking (host shutdown).
   void CloseAllWindows();
 
@@ -87,6 +93,7 @@ class Host : public C4DOS {
   Int32 events_ = 0;
   Int32 registrations_ = 0;
   std::vector<OpenWindow> windows_;
+  Int32 modalDefaults_ = 0;  // modal windows nobody acted on
 };
 
 }  // namespace hostrt
