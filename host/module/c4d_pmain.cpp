@@ -166,3 +166,13 @@ Bool GeModalDialog::Close(Bool result) {
   result_ = result;
   return GeDialog::Close();
 }
+
+#include "runtime/dialog_resource.h"
+
+Bool GeDialog::LoadDialogResource(Int32 id, GeResource* lr, Int32 flags) {
+  (void)flags;
+  String error;
+  if (hostrt::BuildDialogResource(*this, lr ? *lr : g_resource, id, &error)) return true;
+  GePrint("LoadDialogResource: " + error);
+  return false;
+}

@@ -98,7 +98,11 @@ Bool Host::OpenDialog(GeDialog* dlg, Int32 type, Int32 pluginid, Int32 x, Int32 
     return false;
   }
   windows_.push_back({dlg, type, pluginid, x, y, w, h, subid});
-  dlg->HostSetOpen(true);
+  dlg->HostSetOpen(true, [this](GeDialog* gone) {
+    windows_.erase(std::remove_if(windows_.begin(), windows_.end(),
+                                  [gone](const OpenWindow& w) { return w.dialog == gone; }),
+                   windows_.end());
+  });
   dlg->InitValues();
   if (type == DLG_TYPE_MODAL || type == DLG_TYPE_MODAL_RESIZEABLE) {
     if (modalHandler) modalHandler(dlg);

@@ -189,7 +189,9 @@ class Parser {
       if (t.kind == Lexeme::End) return nested ? lex_.Fail("missing '}'") : true;
       if (t.kind == Lexeme::Close) return nested ? true : lex_.Fail("unexpected '}'");
       if (t.kind == Lexeme::Semi) continue;
-      if (t.kind != Lexeme::Word) return lex_.Fail("expected a keyword");
+      // Numbers start statements too: string tables may key texts by identifier.
+      if (t.kind != Lexeme::Word && t.kind != Lexeme::Number)
+        return lex_.Fail("expected a keyword");
       ResNode node;
       node.keyword = t.text;
       node.line = t.line;

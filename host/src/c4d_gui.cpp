@@ -14,22 +14,38 @@ namespace hostrt {
 
 const char* ControlKindName(ControlKind k) {
   switch (k) {
-    case ControlKind::Root: return "dialog";
-    case ControlKind::Group: return "group";
-    case ControlKind::ScrollGroup: return "scrollgroup";
-    case ControlKind::MenuLineGroup: return "menuline";
-    case ControlKind::Separator: return "separator";
-    case ControlKind::Button: return "button";
-    case ControlKind::Checkbox: return "checkbox";
-    case ControlKind::ComboBox: return "combo";
-    case ControlKind::RadioGroup: return "radio";
-    case ControlKind::NumberField: return "number";
-    case ControlKind::Slider: return "slider";
-    case ControlKind::StaticText: return "text";
-    case ControlKind::EditText: return "edittext";
-    case ControlKind::MultiLineText: return "multiline";
-    case ControlKind::QuickTab: return "quicktab";
-    case ControlKind::BitmapButton: return "bitmapbutton";
+    case ControlKind::Root:
+      return "dialog";
+    case ControlKind::Group:
+      return "group";
+    case ControlKind::ScrollGroup:
+      return "scrollgroup";
+    case ControlKind::MenuLineGroup:
+      return "menuline";
+    case ControlKind::Separator:
+      return "separator";
+    case ControlKind::Button:
+      return "button";
+    case ControlKind::Checkbox:
+      return "checkbox";
+    case ControlKind::ComboBox:
+      return "combo";
+    case ControlKind::RadioGroup:
+      return "radio";
+    case ControlKind::NumberField:
+      return "number";
+    case ControlKind::Slider:
+      return "slider";
+    case ControlKind::StaticText:
+      return "text";
+    case ControlKind::EditText:
+      return "edittext";
+    case ControlKind::MultiLineText:
+      return "multiline";
+    case ControlKind::QuickTab:
+      return "quicktab";
+    case ControlKind::BitmapButton:
+      return "bitmapbutton";
   }
   return "?";
 }
@@ -65,19 +81,24 @@ DialogControl* FindIn(DialogControl* c, Int32 id) {
 
 DialogControl* DialogModel::Find(Int32 id) {
   if (id == 0) return nullptr;
-  if (DialogControl* f = FindIn(&root, id)) return f;
-  return menuLine ? FindIn(menuLine, id) : nullptr;
+  return FindIn(&root, id);  // the menu-line group is a child of the root
 }
 
-const DialogControl* DialogModel::Find(Int32 id) const { return const_cast<DialogModel*>(this)->Find(id); }
+const DialogControl* DialogModel::Find(Int32 id) const {
+  return const_cast<DialogModel*>(this)->Find(id);
+}
 
-DialogControl* DialogModel::Current() { return open.back(); }
+DialogControl* DialogModel::Current() {
+  return open.back();
+}
 
 }  // namespace hostrt
 
 // --- custom GUIs ---
 
-Int32 CustomGui::GetId() const { return control_->id; }
+Int32 CustomGui::GetId() const {
+  return control_->id;
+}
 
 void QuickTabCustomGui::ClearStrings() {
   control_->entries.clear();
@@ -122,17 +143,25 @@ Bool BitmapButtonCustomGui::SetImage(BaseBitmap* bmp, Bool, Bool) {
 // --- GeDialog ---
 
 GeDialog::GeDialog() : model_(std::make_unique<hostrt::DialogModel>()) {}
-GeDialog::~GeDialog() = default;
+
+GeDialog::~GeDialog() {
+  // A dialog destroyed with its window open leaves the host's window list.
+  if (open_ && hostForget_) hostForget_(this);
+}
 
 // The host gives each window a fresh control tree before it calls CreateLayout.
-Bool GeDialog::CreateLayout() { return true; }
+Bool GeDialog::CreateLayout() {
+  return true;
+}
 
 void GeDialog::HostFreeLayout() {
   model_ = std::make_unique<hostrt::DialogModel>();
   timer_ = 0;
 }
 
-void GeDialog::SetTimer(Int32 ms) { timer_ = ms > 0 ? ms : 0; }
+void GeDialog::SetTimer(Int32 ms) {
+  timer_ = ms > 0 ? ms : 0;
+}
 
 Bool GeDialog::SetTitle(const String& title) {
   title_ = title;
@@ -153,7 +182,8 @@ DialogControl* AddControl(hostrt::DialogModel& m, Int32 id, ControlKind kind, In
 }
 
 bool IsGroup(ControlKind k) {
-  return k == ControlKind::Group || k == ControlKind::ScrollGroup || k == ControlKind::MenuLineGroup;
+  return k == ControlKind::Group || k == ControlKind::ScrollGroup ||
+         k == ControlKind::MenuLineGroup;
 }
 
 }  // namespace
@@ -169,7 +199,8 @@ Bool GeDialog::GroupBegin(Int32 id, Int32 flags, Int32 cols, Int32 rows, const S
   return true;
 }
 
-Bool GeDialog::ScrollGroupBegin(Int32 id, Int32 flags, Int32 scrollflags, Int32 initw, Int32 inith) {
+Bool GeDialog::ScrollGroupBegin(Int32 id, Int32 flags, Int32 scrollflags, Int32 initw,
+                                Int32 inith) {
   DialogControl* g = AddControl(*model_, id, ControlKind::ScrollGroup, flags, initw, inith);
   g->scrollFlags = scrollflags;
   g->columns = 1;
@@ -256,7 +287,8 @@ Bool GeDialog::AddChild(Int32 id, Int32 subid, const String& child) {
 }
 
 Bool GeDialog::AddEditNumber(Int32 id, Int32 flags, Int32 initw, Int32 inith) {
-  AddControl(*model_, id, ControlKind::NumberField, flags, initw, inith)->valueKind = ValueKind::Float;
+  AddControl(*model_, id, ControlKind::NumberField, flags, initw, inith)->valueKind =
+      ValueKind::Float;
   return true;
 }
 
@@ -270,7 +302,8 @@ Bool GeDialog::AddEditSlider(Int32 id, Int32 flags, Int32 initw, Int32 inith) {
 }
 
 Bool GeDialog::AddEditText(Int32 id, Int32 flags, Int32 initw, Int32 inith) {
-  AddControl(*model_, id, ControlKind::EditText, flags, initw, inith)->valueKind = ValueKind::String;
+  AddControl(*model_, id, ControlKind::EditText, flags, initw, inith)->valueKind =
+      ValueKind::String;
   return true;
 }
 
@@ -386,7 +419,7 @@ Bool GeDialog::SetInt32(Int32 id, Int32 value, Int32 min, Int32 max, Int32 step)
 Bool GeDialog::SetFloat(Int32 id, Float value, Float min, Float max, Float step, Int32 format) {
   DialogControl* c = ValueControl(*model_, id);
   if (!c) return false;
-  c->valueKind = format == FORMAT_PERCENT ? ValueKind::Percent
+  c->valueKind = format == FORMAT_PERCENT  ? ValueKind::Percent
                  : format == FORMAT_DEGREE ? ValueKind::Degree
                                            : ValueKind::Float;
   c->floatValue = value;
@@ -412,7 +445,9 @@ Bool GeDialog::SetString(Int32 id, const String& text) {
   switch (c->kind) {
     case ControlKind::Button:
     case ControlKind::Checkbox:
-    case ControlKind::StaticText: c->title = text; break;
+    case ControlKind::StaticText:
+      c->title = text;
+      break;
     default:
       c->valueKind = ValueKind::String;
       c->text = text;
@@ -424,7 +459,16 @@ Bool GeDialog::SetString(Int32 id, const String& text) {
 Bool GeDialog::GetBool(Int32 id, Bool& value) const {
   const DialogControl* c = model_->Find(id);
   if (!c) return false;
-  value = c->valueKind == ValueKind::Float ? c->floatValue != 0.0 : c->intValue != 0;
+  switch (c->valueKind) {
+    case ValueKind::Float:
+    case ValueKind::Percent:
+    case ValueKind::Degree:
+      value = c->floatValue != 0.0;
+      break;
+    default:
+      value = c->intValue != 0;
+      break;
+  }
   return true;
 }
 
@@ -434,8 +478,12 @@ Bool GeDialog::GetInt32(Int32 id, Int32& value) const {
   switch (c->valueKind) {
     case ValueKind::Float:
     case ValueKind::Percent:
-    case ValueKind::Degree: value = GeData(c->floatValue).GetInt32(); break;
-    default: value = c->intValue; break;
+    case ValueKind::Degree:
+      value = GeData(c->floatValue).GetInt32();
+      break;
+    default:
+      value = c->intValue;
+      break;
   }
   return true;
 }
@@ -445,8 +493,12 @@ Bool GeDialog::GetFloat(Int32 id, Float& value) const {
   if (!c) return false;
   switch (c->valueKind) {
     case ValueKind::Bool:
-    case ValueKind::Int: value = c->intValue; break;
-    default: value = c->floatValue; break;
+    case ValueKind::Int:
+      value = c->intValue;
+      break;
+    default:
+      value = c->floatValue;
+      break;
   }
   return true;
 }

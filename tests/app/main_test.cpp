@@ -78,3 +78,22 @@ TEST(App, FailuresExitNonZeroWithAMessage) {
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("usage: pelterra"), std::string::npos);
 }
+
+TEST(App, DialogActsAsAUserAndPrintsTheTree) {
+  Result r = Pelterra("dialog 1024239 choose:10071:10073 click:10094 tick:10170:off");
+  ASSERT_EQ(r.code, 0) << r.out;
+  EXPECT_NE(r.out.find("dialog \"Pelterra\""), std::string::npos);
+  EXPECT_NE(r.out.find("10073 \"UV Function2\"*"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("10096 group hidden"), std::string::npos)
+      << "the Align bar folded its group";
+  EXPECT_NE(r.out.find("10170 checkbox"), std::string::npos);
+
+  Result refused = Pelterra("dialog 1024239 click:10122");
+  EXPECT_NE(refused.code, 0);
+  EXPECT_NE(refused.out.find("click:10122"), std::string::npos) << refused.out;
+  Result bad = Pelterra("dialog 1024239 poke:1");
+  EXPECT_NE(bad.code, 0);
+  Result none = Pelterra("dialog 4711");
+  EXPECT_NE(none.code, 0);
+  EXPECT_NE(none.out.find("no command 4711"), std::string::npos);
+}

@@ -97,6 +97,8 @@ TEST_F(ScratchPlugin, BrokenOrMissingFilesFailTheLoad) {
 }
 
 TEST_F(ScratchPlugin, DialogsLoadByIdentifier) {
+  fs::remove_all(dir / "res" / "dialogs");
+  fs::remove_all(dir / "res" / "strings_us" / "dialogs");
   fs::create_directories(dir / "res" / "dialogs");
   Write("c4d_symbols.h",
         "enum {\n IDS_PELTERRA = 10068,\n DLG_TEST = 10009,\n IDC_GO = 10018,\n};\n");

@@ -12,6 +12,7 @@
 #include "c4d_basetag.h"
 #include "c4d_commanddata.h"
 #include "c4d_description.h"
+#include "runtime/dialog_model.h"
 #include "runtime/host.h"
 #include "runtime/module_loader.h"
 
@@ -213,6 +214,7 @@ TEST_F(ModuleTest, CommandsOpenTheirDialogAndReopenTheSameOne) {
   ASSERT_TRUE(morph->Execute(doc));
   ASSERT_EQ(host.Windows().size(), 2u);
   EXPECT_EQ(host.Windows()[1].pluginId, 1030745);
+  EXPECT_NE(host.Windows()[1].dialog->GetModel()->Find(10186), nullptr) << "morph layout loaded";
   EXPECT_EQ(host.Windows()[1].w, 0);
   EXPECT_EQ(host.Windows()[1].h, 0);
   EXPECT_FALSE(uv->RestoreLayout(nullptr)) << "this host keeps no saved layouts";
