@@ -386,6 +386,11 @@ Bool GeDialog::MenuFinished() {
 // --- values ---
 
 namespace {
+bool HoldsFloat(const DialogControl& c) {
+  return c.valueKind == ValueKind::Float || c.valueKind == ValueKind::Percent ||
+         c.valueKind == ValueKind::Degree;
+}
+
 DialogControl* ValueControl(hostrt::DialogModel& m, Int32 id) {
   DialogControl* c = m.Find(id);
   if (!c || IsGroup(c->kind) || c->kind == ControlKind::Separator) return nullptr;
@@ -459,47 +464,21 @@ Bool GeDialog::SetString(Int32 id, const String& text) {
 Bool GeDialog::GetBool(Int32 id, Bool& value) const {
   const DialogControl* c = model_->Find(id);
   if (!c) return false;
-  switch (c->valueKind) {
-    case ValueKind::Float:
-    case ValueKind::Percent:
-    case ValueKind::Degree:
-      value = c->floatValue != 0.0;
-      break;
-    default:
-      value = c->intValue != 0;
-      break;
-  }
+  value = HoldsFloat(*c) ? c->floatValue != 0.0 : c->intValue != 0;
   return true;
 }
 
 Bool GeDialog::GetInt32(Int32 id, Int32& value) const {
   const DialogControl* c = model_->Find(id);
   if (!c) return false;
-  switch (c->valueKind) {
-    case ValueKind::Float:
-    case ValueKind::Percent:
-    case ValueKind::Degree:
-      value = GeData(c->floatValue).GetInt32();
-      break;
-    default:
-      value = c->intValue;
-      break;
-  }
+  value = HoldsFloat(*c) ? GeData(c->floatValue).GetInt32() : c->intValue;
   return true;
 }
 
 Bool GeDialog::GetFloat(Int32 id, Float& value) const {
   const DialogControl* c = model_->Find(id);
   if (!c) return false;
-  switch (c->valueKind) {
-    case ValueKind::Bool:
-    case ValueKind::Int:
-      value = c->intValue;
-      break;
-    default:
-      value = c->floatValue;
-      break;
-  }
+  value = HoldsFloat(*c) ? c->floatValue : c->intValue;
   return true;
 }
 
