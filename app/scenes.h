@@ -1,0 +1,21 @@
+// Small built-in scenes for the demo, the sessions and the tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "c4d_basedocument.h"
+
+namespace pelterra {
+
+struct BuiltinScene {
+  std::string name;         // what sessions open, e.g. "cube"
+  std::string description;  // one line for --help
+};
+std::vector<BuiltinScene> BuiltinScenes();
+
+// Adds the named scene's objects to doc. Names may carry parameters ("grid:8x4"). False with
+// error for an unknown name or bad parameters.
+bool LoadBuiltinScene(const std::string& name, BaseDocument& doc, std::string& error);
+
+}  // namespace pelterra
