@@ -6,7 +6,9 @@
 
 namespace pelterra {
 
-bool Progress::Enabled() { return isatty(STDERR_FILENO) == 1; }
+bool Progress::Enabled() {
+  return isatty(STDERR_FILENO) == 1;
+}
 
 Progress::Progress(std::string what, std::int64_t total) : what_(std::move(what)), total_(total) {}
 

@@ -1,9 +1,11 @@
-// Tags: BaseTag, VariableTag, UVWTag (one UVWStruct per polygon), TextureTag.
+// Tags: BaseTag, VariableTag, UVWTag (one UVWStruct per polygon), NormalTag, TextureTag,
+// SelectionTag.
 #pragma once
 
 #include <vector>
 
 #include "c4d_baselist.h"
+#include "c4d_baseselect.h"
 #include "ge_math.h"
 
 class BaseObject;
@@ -14,7 +16,9 @@ enum : Int32 {
   Tpolygon = 5604,
   Ttexture = 5616,
   Tuvw = 5671,
+  Tpolygonselection = 5673,
   Tdisplay = 5693,
+  Tnormal = 5711,
 };
 
 // UV corners a, b, c, d of one polygon; u, v, w in x, y, z.
@@ -99,6 +103,51 @@ class UVWTag : public VariableTag {
   std::vector<UVWStruct> uvw_;
 };
 
+// Corner normals a, b, c, d of one polygon, each with a flag telling whether the corner has one.
+struct NormalStruct {
+  Vector a, b, c, d;
+  Int32 flags = 0;  // bit i set: corner i has a normal
+  Vector& operator[](Int32 corner) {
+    return corner == 0 ? a : corner == 1 ? b : corner == 2 ? c : d;
+  }
+  const Vector& operator[](Int32 corner) const {
+    return corner == 0 ? a : corner == 1 ? b : corner == 2 ? c : d;
+  }
+  Bool Has(Int32 corner) const { return corner >= 0 && corner < 4 && (flags >> corner & 1) != 0; }
+  // Sets corner's normal and its flag.
+  void Set(Int32 corner, const Vector& n) {
+    if (corner < 0 || corner > 3) return;
+    (*this)[corner] = n;
+    flags |= 1 << corner;
+  }
+  bool operator==(const NormalStruct& o) const {
+    return a == o.a && b == o.b && c == o.c && d == o.d && flags == o.flags;
+  }
+};
+
+// Normals of a polygon object's corners, one NormalStruct per polygon.
+class NormalTag : public VariableTag {
+ public:
+  static NormalTag* Alloc(Int32 count);
+
+  Int32 GetDataCount() const override { return static_cast<Int32>(normals_.size()); }
+  // Resizes to count records; new ones have no normals.
+  Bool Resize(Int32 count);
+
+  // Record i; no normals outside the tag.
+  NormalStruct Get(Int32 i) const;
+  // Writes record i; ignored outside the tag.
+  void Set(Int32 i, const NormalStruct& s);
+
+ protected:
+  NormalTag() : VariableTag(Tnormal) {}
+  BaseList2D* AllocSame() const override { return new NormalTag(); }
+  void CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) const override;
+
+ private:
+  std::vector<NormalStruct> normals_;
+};
+
 class TextureTag : public BaseTag {
  public:
   static TextureTag* Alloc();
@@ -112,3 +161,23 @@ class TextureTag : public BaseTag {
 };
 
 constexpr Int32 TEXTURETAG_MATERIAL = 1010;
+// Name of the selection tag the material is limited to (a string; empty: the whole object).
+constexpr Int32 TEXTURETAG_RESTRICTION = 1011;
+
+// A named selection of an object's elements; this host keeps polygon selections.
+class SelectionTag : public BaseTag {
+ public:
+  // A selection tag of that type (Tpolygonselection), or nullptr for another type.
+  static SelectionTag* Alloc(Int32 type = Tpolygonselection);
+
+  BaseSelect* GetBaseSelect() { return &sel_; }
+  const BaseSelect* GetBaseSelect() const { return &sel_; }
+
+ protected:
+  explicit SelectionTag(Int32 type) : BaseTag(type) {}
+  BaseList2D* AllocSame() const override { return new SelectionTag(GetType()); }
+  void CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) const override;
+
+ private:
+  BaseSelect sel_;
+};

@@ -3,6 +3,17 @@
 
 #include "c4d_string.h"
 
+enum : Int32 {
+  FILESELECTTYPE_ANYTHING = 0,
+  FILESELECTTYPE_IMAGES = 1,
+  FILESELECTTYPE_SCENES = 2,
+};
+enum : Int32 {
+  FILESELECT_LOAD = 0,
+  FILESELECT_SAVE = 1,
+  FILESELECT_DIRECTORY = 2,
+};
+
 class Filename {
  public:
   Filename() = default;
@@ -19,6 +30,11 @@ class Filename {
   String GetSuffix() const;
   void SetSuffix(const String& suffix);
   Bool CheckSuffix(const String& suffix) const;
+
+  // Asks the user for a file (type: FILESELECTTYPE_..., flags: FILESELECT_LOAD, _SAVE or
+  // _DIRECTORY); false when the user cancels. The chosen name replaces this one.
+  Bool FileSelect(Int32 type, Int32 flags, const String& title,
+                  const String& forceSuffix = String());
 
   // Appends a path component.
   Filename operator+(const Filename& component) const;

@@ -48,6 +48,10 @@ class C4DOS {
   virtual void EventAdd(Int32 flags) = 0;
   virtual void StopAllThreads() = 0;
 
+  // The user picks a file; false when cancelled.
+  virtual Bool FileSelect(Filename& name, Int32 type, Int32 flags, const String& title,
+                          const String& forceSuffix) = 0;
+
   virtual Bool OpenDialog(GeDialog* dlg, Int32 type, Int32 pluginid, Int32 x, Int32 y, Int32 w,
                           Int32 h, Int32 subid) = 0;
   virtual Bool RestoreDialogLayout(GeDialog* dlg, Int32 pluginid, Int32 subid, void* secret) = 0;

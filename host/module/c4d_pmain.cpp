@@ -176,3 +176,7 @@ Bool GeDialog::LoadDialogResource(Int32 id, GeResource* lr, Int32 flags) {
   GePrint("LoadDialogResource: " + error);
   return false;
 }
+
+Bool Filename::FileSelect(Int32 type, Int32 flags, const String& title, const String& forceSuffix) {
+  return t_C4DOS && t_C4DOS->FileSelect(*this, type, flags, title, forceSuffix);
+}

@@ -82,6 +82,32 @@ void Host::EventAdd(Int32) {
   ++events_;
 }
 
+Bool Host::FileSelect(Filename& name, Int32 type, Int32 flags, const String& title,
+                      const String& forceSuffix) {
+  (void)type;
+  FileSelectRecord r;
+  r.flags = flags;
+  r.title = title;
+  if (files_.empty()) {
+    r.defaulted = true;
+  } else {
+    r.answer = files_.front();
+    files_.pop_front();
+  }
+  if (!r.answer.empty() && !forceSuffix.empty()) {
+    Filename f(r.answer);
+    if (!f.CheckSuffix(forceSuffix)) {
+      f.SetSuffix(forceSuffix);
+      r.answer = f.GetString();
+    }
+  }
+  fileSelects_.push_back(r);
+  if (onFileSelect) onFileSelect(r);
+  if (r.answer.empty()) return false;
+  name = Filename(r.answer);
+  return true;
+}
+
 const OpenWindow* Host::FindWindow(const GeDialog* dlg) const {
   for (const OpenWindow& w : windows_)
     if (w.dialog == dlg) return &w;

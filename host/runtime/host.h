@@ -21,6 +21,14 @@ struct MessageRecord {
   bool defaulted = false;  // nobody had queued an answer
 };
 
+// A file selector as it was shown and answered.
+struct FileSelectRecord {
+  Int32 flags = 0;
+  String title;
+  String answer;  // the chosen path; empty when cancelled
+  bool defaulted = false;
+};
+
 // A dialog window the host has open.
 struct OpenWindow {
   GeDialog* dialog = nullptr;
@@ -43,6 +51,13 @@ class Host : public C4DOS {
   size_t PendingAnswers() const { return answers_.size(); }
   const std::vector<MessageRecord>& Messages() const { return messages_; }
   std::function<void(const MessageRecord&)> onMessage;
+
+  // File selectors. Queued answers are used in order (an empty path cancels); without one
+  // the selector is cancelled.
+  void QueueFile(const String& path) { files_.push_back(path); }
+  size_t PendingFiles() const { return files_.size(); }
+  const std::vector<FileSelectRecord>& FileSelects() const { return fileSelects_; }
+  std::function<void(const FileSelectRecord&)> onFileSelect;
 
   // Documents; the host owns them. The first one is active until another is chosen.
   BaseDocument* NewDocument();
@@ -79,6 +94,8 @@ class Host : public C4DOS {
   BaseDocument* GetActiveDocument() override { return active_; }
   void EventAdd(Int32 flags) override;
   void StopAllThreads() override {}
+  Bool FileSelect(Filename& name, Int32 type, Int32 flags, const String& title,
+                  const String& forceSuffix) override;
   Bool OpenDialog(GeDialog* dlg, Int32 type, Int32 pluginid, Int32 x, Int32 y, Int32 w, Int32 h,
                   Int32 subid) override;
   Bool RestoreDialogLayout(GeDialog* dlg, Int32 pluginid, Int32 subid, void* secret) override;
@@ -88,6 +105,8 @@ class Host : public C4DOS {
   std::vector<String> console_;
   std::deque<GEMB_R> answers_;
   std::vector<MessageRecord> messages_;
+  std::deque<String> files_;
+  std::vector<FileSelectRecord> fileSelects_;
   std::vector<std::unique_ptr<BaseDocument>> docs_;
   BaseDocument* active_ = nullptr;
   Int32 events_ = 0;

@@ -10,6 +10,10 @@ BaseTag* BaseTag::Alloc(Int32 type) {
       return UVWTag::Alloc(0);
     case Ttexture:
       return TextureTag::Alloc();
+    case Tnormal:
+      return NormalTag::Alloc(0);
+    case Tpolygonselection:
+      return SelectionTag::Alloc(type);
     case Tpoint:
     case Tpolygon:
     case Tdisplay:
@@ -87,6 +91,32 @@ void UVWTag::CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) const 
   static_cast<UVWTag*>(dest)->uvw_ = uvw_;
 }
 
+NormalTag* NormalTag::Alloc(Int32 count) {
+  if (count < 0) return nullptr;
+  auto* tag = new NormalTag();
+  tag->normals_.resize(static_cast<size_t>(count));
+  return tag;
+}
+
+Bool NormalTag::Resize(Int32 count) {
+  if (count < 0) return false;
+  normals_.resize(static_cast<size_t>(count));
+  return true;
+}
+
+NormalStruct NormalTag::Get(Int32 i) const {
+  return i >= 0 && i < GetDataCount() ? normals_[static_cast<size_t>(i)] : NormalStruct();
+}
+
+void NormalTag::Set(Int32 i, const NormalStruct& s) {
+  if (i >= 0 && i < GetDataCount()) normals_[static_cast<size_t>(i)] = s;
+}
+
+void NormalTag::CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) const {
+  VariableTag::CopyDataTo(dest, flags, trans);
+  static_cast<NormalTag*>(dest)->normals_ = normals_;
+}
+
 TextureTag* TextureTag::Alloc() {
   return new TextureTag();
 }
@@ -97,4 +127,13 @@ BaseMaterial* TextureTag::GetMaterial(const BaseDocument* doc) const {
 
 void TextureTag::SetMaterial(BaseMaterial* mat) {
   GetDataInstance()->SetLink(TEXTURETAG_MATERIAL, mat);
+}
+
+SelectionTag* SelectionTag::Alloc(Int32 type) {
+  return type == Tpolygonselection ? new SelectionTag(type) : nullptr;
+}
+
+void SelectionTag::CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) const {
+  BaseTag::CopyDataTo(dest, flags, trans);
+  sel_.CopyTo(&static_cast<SelectionTag*>(dest)->sel_);
 }

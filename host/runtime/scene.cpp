@@ -1,0 +1,39 @@
+#include "runtime/scene.h"
+
+#include "c4d_baseobject.h"
+#include "c4d_tagdata.h"
+
+namespace hostrt {
+
+namespace {
+
+template <typename F>
+void ForEachPluginTag(BaseObject* op, F&& f) {
+  for (; op; op = op->GetNext()) {
+    for (BaseTag* tag = op->GetFirstTag(); tag; tag = tag->GetNext())
+      if (auto* data = dynamic_cast<TagData*>(tag->GetNodeData())) f(op, tag, data);
+    ForEachPluginTag(op->GetDown(), f);
+  }
+}
+
+}  // namespace
+
+EvaluationReport EvaluateScene(BaseDocument& doc) {
+  EvaluationReport r;
+  ForEachPluginTag(doc.GetFirstObject(), [&](BaseObject* op, BaseTag* tag, TagData* data) {
+    ++r.tagsExecuted;
+    if (data->Execute(tag, &doc, op, nullptr, 0, 0) != EXECUTIONRESULT_OK) ++r.tagErrors;
+  });
+  return r;
+}
+
+Int32 DrawViews(BaseDocument& doc, BaseDraw& view) {
+  Int32 drew = 0;
+  BaseDrawHelp help;
+  ForEachPluginTag(doc.GetFirstObject(), [&](BaseObject* op, BaseTag* tag, TagData* data) {
+    if (data->Draw(tag, op, &view, &help)) ++drew;
+  });
+  return drew;
+}
+
+}  // namespace hostrt

@@ -1,0 +1,20 @@
+// Scene evaluation and view drawing as the host runs them.
+#pragma once
+
+#include "c4d_basedocument.h"
+#include "c4d_basedraw.h"
+
+namespace hostrt {
+
+struct EvaluationReport {
+  Int32 tagsExecuted = 0;
+  Int32 tagErrors = 0;  // tags whose Execute answered other than OK
+};
+
+// Executes every plug-in tag of every object, depth first in tree order.
+EvaluationReport EvaluateScene(BaseDocument& doc);
+
+// Lets every plug-in tag draw into view; answers how many tags drew.
+Int32 DrawViews(BaseDocument& doc, BaseDraw& view);
+
+}  // namespace hostrt
