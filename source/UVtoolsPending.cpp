@@ -77,21 +77,6 @@ Bool CopyShapePickPoints(UVtools&) {
 Bool CopyShapeApply(UVtools&) {
   return false;
 }
-Bool MeasureArea(UVtools&) {
-  return false;
-}
-Bool SelectByArea(UVtools&) {
-  return false;
-}
-Bool SetUVW(UVtools&) {
-  return false;
-}
-Bool CaptureSize(UVtools&) {
-  return false;
-}
-Bool ApplyAnglePreset(UVtools&) {
-  return false;
-}
 
 Bool SaveUVlistAscii() {
   return false;
