@@ -21,6 +21,28 @@ preview cube-selected.png selected
 
 save cube.obj
 expect file cube.obj exists
+
+# Island tools on three quads: polygons 0 and 2 form one UV island, polygon 1 another.
+open builtin:islands
+mode uvpolygons
+preview islands-before.png
+command 1024239
+choose 10071 10074
+# Scale the small island by 1.5 about its own centre.
+select uvpolygons 1
+type 10062 1.5
+type 10063 1.5
+click 10065
+expect uv 1 a 0.5625 0.4375
+# Turn the other island by 30 degrees about its corner at UV point 0.
+select uvpolygons 0 2
+select uvpoints 0
+type 10050 30
+click 10051
+expect uv 0 a 0.125 0.875
+print uvs
+preview islands-after.png
+save islands.obj
 )";
 
 }  // namespace pelterra

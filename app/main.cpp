@@ -222,8 +222,9 @@ int RunDemo(hostrt::Host& host, const Args& a) {
   std::vector<std::string> written;
   int rc = RunSessionText(host, in, "demo", opt, &written);
   if (rc != 0) return rc;
-  std::cout << "\nPelterra demo done. It opened the built-in cube, opened the UV tools dialog, "
-               "selected UV polygons and wrote "
+  std::cout << "\nPelterra demo done. It opened the built-in cube and the UV tools dialog, "
+               "selected UV polygons, scaled one UV island and rotated another about a picked UV "
+               "point, and wrote "
             << written.size() << " file(s) to " << fs::absolute(opt.outDir).string() << ":\n";
   for (const std::string& f : written) std::cout << "  " << f << "\n";
   return 0;

@@ -1,8 +1,21 @@
-// The UV model shared by the tools: UV point indices, records of captured UV data.
+// The UV model shared by the tools: UV point indices, the coincidence tolerance, selected-polygon
+// lists, UV islands and the neighbour carry, the vector and matrix helpers, and the two frames in
+// which the tools open and close their access to the UV data.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <vector>
+
 #include "c4d_baseobject.h"
+#include "c4d_baseselect.h"
+#include "c4d_basetag.h"
 #include "ge_math.h"
+
+class BaseDocument;
+class TempUVHandle;
 
 // A selected UV corner: polygon * 4 + corner, and its UV.
 struct CapturedPointRecord {
@@ -22,3 +35,169 @@ struct IslandSnapshotRecord {
   Vector a, b, c, d;
   Int32 cornerCount = 4;  // 3 for a triangle
 };
+
+// --- UV points and coincidence ---
+
+// Two UV positions are one UV point when their distance (over u, v and w) is below this.
+constexpr Float kUVPointTolerance = 0.01;
+
+// Distance over u, v and w below kUVPointTolerance.
+Bool UVCoincident(const Vector& a, const Vector& b);
+// u, v and w exactly equal.
+Bool UVEqual(const Vector& a, const Vector& b);
+
+// The test that decides whether a corner follows an island point.
+enum class UVMatch { kTolerance, kExact };
+Bool UVMatches(UVMatch test, const Vector& a, const Vector& b);
+
+// A UV point index taken apart: index = polygon * 4 + corner (0 a, 1 b, 2 c, 3 d).
+struct UVPointRef {
+  Int32 polygon = 0;
+  Int32 corner = 0;
+};
+// False for an index that names no corner of the first polygonCount polygons (negative ones too).
+Bool DecodeUVPointIndex(Int32 index, Int32 polygonCount, UVPointRef& ref);
+// The valid corners of a UV point selection, ascending.
+std::vector<UVPointRef> SelectedUVPoints(const BaseSelect* sel, Int32 polygonCount);
+// The indices of the selected polygons, ascending, range by range, below polygonCount.
+std::vector<Int32> SelectedPolygonList(const BaseSelect* sel, Int32 polygonCount);
+
+// --- vectors and matrices ---
+
+// Angle between a and b in [0, pi]; pi/2 when either is zero.
+Float VectorAngle(const Vector& a, const Vector& b);
+// Scales v to length 1; a zero vector stays as it is.
+void NormalizeVector(Vector& v);
+Vector NormalizedCopy(const Vector& v);
+// a * b: applies b first, then a.
+Matrix MatrixMultiply(const Matrix& a, const Matrix& b);
+// The inverse transform; the identity when the axes are singular.
+Matrix MatrixInverse(const Matrix& m);
+Matrix MatrixScale(const Vector& s);
+// Maps (x, y, z) to (x cos t + y sin t, -x sin t + y cos t, z).
+Matrix MatrixRotZ(Float t);
+// Unit normal of one polygon of the object's points; zero for a degenerate polygon or a point
+// index outside the pointCount points.
+Vector PolygonNormal(const Vector* points, Int32 pointCount, const CPolygon& poly);
+// Mean of the polygon's points (three for a triangle); zero for an index out of range.
+Vector PolygonCenter3D(const Vector* points, Int32 pointCount, const CPolygon* polys,
+                       Int32 polyCount, Int32 index);
+// Area of triangle (p0, p1, p2), plus (p0, p3, p2) for a quad.
+Float PolygonArea(const Vector& p0, const Vector& p1, const Vector& p2, const Vector& p3,
+                  const CPolygon& poly);
+
+// --- UV polygons ---
+
+// Centre of one UV polygon: the triangle centre, or for a quad the mean of the centres of
+// (a, b, c) and (a, c, d).
+Vector PolygonCenterUV(const UVWStruct& uv, const CPolygon& poly);
+// Mean of the centres of the selected UV polygons below polyCount; zero when there are none.
+Vector SelectionCenterUV(const UVWStruct* uv, const BaseSelect* sel, const CPolygon* polys,
+                         Int32 polyCount);
+// The same for a list of polygon indices.
+Vector SelectionCenterUV(const UVWStruct* uv, std::span<const Int32> polygons,
+                         const CPolygon* polys);
+
+// Replaces the four corners of uv[polygon] by map(corner) and writes them to out[4*slot ..]. When
+// a mapped corner is not finite the polygon is left unchanged (its current corners go to out)
+// and the answer is false.
+Bool MapPolygonUV(UVWStruct* uv, Int32 polygon, const std::function<Vector(const Vector&)>& map,
+                  std::vector<Vector>& out, size_t slot);
+// MapPolygonUV with c + m(p - c): translation(c), m and the inverse translation applied in turn.
+Bool TransformPolygonUV(UVWStruct* uv, Int32 polygon, const Vector& c, const Matrix& m,
+                        std::vector<Vector>& out, size_t slot);
+
+// --- islands ---
+
+// The plain island growth: adds to working every unvisited entry of list that has a corner
+// within the tolerance of a corner of list[seed]; answers how many it added.
+Int32 GrowIsland(const UVWStruct* uv, const std::vector<Int32>& list, Int32 seed,
+                 std::vector<std::uint8_t>& visited, BaseSelect& working);
+// The plain flood fill: working ends up holding the polygons of list[i]'s island.
+void FloodIsland(const UVWStruct* uv, const std::vector<Int32>& list, Int32 i,
+                 std::vector<std::uint8_t>& visited, BaseSelect& working);
+
+// Islands as list positions: island k is Island(k), ascending; islands come in the order of
+// their first position.
+struct UVIslands {
+  std::vector<Int32> members;
+  std::vector<size_t> offsets{0};
+  size_t Count() const { return offsets.size() - 1; }
+  std::span<const Int32> Island(size_t k) const {
+    return {members.data() + offsets[k], offsets[k + 1] - offsets[k]};
+  }
+};
+// The islands of the polygons list[0..] (the same membership the plain flood fill gives), found
+// through a grid of the corners so that the cost grows about linearly with the polygon count.
+UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list);
+
+// Moves the corners of the neighbouring polygons with the island points they lie on. Keeps an
+// index of the corners it may move, so that many islands can be carried one after the other.
+class NeighbourCarry {
+ public:
+  // Indexes the corners of the polygons whose flag in carried is set (all of them when carried
+  // is empty).
+  NeighbourCarry(const UVWStruct* uv, Int32 polyCount, const std::vector<std::uint8_t>& carried);
+  ~NeighbourCarry();
+  NeighbourCarry(const NeighbourCarry&) = delete;
+  NeighbourCarry& operator=(const NeighbourCarry&) = delete;
+
+  // For every indexed corner, old entries are tried in list order: a corner that matches old[k]
+  // takes newer[k]. With chain the walk goes on past k with the moved value (so a later entry
+  // may move the corner again); without, the first match is the only one.
+  void Apply(UVWStruct* uv, const std::vector<Vector>& old, const std::vector<Vector>& newer,
+             UVMatch test, Bool chain);
+
+ private:
+  struct Index;
+  std::unique_ptr<Index> index_;
+};
+
+// --- tool frames ---
+
+// One island as the island tool frame hands it to a tool.
+struct IslandWork {
+  UVWStruct* uv = nullptr;  // working copy of the UVs, one record per polygon
+  const CPolygon* polys = nullptr;
+  Int32 polyCount = 0;
+  std::vector<Int32> polygons;  // the island, ascending
+  std::vector<Vector> oldList;  // their corners before the tool, four per polygon
+  std::vector<Vector> newList;  // their corners after it; starts as a copy of oldList
+};
+
+// The island tool frame: the active object in UV polygon mode with a selection; each island of
+// the selected polygons goes to transform, which answers whether it changed the island. With
+// keep, the corners of the unselected polygons then follow the island points they lie on
+// (test decides). prepare, when given, runs once before the islands and may refuse. Writes the
+// UVs back, sends MSG_UPDATE and asks for a redraw.
+Bool RunIslandFrame(Bool keep, UVMatch test, const std::function<Bool(TempUVHandle&)>& prepare,
+                    const std::function<Bool(IslandWork&)>& transform);
+
+// The UV-point tool frame: the active document in UV point mode, its active object, the UV set
+// with the UVW part and its UVW tag; the UV set is released with the frame.
+class UVPointFrame {
+ public:
+  UVPointFrame();
+  ~UVPointFrame();
+  UVPointFrame(const UVPointFrame&) = delete;
+  UVPointFrame& operator=(const UVPointFrame&) = delete;
+
+  // Everything above is there.
+  Bool Ok() const { return tag_ != nullptr; }
+  BaseDocument* Document() const { return doc_; }
+  PolygonObject* Object() const { return op_; }
+  TempUVHandle* UVSet() const { return uvset_; }
+  UVWTag* Tag() const { return tag_; }
+  // The selected UV points in index order, positions read through the tag.
+  std::vector<CapturedPointRecord> SelectedPoints() const;
+
+ private:
+  BaseDocument* doc_ = nullptr;
+  PolygonObject* op_ = nullptr;
+  TempUVHandle* uvset_ = nullptr;
+  UVWTag* tag_ = nullptr;
+};
+
+// Mean of the distinct selected UV points (read through the object's UVW tag); false when none
+// is selected.
+Bool RotationPivot(TempUVHandle& uvset, Vector& pivot);

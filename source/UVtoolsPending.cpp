@@ -3,35 +3,6 @@
 #include "UVtools.h"
 #include "UVtoolsEntries.h"
 
-Bool ScaleIslands(Float, Float, Bool, Bool, Bool) {
-  return false;
-}
-Bool FitIslandsToSize(Float, Float, Bool) {
-  return false;
-}
-Bool RotateIslands(Float, Bool) {
-  return false;
-}
-Bool MoveIslandsTo(Float, Float, Bool, Bool, Bool) {
-  return false;
-}
-Bool MeasureTwoPointAngle(UVtools&) {
-  return false;
-}
-Bool ReadSelectedPointsCenter(UVtools&) {
-  return false;
-}
-
-Bool CaptureIslandSnapshot(UVtools&, Int32) {
-  return false;
-}
-Bool LiveScaleIslands(Float, Float, Bool, const std::vector<IslandSnapshotRecord>&) {
-  return false;
-}
-Bool LiveRotateIslands(Float, Bool, const std::vector<IslandSnapshotRecord>&) {
-  return false;
-}
-
 Bool CapturePointCenter(UVtools&) {
   return false;
 }

@@ -51,7 +51,8 @@ TEST(App, DemoWritesItsOutputsAndPrintsTheBannerOnce) {
   fs::remove_all(out);
   Result r = Pelterra("demo --out " + out.string());
   ASSERT_EQ(r.code, 0) << r.out;
-  for (const char* f : {"cube-before.png", "cube-selected.png", "cube.obj"})
+  for (const char* f : {"cube-before.png", "cube-selected.png", "cube.obj", "islands-before.png",
+                        "islands-after.png", "islands.obj"})
     EXPECT_TRUE(fs::exists(out / f)) << f;
   EXPECT_NE(r.out.find(fs::absolute(out).string()), std::string::npos)
       << "says where the files are";

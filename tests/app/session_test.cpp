@@ -234,3 +234,32 @@ TEST_F(SessionTest, GoldenSession) {
   EXPECT_EQ(got, expected.str());
   EXPECT_TRUE(fs::exists(dir / "golden.png"));
 }
+
+// The island tools' cases, each a session through the dialog on a real document.
+TEST_F(SessionTest, IslandToolSessions) {
+  const fs::path folder = fs::path(PELTERRA_SOURCE_DIR) / "tests" / "app" / "data" / "sessions";
+  // Each session gets a fresh host and a fresh start of the module.
+  session.reset();
+  plugins.EndAll();
+  int ran = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (entry.path().extension() != ".session") continue;
+    hostrt::Host h;
+    h.NewDocument();
+    hostrt::PluginSystem p(h);
+    std::string error;
+    ASSERT_TRUE(p.StartAll(PELTERRA_PLUGINS, error)) << error;
+    std::ostringstream log;
+    pelterra::SessionOptions opt;
+    opt.baseDir = folder.string();
+    opt.outDir = dir.string();
+    std::ifstream in(entry.path());
+    {
+      pelterra::Session s(h, log, opt);
+      EXPECT_TRUE(s.Run(in, entry.path().filename().string())) << s.Error() << "\n" << log.str();
+    }
+    p.EndAll();
+    ++ran;
+  }
+  EXPECT_EQ(ran, 5);
+}

@@ -1,0 +1,180 @@
+// Island building, island scaling with the neighbour carry and island rotation on large meshes,
+// the tools running through their real frame in a document of the host.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <map>
+
+#include "UVFunction.h"
+#include "UVtoolsEntries.h"
+#include "c4d_basedocument.h"
+#include "c4d_os.h"
+#include "runtime/host.h"
+
+namespace {
+
+constexpr Int32 kSide = 10;    // quads per island side
+constexpr Float kQuad = 0.02;  // quad side in UV
+constexpr Float kGap = 0.02;   // between islands
+constexpr Float kPitch = kSide * kQuad + kGap;
+
+// A document whose active object is a grid of islands of 10 x 10 quads in UV polygon mode. The
+// top row of every island is left unselected: welded neighbours for the carry.
+struct Scene {
+  BaseDocument* doc = nullptr;
+  PolygonObject* op = nullptr;
+  UVWTag* tag = nullptr;
+  std::vector<UVWStruct> uvs;
+};
+
+hostrt::Host& TheHost() {
+  static hostrt::Host host;
+  static const bool ready = InitOS(&host);
+  (void)ready;
+  return host;
+}
+
+Scene& SceneOf(Int32 quads, Float quad = kQuad, Float pitch = kPitch) {
+  static std::map<std::pair<Int32, Float>, Scene> scenes;
+  Scene& s = scenes[{quads, quad}];
+  if (s.doc) {
+    TheHost().SetActiveDocument(s.doc);
+    return s;
+  }
+  s.doc = TheHost().NewDocument();
+  TheHost().SetActiveDocument(s.doc);
+  s.op = PolygonObject::Alloc(4, quads);
+  s.tag = UVWTag::Alloc(quads);
+  const Int32 islands = quads / (kSide * kSide);
+  const Int32 perRow = static_cast<Int32>(std::ceil(std::sqrt(static_cast<Float>(islands))));
+  s.uvs.resize(static_cast<size_t>(quads));
+  for (Int32 p = 0; p < quads; ++p) {
+    const Int32 i = p / (kSide * kSide), r = (p / kSide) % kSide, c = p % kSide;
+    const Float u = (i % perRow) * pitch + c * quad, v = (i / perRow) * pitch + r * quad;
+    s.op->GetPolygonW()[p] = CPolygon(0, 1, 2, 3);
+    s.uvs[static_cast<size_t>(p)] =
+        UVWStruct(Vector(u, v, 0), Vector(u + quad, v, 0), Vector(u + quad, v + quad, 0),
+                  Vector(u, v + quad, 0));
+    s.tag->SetSlow(p, s.uvs[static_cast<size_t>(p)]);
+  }
+  BaseSelect* sel = s.op->GetPolygonS();
+  for (Int32 i = 0; i < islands; ++i)
+    sel->SelectAll(i * kSide * kSide, i * kSide * kSide + (kSide - 1) * kSide - 1);
+  s.op->InsertTag(s.tag);
+  s.doc->InsertObject(s.op, nullptr, nullptr);
+  s.doc->SetActiveObject(s.op);
+  s.doc->SetMode(Muvpolygons);
+  return s;
+}
+
+void Restore(Scene& s) {
+  UVWHandle h = s.tag->GetDataAddressW();
+  for (Int32 p = 0; p < h.count; ++p) UVWTag::Set(h, p, s.uvs[static_cast<size_t>(p)]);
+}
+
+void BM_BuildIslands(benchmark::State& state) {
+  Scene& s = SceneOf(static_cast<Int32>(state.range(0)));
+  const std::vector<Int32> list = SelectedPolygonList(s.op->GetPolygonS(), s.op->GetPolygonCount());
+  for (auto _ : state) {
+    const UVIslands islands = BuildIslands(s.tag->GetDataAddressR().data, list);
+    benchmark::DoNotOptimize(islands.Count());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<Int64>(list.size()));
+}
+
+// The plain flood fill, pass after pass, for comparison (quadratic: small meshes only).
+void BM_PlainFloodIslands(benchmark::State& state) {
+  Scene& s = SceneOf(static_cast<Int32>(state.range(0)));
+  const std::vector<Int32> list = SelectedPolygonList(s.op->GetPolygonS(), s.op->GetPolygonCount());
+  for (auto _ : state) {
+    std::vector<std::uint8_t> visited(list.size(), 0);
+    BaseSelect working;
+    Int32 islands = 0;
+    for (size_t i = 0; i < list.size(); ++i) {
+      if (visited[i]) continue;
+      FloodIsland(s.tag->GetDataAddressR().data, list, static_cast<Int32>(i), visited, working);
+      ++islands;
+    }
+    benchmark::DoNotOptimize(islands);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<Int64>(list.size()));
+}
+
+void BM_ScaleIslandsKeep(benchmark::State& state) {
+  Scene& s = SceneOf(static_cast<Int32>(state.range(0)));
+  for (auto _ : state) {
+    if (!ScaleIslands(1.5, 0.75, true, true, true)) state.SkipWithError("ScaleIslands refused");
+    state.PauseTiming();
+    Restore(s);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_ScaleIslandsNoKeep(benchmark::State& state) {
+  Scene& s = SceneOf(static_cast<Int32>(state.range(0)));
+  for (auto _ : state) {
+    if (!ScaleIslands(1.5, 0.75, true, true, false)) state.SkipWithError("ScaleIslands refused");
+    state.PauseTiming();
+    Restore(s);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_RotateIslandsKeep(benchmark::State& state) {
+  Scene& s = SceneOf(static_cast<Int32>(state.range(0)));
+  for (auto _ : state) {
+    if (!RotateIslands(0.3, true)) state.SkipWithError("RotateIslands refused");
+    state.PauseTiming();
+    Restore(s);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// The same islands packed into the unit square: quads far smaller than the tolerance, so that
+// every corner has hundreds of others within reach.
+void BM_BuildIslandsPacked(benchmark::State& state) {
+  const Int32 quads = static_cast<Int32>(state.range(0));
+  const Int32 perRow =
+      static_cast<Int32>(std::ceil(std::sqrt(static_cast<Float>(quads / (kSide * kSide)))));
+  const Float pitch = 1.0 / perRow;
+  Scene& s = SceneOf(quads, pitch * 0.9 / kSide, pitch);
+  const std::vector<Int32> list = SelectedPolygonList(s.op->GetPolygonS(), s.op->GetPolygonCount());
+  for (auto _ : state) {
+    const UVIslands islands = BuildIslands(s.tag->GetDataAddressR().data, list);
+    benchmark::DoNotOptimize(islands.Count());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<Int64>(list.size()));
+}
+
+}  // namespace
+
+BENCHMARK(BM_PlainFloodIslands)->Arg(1'000)->Arg(4'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildIslands)
+    ->Arg(1'000)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScaleIslandsKeep)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScaleIslandsNoKeep)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RotateIslandsKeep)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildIslandsPacked)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);

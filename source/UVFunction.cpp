@@ -1,0 +1,1032 @@
+#include "UVFunction.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <unordered_set>
+
+#include "UVtools.h"
+#include "UVtoolsEntries.h"
+#include "c4d_basedocument.h"
+#include "c4d_general.h"
+#include "c4d_painter.h"
+#include "c4d_symbols.h"
+
+namespace {
+
+constexpr Float kAngleStep = PI / 1800.0;  // 0.1 degree
+
+// --- grid of UV positions ---
+
+// A query looks this far in u and in v, a little beyond the tolerance: a distance that rounds to
+// just below the tolerance still has each component inside it. Cells are as wide, so a query
+// touches at most three a side.
+constexpr Float kReach = 1.1 * kUVPointTolerance;
+constexpr Float kCellScale = 1.0 / kReach;
+constexpr Float kCellLimit = 1073741824.0;  // 2^30: far corners share the outermost cells
+
+// Cell of one coordinate. Monotonic in x, which is all a query's range needs.
+Int32 CellOf(Float x) {
+  const Float c = std::floor(x * kCellScale);
+  if (c <= -kCellLimit) return -1073741824;
+  if (c >= kCellLimit) return 1073741824;
+  return static_cast<Int32>(c);
+}
+
+UInt64 CellKey(Int32 cu, Int32 cv) {
+  return (static_cast<UInt64>(static_cast<UInt32>(cu)) << 32) | static_cast<UInt32>(cv);
+}
+
+UInt64 Mix(UInt64 x) {
+  x ^= x >> 30;
+  x *= 0xbf58476d1ce4e5b9ull;
+  x ^= x >> 27;
+  x *= 0x94d049bb133111ebull;
+  return x ^ (x >> 31);
+}
+
+// A rectangle of cells.
+struct CellBox {
+  Int32 u0 = 0, u1 = -1, v0 = 0, v1 = -1;  // empty
+  void Add(const Vector& p) {
+    const Int32 cu = CellOf(p.x), cv = CellOf(p.y);
+    if (u1 < u0) {
+      u0 = u1 = cu;
+      v0 = v1 = cv;
+      return;
+    }
+    u0 = std::min(u0, cu);
+    u1 = std::max(u1, cu);
+    v0 = std::min(v0, cv);
+    v1 = std::max(v1, cv);
+  }
+  Int64 Cells() const {
+    return u1 < u0 ? 0 : (static_cast<Int64>(u1) - u0 + 1) * (static_cast<Int64>(v1) - v0 + 1);
+  }
+};
+
+// Items by the (u, v) cell of their position, each cell a list. A visit walks the cells that
+// can hold a position within the tolerance of the query (w is left to the caller's test). The
+// cells of a window where most items lie are a plain array; the others are found by hashing.
+class CellGrid {
+ public:
+  // expected: about how many items; box: where most of them will lie.
+  void Reset(size_t expected, const CellBox& box) {
+    // Up to 16 cells an item and no more than 2^24 cells (64 MB of heads).
+    const Int64 limit = std::clamp<Int64>(16 * static_cast<Int64>(expected), 4096, 1 << 24);
+    window_ = box.Cells() > 0 && box.Cells() <= limit ? box : CellBox();
+    dense_.assign(static_cast<size_t>(window_.Cells()), -1);
+    size_t cap = 16;
+    if (window_.Cells() == 0)
+      while (cap < expected) cap *= 2;
+    slots_.assign(cap, Slot{});
+    taken_ = 0;
+    next_.clear();
+    item_.clear();
+    next_.reserve(expected);
+    item_.reserve(expected);
+  }
+
+  // p must be finite. Answers whether the cell had no items before.
+  Bool Insert(const Vector& p, Int32 item) {
+    Int32& head = Head(CellOf(p.x), CellOf(p.y));
+    const Bool first = head < 0;
+    next_.push_back(head);
+    item_.push_back(item);
+    head = static_cast<Int32>(item_.size() - 1);
+    return first;
+  }
+
+  // Like Insert, unless one of the last few items put into p's cell is the same as item (same
+  // says which): answers the item that stands for p in the cell.
+  template <typename Same>
+  Int32 InsertUnlessThere(const Vector& p, Int32 item, Same&& same) {
+    Int32& head = Head(CellOf(p.x), CellOf(p.y));
+    Int32 n = head;
+    for (Int32 looked = 0; n >= 0 && looked < 48; ++looked, n = next_[static_cast<size_t>(n)])
+      if (same(item_[static_cast<size_t>(n)])) return item_[static_cast<size_t>(n)];
+    next_.push_back(head);
+    item_.push_back(item);
+    head = static_cast<Int32>(item_.size() - 1);
+    return item;
+  }
+
+  // Calls keep(item) for the items of the cells near p (finite); an item for which keep answers
+  // false is taken out of its cell. keep must not insert.
+  template <typename F>
+  void Visit(const Vector& p, F&& keep) {
+    VisitCells(CellOf(p.x - kReach), CellOf(p.x + kReach), CellOf(p.y - kReach),
+               CellOf(p.y + kReach), keep);
+  }
+
+  // The same for the cells u0..u1 x v0..v1.
+  template <typename F>
+  void VisitCells(Int32 u0, Int32 u1, Int32 v0, Int32 v1, F&& keep) {
+    for (Int32 cu = u0; cu <= u1; ++cu) {
+      for (Int32 cv = v0; cv <= v1; ++cv) {
+        Int32* link = Find(cu, cv);
+        if (!link) continue;
+        while (*link >= 0) {
+          const Int32 n = *link;
+          if (keep(item_[static_cast<size_t>(n)]))
+            link = &next_[static_cast<size_t>(n)];
+          else
+            *link = next_[static_cast<size_t>(n)];
+        }
+      }
+    }
+  }
+
+ private:
+  struct Slot {
+    UInt64 key = 0;
+    Int32 head = -1;  // first item of the cell, -1 for none
+    Bool taken = false;
+  };
+
+  Bool InWindow(Int32 cu, Int32 cv) const {
+    return cu >= window_.u0 && cu <= window_.u1 && cv >= window_.v0 && cv <= window_.v1;
+  }
+  Int32& Dense(Int32 cu, Int32 cv) {
+    const Int64 h = static_cast<Int64>(window_.v1) - window_.v0 + 1;
+    return dense_[static_cast<size_t>((static_cast<Int64>(cu) - window_.u0) * h +
+                                      (cv - window_.v0))];
+  }
+
+  // The head of a cell, made when missing.
+  Int32& Head(Int32 cu, Int32 cv) {
+    if (InWindow(cu, cv)) return Dense(cu, cv);
+    if (2 * (taken_ + 1) > slots_.size()) Grow();
+    const UInt64 key = CellKey(cu, cv);
+    Slot& s = slots_[Probe(key)];
+    if (!s.taken) {
+      s.taken = true;
+      s.key = key;
+      ++taken_;
+    }
+    return s.head;
+  }
+
+  // The head of a cell, or nullptr when the cell was never made.
+  Int32* Find(Int32 cu, Int32 cv) {
+    if (InWindow(cu, cv)) return &Dense(cu, cv);
+    if (taken_ == 0) return nullptr;
+    Slot& s = slots_[Probe(CellKey(cu, cv))];
+    return s.taken ? &s.head : nullptr;
+  }
+
+  // The slot of key, or the free slot where it would go.
+  size_t Probe(UInt64 key) const {
+    const size_t mask = slots_.size() - 1;
+    size_t i = static_cast<size_t>(Mix(key)) & mask;
+    while (slots_[i].taken && slots_[i].key != key) i = (i + 1) & mask;
+    return i;
+  }
+
+  void Grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    slots_.assign(old.size() * 2, Slot{});
+    taken_ = 0;
+    for (const Slot& s : old) {
+      if (!s.taken || s.head < 0) continue;  // cells emptied by visits go
+      slots_[Probe(s.key)] = s;
+      ++taken_;
+    }
+  }
+
+  CellBox window_;
+  std::vector<Int32> dense_;
+  std::vector<Slot> slots_;
+  size_t taken_ = 0;
+  std::vector<Int32> next_, item_;
+};
+
+Bool Finite(const Vector& v) {
+  return v.IsFinite();
+}
+
+// The UV set, released on every exit.
+struct UVSetGuard {
+  TempUVHandle* h = nullptr;
+  ~UVSetGuard() {
+    if (h) FreeActiveUVSet(h);
+  }
+};
+
+// Selects exactly the polygons of an ascending list.
+void SelectAscending(BaseSelect* sel, std::span<const Int32> polygons) {
+  sel->DeselectAll();
+  size_t i = 0;
+  while (i < polygons.size()) {
+    size_t j = i;
+    while (j + 1 < polygons.size() && polygons[j + 1] == polygons[j] + 1) ++j;
+    sel->SelectAll(polygons[i], polygons[j]);
+    i = j + 1;
+  }
+}
+
+// The corners of one polygon in corner order.
+void AppendCorners(const UVWStruct& s, std::vector<Vector>& out) {
+  out.push_back(s.a);
+  out.push_back(s.b);
+  out.push_back(s.c);
+  out.push_back(s.d);
+}
+
+// Keeps the positions that equal no earlier one, in their order, up to limit of them.
+class DistinctPositions {
+ public:
+  explicit DistinctPositions(size_t limit = std::numeric_limits<size_t>::max()) : limit_(limit) {}
+  void Add(const Vector& p) {
+    if (list_.size() < limit_ && seen_.insert(p).second) list_.push_back(p);
+  }
+  const std::vector<Vector>& List() const { return list_; }
+
+ private:
+  struct Hash {
+    size_t operator()(const Vector& v) const {
+      const Vector k = v + Vector();  // -0 + 0 = +0: equal values hash alike
+      return static_cast<size_t>(
+          Mix(std::bit_cast<UInt64>(k.x) ^
+              Mix(std::bit_cast<UInt64>(k.y) ^ Mix(std::bit_cast<UInt64>(k.z)))));
+    }
+  };
+  struct Equal {
+    bool operator()(const Vector& a, const Vector& b) const { return UVEqual(a, b); }
+  };
+  size_t limit_;
+  std::vector<Vector> list_;
+  std::unordered_set<Vector, Hash, Equal> seen_;
+};
+
+}  // namespace
+
+// --- UV points and coincidence ---
+
+Bool UVCoincident(const Vector& a, const Vector& b) {
+  return (a - b).GetLength() < kUVPointTolerance;
+}
+
+Bool UVEqual(const Vector& a, const Vector& b) {
+  return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+Bool UVMatches(UVMatch test, const Vector& a, const Vector& b) {
+  return test == UVMatch::kExact ? UVEqual(a, b) : UVCoincident(a, b);
+}
+
+Bool DecodeUVPointIndex(Int32 index, Int32 polygonCount, UVPointRef& ref) {
+  const Int32 polygon = index >> 2;
+  const Int32 corner = index % 4;
+  if (corner < 0 || corner > 3 || polygon < 0 || polygon >= polygonCount) return false;
+  ref.polygon = polygon;
+  ref.corner = corner;
+  return true;
+}
+
+std::vector<UVPointRef> SelectedUVPoints(const BaseSelect* sel, Int32 polygonCount) {
+  std::vector<UVPointRef> out;
+  if (!sel || polygonCount <= 0) return out;
+  const Int64 limit =
+      std::min<Int64>(static_cast<Int64>(polygonCount) * 4, std::numeric_limits<Int32>::max());
+  Int32 a = 0, b = 0;
+  for (Int32 seg = 0; sel->GetRange(seg, static_cast<Int32>(limit), &a, &b); ++seg) {
+    for (Int64 i = a; i <= b; ++i) {
+      UVPointRef r;
+      if (DecodeUVPointIndex(static_cast<Int32>(i), polygonCount, r)) out.push_back(r);
+    }
+  }
+  return out;
+}
+
+std::vector<Int32> SelectedPolygonList(const BaseSelect* sel, Int32 polygonCount) {
+  std::vector<Int32> out;
+  if (!sel || polygonCount <= 0) return out;
+  Int32 a = 0, b = 0;
+  for (Int32 seg = 0; sel->GetRange(seg, polygonCount, &a, &b); ++seg)
+    for (Int64 i = std::max(a, 0); i <= b; ++i) out.push_back(static_cast<Int32>(i));
+  return out;
+}
+
+// --- vectors and matrices ---
+
+Float VectorAngle(const Vector& a, const Vector& b) {
+  const Float q = a.GetSquaredLength() * b.GetSquaredLength();
+  const Float f = q == 0.0 ? 0.0 : 1.0 / std::sqrt(q);
+  const Float c = Dot(a, b) * f;
+  if (c >= 1.0) return 0.0;
+  if (c <= -1.0) return PI;
+  return std::acos(c);
+}
+
+void NormalizeVector(Vector& v) {
+  const Float len = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+  if (len == 0.0) return;
+  v *= 1.0 / len;
+}
+
+Vector NormalizedCopy(const Vector& v) {
+  Vector r = v;
+  NormalizeVector(r);
+  return r;
+}
+
+Matrix MatrixMultiply(const Matrix& a, const Matrix& b) {
+  return Matrix(a * b.off, a.TransformVector(b.v1), a.TransformVector(b.v2),
+                a.TransformVector(b.v3));
+}
+
+Matrix MatrixInverse(const Matrix& m) {
+  const Vector& x = m.v1;
+  const Vector& y = m.v2;
+  const Vector& z = m.v3;
+  const Float det = Dot(x, Cross(y, z));
+  if (det == 0.0) return Matrix();
+  const Float inv = 1.0 / det;
+  // Rows of the inverted 3x3 part (its columns are the axes).
+  const Vector r1 = Cross(y, z) * inv;
+  const Vector r2 = Cross(z, x) * inv;
+  const Vector r3 = Cross(x, y) * inv;
+  Matrix r(Vector(), Vector(r1.x, r2.x, r3.x), Vector(r1.y, r2.y, r3.y), Vector(r1.z, r2.z, r3.z));
+  r.off = -Vector(Dot(r1, m.off), Dot(r2, m.off), Dot(r3, m.off));
+  return r;
+}
+
+Matrix MatrixScale(const Vector& s) {
+  return Matrix(Vector(), Vector(s.x, 0, 0), Vector(0, s.y, 0), Vector(0, 0, s.z));
+}
+
+Matrix MatrixRotZ(Float t) {
+  const Float c = std::cos(t), s = std::sin(t);
+  return Matrix(Vector(), Vector(c, -s, 0), Vector(s, c, 0), Vector(0, 0, 1));
+}
+
+Vector PolygonNormal(const Vector* points, Int32 pointCount, const CPolygon& p) {
+  if (!points) return Vector();
+  for (Int32 i = 0; i < 4; ++i)
+    if (p[i] < 0 || p[i] >= pointCount) return Vector();
+  const Vector &a = points[p.a], &b = points[p.b], &c = points[p.c], &d = points[p.d];
+  const Vector n = p.c != p.d ? Cross(b - d, c - a) : Cross(b - a, c - a);
+  return NormalizedCopy(n);
+}
+
+Vector PolygonCenter3D(const Vector* points, Int32 pointCount, const CPolygon* polys,
+                       Int32 polyCount, Int32 index) {
+  if (!points || !polys || index < 0 || index >= polyCount) return Vector();
+  const CPolygon& p = polys[index];
+  for (Int32 i = 0; i < 4; ++i)
+    if (p[i] < 0 || p[i] >= pointCount) return Vector();
+  if (p.c != p.d) return (points[p.a] + points[p.b] + points[p.c] + points[p.d]) * 0.25;
+  return (points[p.a] + points[p.b] + points[p.c]) * (1.0 / 3.0);
+}
+
+namespace {
+// 0.5 * |p2 - p0| * distance of p1 from the line through p0 and p2; zero when p0 = p2.
+Float TriangleArea(const Vector& p0, const Vector& p1, const Vector& p2) {
+  const Vector base = p2 - p0;
+  const Float len = base.GetLength();
+  if (len == 0.0) return 0.0;
+  const Float height = Cross(p1 - p0, base).GetLength() / len;
+  return 0.5 * len * height;
+}
+}  // namespace
+
+Float PolygonArea(const Vector& p0, const Vector& p1, const Vector& p2, const Vector& p3,
+                  const CPolygon& poly) {
+  Float area = TriangleArea(p0, p1, p2);
+  if (poly.c != poly.d) area += TriangleArea(p0, p3, p2);
+  return area;
+}
+
+// --- UV polygons ---
+
+Vector PolygonCenterUV(const UVWStruct& uv, const CPolygon& poly) {
+  const Vector abc = (uv.a + uv.b + uv.c) / 3.0;
+  if (poly.c == poly.d) return abc;
+  return (abc + (uv.a + uv.c + uv.d) / 3.0) * 0.5;
+}
+
+Vector SelectionCenterUV(const UVWStruct* uv, const BaseSelect* sel, const CPolygon* polys,
+                         Int32 polyCount) {
+  if (!uv || !polys) return Vector();
+  const std::vector<Int32> list = SelectedPolygonList(sel, polyCount);
+  return SelectionCenterUV(uv, list, polys);
+}
+
+Vector SelectionCenterUV(const UVWStruct* uv, std::span<const Int32> polygons,
+                         const CPolygon* polys) {
+  if (!uv || !polys || polygons.empty()) return Vector();
+  Vector sum;
+  for (Int32 p : polygons) sum += PolygonCenterUV(uv[p], polys[p]);
+  return sum / static_cast<Float>(polygons.size());
+}
+
+Bool MapPolygonUV(UVWStruct* uv, Int32 polygon, const std::function<Vector(const Vector&)>& map,
+                  std::vector<Vector>& out, size_t slot) {
+  if (out.size() < 4 * slot + 4) out.resize(4 * slot + 4);
+  UVWStruct& s = uv[polygon];
+  const UVWStruct moved(map(s.a), map(s.b), map(s.c), map(s.d));
+  // A corner that overflowed or came out undefined would spoil the UVs: keep the polygon.
+  const Bool ok = Finite(moved.a) && Finite(moved.b) && Finite(moved.c) && Finite(moved.d);
+  if (ok) s = moved;
+  for (Int32 k = 0; k < 4; ++k) out[4 * slot + static_cast<size_t>(k)] = s[k];
+  return ok;
+}
+
+Bool TransformPolygonUV(UVWStruct* uv, Int32 polygon, const Vector& c, const Matrix& m,
+                        std::vector<Vector>& out, size_t slot) {
+  const Matrix t(c, Vector(1, 0, 0), Vector(0, 1, 0), Vector(0, 0, 1));
+  const Matrix back = MatrixInverse(t);
+  // One matrix after the other: a product formed first could overflow in its offset where the
+  // corners themselves stay finite.
+  return MapPolygonUV(
+      uv, polygon, [&](const Vector& p) { return t * (m * (back * p)); }, out, slot);
+}
+
+// --- islands ---
+
+namespace {
+Bool PolygonsTouch(const UVWStruct& p, const UVWStruct& q) {
+  for (Int32 i = 0; i < 4; ++i)
+    for (Int32 j = 0; j < 4; ++j)
+      if (UVCoincident(p[i], q[j])) return true;
+  return false;
+}
+}  // namespace
+
+Int32 GrowIsland(const UVWStruct* uv, const std::vector<Int32>& list, Int32 seed,
+                 std::vector<std::uint8_t>& visited, BaseSelect& working) {
+  const Int32 before = working.GetCount();
+  const UVWStruct& s = uv[list[static_cast<size_t>(seed)]];
+  for (size_t j = 0; j < list.size(); ++j) {
+    if (visited[j]) continue;
+    if (PolygonsTouch(uv[list[j]], s)) {
+      working.Select(list[j]);
+      visited[j] = 1;
+    }
+  }
+  return working.GetCount() - before;
+}
+
+void FloodIsland(const UVWStruct* uv, const std::vector<Int32>& list, Int32 i,
+                 std::vector<std::uint8_t>& visited, BaseSelect& working) {
+  working.DeselectAll();
+  working.Select(list[static_cast<size_t>(i)]);
+  visited[static_cast<size_t>(i)] = 1;
+  if (GrowIsland(uv, list, i, visited, working) == 0) return;
+  Int32 added = 0;
+  do {
+    added = 0;
+    for (size_t j = 0; j < list.size(); ++j)
+      if (visited[j]) added += GrowIsland(uv, list, static_cast<Int32>(j), visited, working);
+  } while (added > 0);
+}
+
+UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
+  UVIslands out;
+  const size_t n = list.size();
+  out.members.reserve(n);
+  if (n == 0 || !uv) return out;
+
+  // Distinct finite corner positions (shared corners are the rule), each with the entries that
+  // have a corner there. An undefined corner lies near nothing and is left out. Equal positions
+  // inserted far apart may stay two; that only costs a query.
+  CellBox box;
+  for (size_t j = 0; j < n; ++j)
+    for (Int32 c = 0; c < 4; ++c)
+      if (Finite(uv[list[j]][c])) box.Add(uv[list[j]][c]);
+  CellGrid grid;
+  grid.Reset(2 * n, box);
+  std::vector<Vector> where;
+  std::vector<Int32> cornerPos(4 * n, -1);
+  std::vector<Int32> count;
+  for (size_t j = 0; j < n; ++j) {
+    const UVWStruct& s = uv[list[j]];
+    for (Int32 c = 0; c < 4; ++c) {
+      const Vector x = s[c];
+      if (!Finite(x)) continue;
+      const Int32 fresh = static_cast<Int32>(where.size());
+      const Int32 id = grid.InsertUnlessThere(
+          x, fresh, [&](Int32 other) { return UVEqual(where[static_cast<size_t>(other)], x); });
+      if (id == fresh) {
+        where.push_back(x);
+        count.push_back(0);
+      }
+      Bool repeated = false;
+      for (Int32 e = 0; e < c; ++e)
+        repeated = repeated || cornerPos[4 * j + static_cast<size_t>(e)] == id;
+      if (repeated) continue;
+      cornerPos[4 * j + static_cast<size_t>(c)] = id;
+      ++count[static_cast<size_t>(id)];
+    }
+  }
+  const size_t np = where.size();
+  std::vector<size_t> first(np + 1, 0);
+  for (size_t p = 0; p < np; ++p) first[p + 1] = first[p] + static_cast<size_t>(count[p]);
+  std::vector<Int32> at(first[np]);
+  {
+    std::vector<size_t> fill(first.begin(), first.end() - 1);
+    for (size_t j = 0; j < n; ++j)
+      for (size_t c = 0; c < 4; ++c)
+        if (cornerPos[4 * j + c] >= 0)
+          at[fill[static_cast<size_t>(cornerPos[4 * j + c])]++] = static_cast<Int32>(j);
+  }
+
+  // Connected parts in the order of their first list entry. A position near a queried one is
+  // taken with all its entries and leaves the grid; each position is queried once.
+  std::vector<std::uint8_t> visited(n, 0), taken(np, 0), queried(np, 0);
+  for (size_t seed = 0; seed < n; ++seed) {
+    if (visited[seed]) continue;
+    const size_t start = out.members.size();
+    visited[seed] = 1;
+    out.members.push_back(static_cast<Int32>(seed));
+    for (size_t q = start; q < out.members.size(); ++q) {
+      const size_t j = static_cast<size_t>(out.members[q]);
+      for (size_t c = 0; c < 4; ++c) {
+        const Int32 id = cornerPos[4 * j + c];
+        if (id < 0 || queried[static_cast<size_t>(id)]) continue;
+        queried[static_cast<size_t>(id)] = 1;
+        const Vector x = where[static_cast<size_t>(id)];
+        grid.Visit(x, [&](Int32 other) {
+          const size_t o = static_cast<size_t>(other);
+          if (taken[o]) return false;
+          if (!UVCoincident(x, where[o])) return true;
+          taken[o] = 1;
+          for (size_t k = first[o]; k < first[o + 1]; ++k) {
+            const size_t m = static_cast<size_t>(at[k]);
+            if (visited[m]) continue;
+            visited[m] = 1;
+            out.members.push_back(static_cast<Int32>(m));
+          }
+          return false;
+        });
+      }
+    }
+    std::sort(out.members.begin() + static_cast<std::ptrdiff_t>(start), out.members.end());
+    out.offsets.push_back(out.members.size());
+  }
+  return out;
+}
+
+// --- neighbour carry ---
+
+struct NeighbourCarry::Index {
+  CellGrid corners;  // polygon * 4 + corner, at each position the corner has had
+  CellGrid olds;     // old list entries
+  std::vector<UInt32> stamp;
+  UInt32 epoch = 0;
+  std::vector<Int32> candidates;
+  std::vector<Int32> queries;  // old entries to look for corners around
+};
+
+NeighbourCarry::NeighbourCarry(const UVWStruct* uv, Int32 polyCount,
+                               const std::vector<std::uint8_t>& carried)
+    : index_(std::make_unique<Index>()) {
+  const size_t n = uv ? static_cast<size_t>(std::max(polyCount, 0)) : 0;
+  auto isCarried = [&carried](size_t p) {
+    return carried.empty() || (p < carried.size() && carried[p]);
+  };
+  size_t corners = 0;
+  CellBox box;
+  for (size_t p = 0; p < n; ++p) {
+    if (!isCarried(p)) continue;
+    corners += 4;
+    for (Int32 c = 0; c < 4; ++c)
+      if (Finite(uv[p][c])) box.Add(uv[p][c]);
+  }
+  index_->corners.Reset(corners, box);
+  index_->stamp.assign(4 * n, 0);
+  for (size_t p = 0; p < n; ++p) {
+    if (!isCarried(p)) continue;
+    for (Int32 c = 0; c < 4; ++c)
+      if (Finite(uv[p][c])) index_->corners.Insert(uv[p][c], static_cast<Int32>(4 * p) + c);
+  }
+}
+
+NeighbourCarry::~NeighbourCarry() = default;
+
+void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
+                           const std::vector<Vector>& newer, UVMatch test, Bool chain) {
+  Index& ix = *index_;
+  const size_t count = std::min(old.size(), newer.size());
+  if (count == 0 || !uv) return;
+  const Int32 none = static_cast<Int32>(count);
+
+  CellBox box;
+  for (size_t k = 0; k < count; ++k)
+    if (Finite(old[k])) box.Add(old[k]);
+  ix.olds.Reset(count, box);
+  // Entries at the place of one just before them need no query of their own.
+  ix.queries.clear();
+  for (size_t k = 0; k < count; ++k) {
+    if (!Finite(old[k])) continue;
+    const Int32 item = static_cast<Int32>(k);
+    const Int32 there = ix.olds.InsertUnlessThere(old[k], item, [&](Int32 other) {
+      return UVEqual(old[static_cast<size_t>(other)], old[k]);
+    });
+    if (there != item)
+      ix.olds.Insert(old[k], item);
+    else
+      ix.queries.push_back(item);
+  }
+
+  // Corners near any old entry, each once. A corner is found through the cell of its present
+  // position; entries left behind by earlier moves only bring in corners that match nothing.
+  if (++ix.epoch == 0) {
+    std::fill(ix.stamp.begin(), ix.stamp.end(), 0);
+    ix.epoch = 1;
+  }
+  ix.candidates.clear();
+  for (Int32 k : ix.queries) {
+    ix.corners.Visit(old[static_cast<size_t>(k)], [&ix](Int32 item) {
+      UInt32& st = ix.stamp[static_cast<size_t>(item)];
+      if (st != ix.epoch) {
+        st = ix.epoch;
+        ix.candidates.push_back(item);
+      }
+      return true;
+    });
+  }
+
+  // Each corner on its own: the smallest matching entry past the last one applied, which is
+  // the entry the walk in list order would meet next.
+  for (Int32 item : ix.candidates) {
+    Vector& corner = uv[item >> 2][item & 3];
+    Vector x = corner;
+    Int32 last = -1;
+    Bool moved = false;
+    while (Finite(x)) {
+      Int32 best = none;
+      ix.olds.Visit(x, [&](Int32 k) {
+        if (k > last && k < best && UVMatches(test, x, old[static_cast<size_t>(k)])) best = k;
+        return true;
+      });
+      if (best == none) break;
+      x = newer[static_cast<size_t>(best)];
+      last = best;
+      moved = true;
+      if (!chain) break;
+    }
+    if (!moved) continue;
+    corner = x;
+    if (Finite(x)) ix.corners.Insert(x, item);
+  }
+}
+
+// --- tool frames ---
+
+Bool RunIslandFrame(Bool keep, UVMatch test, const std::function<Bool(TempUVHandle&)>& prepare,
+                    const std::function<Bool(IslandWork&)>& transform) {
+  BaseDocument* doc = GetActiveDocument();
+  if (!doc) return false;
+  BaseObject* op = doc->GetActiveObject();
+  if (!op) return false;
+  UVSetGuard guard{GetActiveUVSet(doc, GETACTIVEUVSET_ALL)};
+  TempUVHandle* uvset = guard.h;
+  if (!uvset || uvset->GetMode() != Mpolygons) return false;
+  const Int32 polyCount = uvset->GetPolyCount();
+  BaseSelect* sel = uvset->GetPolySel();
+  if (!sel || sel->GetCount() == 0) return false;
+  UVWStruct* uv = uvset->GetUVW();
+  const CPolygon* polys = uvset->GetPoly();
+  if (prepare && !prepare(*uvset)) return false;
+
+  const std::vector<Int32> list = SelectedPolygonList(sel, polyCount);
+  const UVIslands islands = BuildIslands(uv, list);
+
+  // Only the unselected polygons follow: the selected ones are placed by their own island, and
+  // letting them follow as well would move an island's corners a second time.
+  std::unique_ptr<NeighbourCarry> carry;
+  if (keep && !list.empty()) {
+    std::vector<std::uint8_t> carried(static_cast<size_t>(polyCount), 1);
+    for (Int32 p : list) carried[static_cast<size_t>(p)] = 0;
+    carry = std::make_unique<NeighbourCarry>(uv, polyCount, carried);
+  }
+
+  IslandWork work;
+  work.uv = uv;
+  work.polys = polys;
+  work.polyCount = polyCount;
+  for (size_t k = 0; k < islands.Count(); ++k) {
+    work.polygons.clear();
+    work.oldList.clear();
+    for (Int32 j : islands.Island(k)) {
+      const Int32 p = list[static_cast<size_t>(j)];
+      work.polygons.push_back(p);
+      AppendCorners(uv[p], work.oldList);
+    }
+    work.newList = work.oldList;
+    if (transform(work) && carry) carry->Apply(uv, work.oldList, work.newList, test, false);
+  }
+
+  if (uv) uvset->SetUVW(uv);
+  SelectAscending(sel, list);
+  op->Message(MSG_UPDATE);
+  EventAdd();
+  return true;
+}
+
+UVPointFrame::UVPointFrame() {
+  doc_ = GetActiveDocument();
+  if (!doc_ || doc_->GetMode() != Muvpoints) return;
+  BaseObject* op = doc_->GetActiveObject();
+  if (!op || op->GetType() != Opolygon) return;
+  uvset_ = GetActiveUVSet(doc_, GETACTIVEUVSET_UVWS);
+  if (!uvset_) return;
+  op_ = static_cast<PolygonObject*>(op);
+  tag_ = uvset_->GetUVWTag();
+}
+
+UVPointFrame::~UVPointFrame() {
+  if (uvset_) FreeActiveUVSet(uvset_);
+}
+
+std::vector<CapturedPointRecord> UVPointFrame::SelectedPoints() const {
+  std::vector<CapturedPointRecord> out;
+  if (!Ok()) return out;
+  const ConstUVWHandle h = tag_->GetDataAddressR();
+  for (const UVPointRef& r : SelectedUVPoints(uvset_->GetUVPointSel(), uvset_->GetPolyCount())) {
+    UVWStruct s;
+    UVWTag::Get(h, r.polygon, s);
+    out.push_back({r.polygon * 4 + r.corner, s[r.corner]});
+  }
+  return out;
+}
+
+Bool RotationPivot(TempUVHandle& uvset, Vector& pivot) {
+  UVWTag* tag = uvset.GetUVWTag();
+  if (!tag) return false;
+  const ConstUVWHandle h = tag->GetDataAddressR();
+  DistinctPositions distinct;
+  for (const UVPointRef& r : SelectedUVPoints(uvset.GetUVPointSel(), uvset.GetPolyCount())) {
+    UVWStruct s;
+    UVWTag::Get(h, r.polygon, s);
+    distinct.Add(s[r.corner]);
+  }
+  if (distinct.List().empty()) return false;
+  Vector sum;
+  for (const Vector& p : distinct.List()) sum += p;
+  pivot = sum / static_cast<Float>(distinct.List().size());
+  return true;
+}
+
+// --- island scale, rotate and move ---
+
+namespace {
+
+// Scales the island about its centre; fit gives the factors from the island's size instead.
+Bool ScaleIsland(IslandWork& w, const Vector& s) {
+  const Vector c = SelectionCenterUV(w.uv, w.polygons, w.polys);
+  const Matrix m = MatrixScale(s);
+  for (size_t k = 0; k < w.polygons.size(); ++k)
+    TransformPolygonUV(w.uv, w.polygons[k], c, m, w.newList, k);
+  return true;
+}
+
+}  // namespace
+
+Bool ScaleIslands(Float sU, Float sV, Bool applyU, Bool applyV, Bool keep) {
+  const Vector s(applyU ? sU : 1.0, applyV ? sV : 1.0, 1.0);
+  return RunIslandFrame(keep, UVMatch::kTolerance, nullptr,
+                        [&s](IslandWork& w) { return ScaleIsland(w, s); });
+}
+
+Bool FitIslandsToSize(Float width, Float height, Bool keep) {
+  return RunIslandFrame(keep, UVMatch::kTolerance, nullptr, [=](IslandWork& w) {
+    Float minU = std::numeric_limits<Float>::infinity(), maxU = -minU;
+    Float minV = minU, maxV = maxU;
+    for (Int32 p : w.polygons) {
+      const UVWStruct& s = w.uv[p];
+      const Int32 corners = w.polys[p].c != w.polys[p].d ? 4 : 3;
+      for (Int32 k = 0; k < corners; ++k) {
+        minU = std::min(minU, s[k].x);
+        maxU = std::max(maxU, s[k].x);
+        minV = std::min(minV, s[k].y);
+        maxV = std::max(maxV, s[k].y);
+      }
+    }
+    // A flat island has no factor that fits it (division by zero): it stays as it is.
+    const Float islandW = maxU - minU, islandH = maxV - minV;
+    if (islandW == 0.0 || islandH == 0.0) return false;
+    return ScaleIsland(w, Vector(width / islandW, height / islandH, 1.0));
+  });
+}
+
+Bool RotateIslands(Float angle, Bool keep) {
+  Vector pivot;
+  Bool hasPivot = false;
+  const Matrix m = MatrixRotZ(angle);
+  return RunIslandFrame(
+      keep, UVMatch::kExact,
+      [&](TempUVHandle& uvset) {
+        hasPivot = RotationPivot(uvset, pivot);
+        return true;
+      },
+      [&](IslandWork& w) {
+        const Vector c = hasPivot ? pivot : SelectionCenterUV(w.uv, w.polygons, w.polys);
+        for (size_t k = 0; k < w.polygons.size(); ++k)
+          TransformPolygonUV(w.uv, w.polygons[k], c, m, w.newList, k);
+        return true;
+      });
+}
+
+Bool MoveIslandsTo(Float u, Float v, Bool keep, Bool moveU, Bool moveV) {
+  return RunIslandFrame(keep, UVMatch::kExact, nullptr, [=](IslandWork& w) {
+    const Vector c = SelectionCenterUV(w.uv, w.polygons, w.polys);
+    const Vector d(u - c.x, v - c.y, 0.0 - c.z);
+    const auto shift = [&](const Vector& p) {
+      return Vector(moveU ? p.x + d.x : p.x, moveV ? p.y + d.y : p.y, p.z + d.z);
+    };
+    for (size_t k = 0; k < w.polygons.size(); ++k)
+      MapPolygonUV(w.uv, w.polygons[k], shift, w.newList, k);
+    return true;
+  });
+}
+
+Bool MeasureTwoPointAngle(UVtools& dlg) {
+  UVPointFrame frame;
+  if (!frame.Ok()) return false;
+  PolygonObject* op = frame.Object();
+  if (op->GetPolygonCount() == 0 || op->GetPolygonS()->GetCount() == 0) return false;
+
+  DistinctPositions points(3);  // a third one is enough to refuse
+  for (const CapturedPointRecord& r : frame.SelectedPoints()) points.Add(r.position);
+  const std::vector<Vector>& distinct = points.List();
+  if (distinct.size() != 2) return false;
+
+  Int32 axis = IDC_ANGLE_AXIS_U;
+  dlg.GetInt32(IDC_ANGLE_AXIS, axis);
+  Vector first = distinct[0], second = distinct[1];
+  Vector reference(1, 0, 0);
+  if (axis == IDC_ANGLE_AXIS_U) {
+    if (first.x > second.x) std::swap(first, second);
+  } else {
+    if (first.y > second.y) std::swap(first, second);
+    reference = Vector(0, 1, 0);
+  }
+  Vector d = second - first;
+  NormalizeVector(d);
+  Float a = VectorAngle(d, reference);
+  // The sign comes from the cross product of the two positions (not of the line's direction),
+  // as users of the tool know it: the same line moved elsewhere can read with the other sign.
+  if (first.x * second.y - first.y * second.x < 0.0) a = -a;
+  if (!std::isfinite(a)) return false;
+  dlg.SetDegree(IDC_ANGLE, a, -2.0 * PI, 2.0 * PI, kAngleStep);
+  return true;
+}
+
+Bool ReadSelectedPointsCenter(UVtools& dlg) {
+  UVPointFrame frame;
+  if (!frame.Ok()) return false;
+  const BaseSelect* sel = frame.UVSet()->GetUVPointSel();
+  if (!sel || sel->GetCount() == 0) return false;
+  const std::vector<CapturedPointRecord> points = frame.SelectedPoints();
+  Float u = 0.0, v = 0.0;
+  for (const CapturedPointRecord& r : points) {
+    u += r.position.x;
+    v += r.position.y;
+  }
+  if (!points.empty()) {
+    u /= static_cast<Float>(points.size());
+    v /= static_cast<Float>(points.size());
+  }
+  if (!std::isfinite(u) || !std::isfinite(v)) return false;
+  dlg.SetFloat(IDC_SET_U, u, 0.0, 1.0, 0.01, FORMAT_FLOAT);
+  dlg.SetFloat(IDC_SET_V, v, 0.0, 1.0, 0.01, FORMAT_FLOAT);
+  return true;
+}
+
+// --- live scaling and rotation ---
+
+Bool CaptureIslandSnapshot(UVtools& dlg, Int32 kind) {
+  if (kind != 1 && kind != 2) return false;
+  std::vector<IslandSnapshotRecord>& records = kind == 1 ? dlg.scaleRecord : dlg.rotateRecord;
+  records.clear();
+
+  BaseDocument* doc = GetActiveDocument();
+  if (!doc || doc->GetMode() != Muvpolygons) return false;
+  BaseObject* op = doc->GetActiveObject();
+  if (!op || op->GetType() != Opolygon) return false;
+  if (static_cast<PolygonObject*>(op)->GetPolygonCount() == 0) return false;
+  UVSetGuard guard{GetActiveUVSet(doc, GETACTIVEUVSET_ALL)};
+  TempUVHandle* uvset = guard.h;
+  if (!uvset || !uvset->GetUVWTag()) return false;
+
+  // One undo step that takes the object back to before the live changes.
+  doc->StartUndo();
+  doc->AddUndo(UNDOTYPE_CHANGE, op);
+  doc->EndUndo();
+
+  const CPolygon* polys = uvset->GetPoly();
+  const ConstUVWHandle h = uvset->GetUVWTag()->GetDataAddressR();
+  for (Int32 p : SelectedPolygonList(uvset->GetPolySel(), uvset->GetPolyCount())) {
+    UVWStruct s;
+    UVWTag::Get(h, p, s);
+    const Bool triangle = polys[p].c == polys[p].d;
+    records.push_back({p, s.a, s.b, s.c, triangle ? Vector() : s.d, triangle ? 3 : 4});
+  }
+
+  if (kind == 1 && dlg.transformKind == -1 && !records.empty()) {
+    dlg.transformKind = 3;
+    dlg.SetFloat(IDC_SCALE_U, 1.0, 0.0, 10.0, 0.01, FORMAT_FLOAT);
+    dlg.SetFloat(IDC_SCALE_V, 1.0, 0.0, 10.0, 0.01, FORMAT_FLOAT);
+  }
+  if (kind == 2 && dlg.angleReady == 0 && !records.empty()) {
+    dlg.angleReady = 1;
+    dlg.SetDegree(IDC_ANGLE, 0.0, -2.0 * PI, 2.0 * PI, kAngleStep);
+  }
+  EventAdd();
+  return true;
+}
+
+namespace {
+
+// Transforms the islands of the snapshot again from their stored corners; map(c, p) gives a
+// stored corner's new place about the island centre c.
+Bool LiveTransform(Bool keep, const std::vector<IslandSnapshotRecord>& snapshot,
+                   const std::function<Vector(const Vector&, const Vector&)>& map) {
+  if (snapshot.empty()) return false;
+  BaseDocument* doc = GetActiveDocument();
+  if (!doc) return false;
+  BaseObject* op = doc->GetActiveObject();
+  if (!op) return false;
+  UVSetGuard guard{GetActiveUVSet(doc, GETACTIVEUVSET_ALL)};
+  TempUVHandle* uvset = guard.h;
+  if (!uvset || uvset->GetMode() != Mpolygons) return false;
+  const Int32 polyCount = uvset->GetPolyCount();
+  UVWStruct* uv = uvset->GetUVW();
+  const CPolygon* polys = uvset->GetPoly();
+
+  // Records of polygons the object no longer has are passed over.
+  std::vector<const IslandSnapshotRecord*> records;
+  std::vector<Int32> list;
+  for (const IslandSnapshotRecord& r : snapshot) {
+    if (r.polygon < 0 || r.polygon >= polyCount) continue;
+    records.push_back(&r);
+    list.push_back(r.polygon);
+  }
+  const UVIslands islands = BuildIslands(uv, list);
+
+  std::unique_ptr<NeighbourCarry> carry;
+  if (keep && !list.empty()) {
+    std::vector<std::uint8_t> carried(static_cast<size_t>(polyCount), 1);
+    for (Int32 p : list) carried[static_cast<size_t>(p)] = 0;
+    carry = std::make_unique<NeighbourCarry>(uv, polyCount, carried);
+  }
+
+  std::vector<Int32> entries;
+  std::vector<Vector> oldList, newList;
+  for (size_t k = 0; k < islands.Count(); ++k) {
+    // By polygon, and by record within a polygon.
+    entries.assign(islands.Island(k).begin(), islands.Island(k).end());
+    std::stable_sort(entries.begin(), entries.end(), [&list](Int32 a, Int32 b) {
+      return list[static_cast<size_t>(a)] < list[static_cast<size_t>(b)];
+    });
+    Vector c;
+    for (Int32 e : entries) {
+      const IslandSnapshotRecord& r = *records[static_cast<size_t>(e)];
+      c += PolygonCenterUV(UVWStruct(r.a, r.b, r.c, r.d), polys[r.polygon]);
+    }
+    c = c / static_cast<Float>(entries.size());
+
+    oldList.clear();
+    newList.clear();
+    for (Int32 e : entries) {
+      const IslandSnapshotRecord& r = *records[static_cast<size_t>(e)];
+      UVWStruct& s = uv[r.polygon];
+      AppendCorners(s, oldList);
+      const UVWStruct moved(map(c, r.a), map(c, r.b), map(c, r.c), map(c, r.d));
+      // A corner that is not finite would spoil the UVs: the polygon keeps its corners.
+      if (Finite(moved.a) && Finite(moved.b) && Finite(moved.c) && Finite(moved.d)) s = moved;
+      AppendCorners(s, newList);
+    }
+    if (carry) carry->Apply(uv, oldList, newList, UVMatch::kTolerance, false);
+  }
+
+  if (uv) uvset->SetUVW(uv);
+  BaseSelect* sel = uvset->GetPolySel();
+  sel->DeselectAll();
+  for (Int32 p : list) sel->Select(p);
+  op->Message(MSG_UPDATE);
+  EventAdd();
+  return true;
+}
+
+}  // namespace
+
+Bool LiveScaleIslands(Float sU, Float sV, Bool keep,
+                      const std::vector<IslandSnapshotRecord>& snapshot) {
+  return LiveTransform(keep, snapshot, [sU, sV](const Vector& c, const Vector& p) {
+    return Vector(c.x + (p.x - c.x) * sU, c.y + (p.y - c.y) * sV, c.z + (p.z - c.z));
+  });
+}
+
+Bool LiveRotateIslands(Float angle, Bool keep, const std::vector<IslandSnapshotRecord>& snapshot) {
+  const Matrix m = MatrixRotZ(angle);
+  return LiveTransform(keep, snapshot, [&m](const Vector& c, const Vector& p) {
+    const Vector r = m * (p - c);
+    return Vector(c.x + r.x, c.y + r.y, p.z);
+  });
+}
