@@ -377,55 +377,6 @@ TEST_F(OpenDialog, TimerTicksOnceAfterEachActionUntilStopped) {
 
 namespace {
 
-enum { IDC_SIZE = 20, IDC_OK = 21 };
-
-// A modal size prompt. Its OK button reads the field and closes the window; the closing goes
-// through the host as GeModalDialog::Close does in a module.
-class SizeDialog : public GeModalDialog {
- public:
-  std::function<void()> close;
-  Int32 accepted = -1;
-  int destroyed = 0;
-  Bool CreateLayout() override {
-    AddEditNumberArrows(IDC_SIZE, BFH_LEFT);
-    AddButton(IDC_OK, BFH_LEFT, 0, 0, "OK");
-    return true;
-  }
-  Bool InitValues() override { return SetInt32(IDC_SIZE, 32, 1, 4096); }
-  Bool Command(Int32 id, const BaseContainer&) override {
-    if (id == IDC_OK) {
-      GetInt32(IDC_SIZE, accepted);
-      close();
-    }
-    return true;
-  }
-  void DestroyWindow() override { ++destroyed; }
-};
-
-}  // namespace
-
-TEST(ModalDialog, HandlerFillsAndClosesItOrTheHostClosesIt) {
-  SizeDialog filled, untouched;
-  hostrt::Host host;
-  filled.close = [&] { host.CloseDialog(&filled); };
-  host.modalHandler = [&](GeDialog* d) {
-    if (d != &filled) return;
-    EXPECT_TRUE(Type(host, *d, IDC_SIZE, "64"));
-    EXPECT_TRUE(Click(host, *d, IDC_OK));
-  };
-  EXPECT_TRUE(host.OpenDialog(&filled, DLG_TYPE_MODAL, 0, -1, -1, 0, 0, 0));
-  EXPECT_EQ(filled.accepted, 64);
-  EXPECT_EQ(filled.destroyed, 1);
-  EXPECT_EQ(host.ModalDefaults(), 0);
-  EXPECT_TRUE(host.OpenDialog(&untouched, DLG_TYPE_MODAL_RESIZEABLE, 0, -1, -1, 0, 0, 0));
-  EXPECT_EQ(untouched.accepted, -1);
-  EXPECT_EQ(untouched.destroyed, 1);
-  EXPECT_EQ(host.ModalDefaults(), 1);
-  EXPECT_TRUE(host.Windows().empty());
-}
-
-namespace {
-
 // A scratch plug-in folder: the project's res/ without its dialogs, plus test layouts.
 struct DialogResource : ::testing::Test {
   fs::path dir = fs::temp_directory_path() / ("pelterra_dlg_" + std::to_string(::getpid()));

@@ -794,16 +794,6 @@ TEST_F(UVtoolsTest, TimerAsksAboutTheReversal) {
   EXPECT_EQ(host.Messages().size(), 2u) << "the timer stopped";
 }
 
-TEST_F(UVtoolsTest, RefusedClicks) {
-  EXPECT_FALSE(Enabled(10161));
-  auto disabled = hostrt::Click(host, dlg, 10161);
-  EXPECT_FALSE(disabled.ok);
-  EXPECT_FALSE(disabled.error.empty());
-  auto hidden = hostrt::Click(host, dlg, 10122);  // on the second tab
-  EXPECT_FALSE(hidden.ok);
-  EXPECT_TRUE(g_calls.empty());
-}
-
 TEST_F(PluginHost, BitmapButtonWithoutIconStillDispatches) {
   fs::path dir = fs::temp_directory_path() / ("pelterra_noicon_" + std::to_string(::getpid()));
   fs::remove_all(dir);
