@@ -138,8 +138,8 @@ ActionResult Tick(Host& host, GeDialog& dlg, Int32 id, bool on) {
   DialogControl* c = nullptr;
   if (ActionResult r = Reach(host, dlg, id, &c); !r) return r;
   if (c->kind != ControlKind::Checkbox) return Refuse(Describe(*c) + " is not a checkbox");
-  if (c->valueKind == ValueKind::Bool && (c->intValue != 0) == on)
-    return Refuse(Describe(*c) + " is already " + (on ? "on" : "off"));
+  // Already in that state: nothing to click, so nothing happens.
+  if (c->valueKind == ValueKind::Bool && (c->intValue != 0) == on) return Done();
   c->valueKind = ValueKind::Bool;
   c->intValue = on ? 1 : 0;
   Send(host, dlg, id);

@@ -19,7 +19,8 @@ struct ActionResult {
 // Presses a button, a bitmap button (a toggle one flips its state), a collapsible title bar
 // (flips the selection of its entries), or an entry of the menu bar.
 ActionResult Click(Host& host, GeDialog& dlg, Int32 id);
-// Ticks (on) or clears a checkbox; refused when it already is in that state.
+// Ticks (on) or clears a checkbox; when it already is in that state nothing happens and no
+// Command is sent.
 ActionResult Tick(Host& host, GeDialog& dlg, Int32 id, bool on);
 // Picks an entry of a combo box or radio group, or a tab of a quick-tab tab row (the tab then
 // is the only one selected; Command gets the tab row's identifier).
