@@ -69,15 +69,11 @@ TEST(Scenes, CountsAndNames) {
     auto sum = Summarize(*s.doc);
     ASSERT_EQ(sum.size(), 1u);
     EXPECT_EQ(sum[0].name, e.name);
-    EXPECT_EQ(sum[0].points, e.points);
-    EXPECT_EQ(sum[0].triangles, e.triangles);
-    EXPECT_EQ(sum[0].quads, e.quads);
-    EXPECT_EQ(sum[0].ngons, e.ngons);
+    EXPECT_EQ((std::vector<Int32>{sum[0].points, sum[0].triangles, sum[0].quads, sum[0].ngons}),
+              (std::vector<Int32>{e.points, e.triangles, e.quads, e.ngons}));
     EXPECT_TRUE(sum[0].hasUVs);
-    EXPECT_GE(sum[0].uvMin.x, 0);
-    EXPECT_GE(sum[0].uvMin.y, 0);
-    EXPECT_LE(sum[0].uvMax.x, 1);
-    EXPECT_LE(sum[0].uvMax.y, 1);
+    EXPECT_TRUE(sum[0].uvMin.x >= 0 && sum[0].uvMin.y >= 0) << sum[0].uvMin.x << sum[0].uvMin.y;
+    EXPECT_TRUE(sum[0].uvMax.x <= 1 && sum[0].uvMax.y <= 1) << sum[0].uvMax.x << sum[0].uvMax.y;
   }
   Scene ngon("ngon");
   ASSERT_EQ(ngon.op->GetNgonCount(), 1);

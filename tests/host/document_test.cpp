@@ -12,13 +12,7 @@ namespace {
 // Two quads side by side sharing an edge, with a UVW tag.
 PolygonObject* MakeTwoQuads(BaseDocument* doc) {
   PolygonObject* op = PolygonObject::Alloc(6, 2);
-  Vector* p = op->GetPointW();
-  p[0] = Vector(0, 0, 0);
-  p[1] = Vector(1, 0, 0);
-  p[2] = Vector(2, 0, 0);
-  p[3] = Vector(0, 1, 0);
-  p[4] = Vector(1, 1, 0);
-  p[5] = Vector(2, 1, 0);
+  for (Int32 i = 0; i < 6; ++i) op->GetPointW()[i] = Vector(i % 3, i / 3, 0);  // rows y 0 and 1
   op->GetPolygonW()[0] = CPolygon(0, 1, 4, 3);
   op->GetPolygonW()[1] = CPolygon(1, 2, 5, 4);
   op->SetName("Quads");

@@ -3,18 +3,12 @@
 #include <cmath>
 #include <cstring>
 
-#include "UVtools.h"
 #include "c4d_painter.h"
 #include "c4d_symbols.h"
-#include "plugin_host.h"
-#include "runtime/dialog_driver.h"
+#include "uv_scene.h"
 
 namespace {
 
-const Vector kTriD(5, 5, 0);  // d of a triangle: far away, must never count
-UVWStruct Tri(Vector a, Vector b, Vector c) {
-  return UVWStruct(a, b, c, kTriD);
-}
 UVWStruct Area(Float h) {  // right triangle of UV area h / 2
   return Tri(Vector(0, 0, 0), Vector(1, 0, 0), Vector(0, h, 0));
 }
@@ -22,36 +16,9 @@ UVWStruct Rect(Float u0, Float v0, Float u1, Float v1, Float w = 0) {
   return UVWStruct(Vector(u0, v0, w), Vector(u1, v0, w), Vector(u1, v1, w), Vector(u0, v1, w));
 }
 
-struct AreaToolsTest : PluginHost {
-  UVtools dlg;
-  PolygonObject* op = nullptr;
-  UVWTag* tag = nullptr;
-
-  void SetUp() override {
-    PluginHost::SetUp();
-    ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 1024239, -1, -1, 380, 500, 0));
-  }
-  // The active object: one polygon per record (a triangle when d is kTriD), polygons 0 .. sel - 1
-  // selected, the document in mode.
-  void Make(const std::vector<UVWStruct>& uvs, Int32 sel, Int32 mode) {
-    const Int32 n = static_cast<Int32>(uvs.size());
-    op = PolygonObject::Alloc(4 * n, n);
-    tag = static_cast<UVWTag*>(op->MakeTag(Tuvw));
-    for (Int32 i = 0; i < n; ++i) {
-      const UVWStruct& uv = uvs[static_cast<size_t>(i)];
-      op->GetPolygonW()[i] = CPolygon(4 * i, 4 * i + 1, 4 * i + 2, 4 * i + (uv.d == kTriD ? 2 : 3));
-      tag->SetSlow(i, uv);
-    }
-    if (sel > 0) op->GetPolygonS()->SelectAll(0, sel - 1);
-    doc->InsertObject(op, nullptr, nullptr);
-    doc->SetActiveObject(op);
-    doc->SetMode(mode);
-  }
-  void Act(hostrt::ActionResult r) { ASSERT_TRUE(r.ok) << r.error; }
-  const hostrt::DialogControl& C(Int32 id) { return *dlg.GetModel()->Find(id); }
-};
-
 }  // namespace
+
+using AreaToolsTest = UVScene;
 
 TEST_F(AreaToolsTest, MeasureChoosesTheDisplayScale) {
   struct Case {
@@ -74,8 +41,8 @@ TEST_F(AreaToolsTest, MeasureChoosesTheDisplayScale) {
          10134}}) {
     std::vector<UVWStruct> uvs = c.selected;
     uvs.push_back(Area(0.9));  // not selected
-    Make(uvs, static_cast<Int32>(c.selected.size()), Muvpolygons);
-    Act(hostrt::Click(host, dlg, IDC_AREA_MEASURE));
+    Scene(uvs, Muvpolygons, static_cast<Int32>(c.selected.size()));
+    Click(IDC_AREA_MEASURE);
     EXPECT_NEAR(dlg.measuredArea, c.area, 1e-15);
     EXPECT_NEAR(C(IDC_AREA_VALUE).floatValue, c.shown, 1e-12) << c.area;
     EXPECT_EQ(C(IDC_AREA_SCALE).intValue, c.choice) << c.area;
@@ -84,11 +51,11 @@ TEST_F(AreaToolsTest, MeasureChoosesTheDisplayScale) {
 
 TEST_F(AreaToolsTest, SelectByAreaBelowTheThreshold) {
   // 0.004, 0.005, 0.006 (a quad whose first triangle alone is 0.003) and a degenerate quad.
-  Make({Area(0.008), Area(0.01), Rect(0, 0, 0.1, 0.06), Rect(0, 0, 0.4, 0)}, 3, Muvpolygons);
+  Scene({Area(0.008), Area(0.01), Rect(0, 0, 0.1, 0.06), Rect(0, 0, 0.4, 0)}, Muvpolygons, 3);
   auto selectWith = [&](const char* value, Int32 choice) {
-    Act(hostrt::Type(host, dlg, IDC_AREA_VALUE, value));
-    Act(hostrt::Choose(host, dlg, IDC_AREA_SCALE, choice));
-    Act(hostrt::Click(host, dlg, IDC_AREA_SELECT));
+    Type(IDC_AREA_VALUE, value);
+    Choose(IDC_AREA_SCALE, choice);
+    Click(IDC_AREA_SELECT);
     std::vector<Int32> got;
     for (Int32 i = 0; i < 4; ++i)
       if (op->GetPolygonS()->IsSelected(i)) got.push_back(i);
@@ -106,18 +73,18 @@ TEST_F(AreaToolsTest, SelectByAreaBelowTheThreshold) {
 
 TEST_F(AreaToolsTest, SetUVWWritesTheSelectedCorners) {
   const UVWStruct q0 = Rect(0, 0, 0.5, 0.5, 1), q1 = Rect(0.6, 0, 0.9, 0.3);
-  Make({q0, q1}, 0, Muvpoints);
+  Scene({q0, q1}, Muvpoints);
   for (Int32 p : {1, 7, 40}) hostrt::UVPointSelection(op)->Select(p);  // 40: no polygon 10
-  Act(hostrt::Choose(host, dlg, 10071, 10073));
-  Act(hostrt::Tick(host, dlg, IDC_SET_U_ON, false));
-  Act(hostrt::Tick(host, dlg, IDC_SET_V_ON, false));
-  Act(hostrt::Click(host, dlg, IDC_SET_UVW));
+  Choose(10071, 10073);
+  Tick(IDC_SET_U_ON, false);
+  Tick(IDC_SET_V_ON, false);
+  Click(IDC_SET_UVW);
   EXPECT_TRUE(tag->GetSlow(0) == q0 && tag->GetSlow(1) == q1) << "both boxes off: unchanged";
   EXPECT_EQ(doc->GetUndoCount(), 1);
 
-  Act(hostrt::Tick(host, dlg, IDC_SET_U_ON, true));
-  Act(hostrt::Type(host, dlg, IDC_SET_U, "0.25"));
-  Act(hostrt::Click(host, dlg, IDC_SET_UVW));
+  Tick(IDC_SET_U_ON, true);
+  Type(IDC_SET_U, "0.25");
+  Click(IDC_SET_UVW);
   EXPECT_EQ(tag->GetSlow(0), UVWStruct(q0.a, Vector(0.25, 0, 1), q0.c, q0.d));
   EXPECT_EQ(tag->GetSlow(1), UVWStruct(q1.a, q1.b, q1.c, Vector(0.25, 0.3, 0)));
   ASSERT_EQ(doc->GetUndoCount(), 2) << "one group per press";
@@ -127,11 +94,11 @@ TEST_F(AreaToolsTest, SetUVWWritesTheSelectedCorners) {
 
 TEST_F(AreaToolsTest, SizeCaptureStoresBoxAndCentre) {
   // Selected: a quad of 0.16 (w 7) and a triangle of 0.03.
-  Make({Rect(0.1, 0.2, 0.5, 0.6, 7),
-        Tri(Vector(0.6, 0.1, 0), Vector(0.9, 0.1, 0), Vector(0.6, 0.3, 0)), Area(3)},
-       2, Muvpolygons);
-  Act(hostrt::Choose(host, dlg, 10071, 10074));
-  Act(hostrt::Click(host, dlg, IDC_SIZE_CAPTURE));
+  Scene({Rect(0.1, 0.2, 0.5, 0.6, 7),
+         Tri(Vector(0.6, 0.1, 0), Vector(0.9, 0.1, 0), Vector(0.6, 0.3, 0)), Area(3)},
+        Muvpolygons, 2);
+  Choose(10071, 10074);
+  Click(IDC_SIZE_CAPTURE);
   EXPECT_NEAR(dlg.capturedWidth, 0.8, 1e-12);
   EXPECT_NEAR(dlg.capturedHeight, 0.5, 1e-12);
   EXPECT_NEAR((dlg.toolVectors[3] - Vector(0.5, 0.35, 0)).GetLength(), 0.0, 1e-12);
@@ -140,10 +107,10 @@ TEST_F(AreaToolsTest, SizeCaptureStoresBoxAndCentre) {
 }
 
 TEST_F(AreaToolsTest, AnglePresets) {
-  Act(hostrt::Choose(host, dlg, 10071, 10074));
+  Choose(10071, 10074);
   const Float degrees[] = {10, 30, 45, 60, 90, 135, 180};
   for (Int32 k = 0; k < 7; ++k) {
-    Act(hostrt::Choose(host, dlg, IDC_ANGLE_PRESET, IDC_ANGLE_10 + k));
+    Choose(IDC_ANGLE_PRESET, IDC_ANGLE_10 + k);
     const hostrt::DialogControl& c = C(IDC_ANGLE);
     EXPECT_DOUBLE_EQ(c.floatValue, degrees[k] * 0.017453292519943295) << degrees[k];
     EXPECT_TRUE(c.format == FORMAT_DEGREE && c.min == -2 * PI && c.step == 0.0017453292519943296);
@@ -166,7 +133,7 @@ TEST_F(AreaToolsTest, FailedPreconditionsChangeNothing) {
     // Wrong mode, no object, a null object, no UVW tag, no selection, a non-finite UV.
     for (int what = 0; what < 6; ++what) {
       if ((what == 4 && !t.usesSelection) || (what == 5 && !t.checksFinite)) continue;
-      Make({Area(0.01), Area(0.01)}, what == 4 ? 0 : 2, t.mode);
+      Scene({Area(0.01), Area(0.01)}, t.mode, what == 4 ? 0 : 2);
       hostrt::UVPointSelection(op)->Select(what == 4 ? 8 : 5);  // 8: beyond the polygons
       PolygonObject* other = PolygonObject::Alloc(8, 2);        // no UVW tag
       other->GetPolygonS()->Select(1);

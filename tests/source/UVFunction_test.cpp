@@ -7,9 +7,7 @@
 namespace {
 
 void ExpectNear(const Vector& got, const Vector& want, Float eps = 1e-12) {
-  EXPECT_NEAR(got.x, want.x, eps);
-  EXPECT_NEAR(got.y, want.y, eps);
-  EXPECT_NEAR(got.z, want.z, eps);
+  EXPECT_NEAR((got - want).GetLength(), 0.0, eps) << got.x << ' ' << got.y << ' ' << got.z;
 }
 
 void ExpectIdentity(const Matrix& m, Float eps = 1e-12) {

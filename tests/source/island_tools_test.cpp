@@ -1,86 +1,14 @@
 // The island tools and their readouts in a real document, mostly driven through the UV tools
 // dialog as a user would: scale, fit, rotate, move, the two-point angle, the mean readout and the
 // live forms.
-#include <gtest/gtest.h>
-
 #include <cmath>
 
-#include "UVtools.h"
-#include "c4d_basedocument.h"
-#include "plugin_host.h"
-#include "runtime/dialog_driver.h"
+#include "uv_scene.h"
 
-namespace {
-
-Vector V(Float u, Float v, Float w = 0) {
-  return Vector(u, v, w);
-}
-UVWStruct Quad(Float u, Float v, Float s, Float w = 0) {
-  return UVWStruct(V(u, v, w), V(u + s, v, w), V(u + s, v + s, w), V(u, v + s, w));
-}
-
-struct IslandTools : PluginHost {
-  UVtools dlg;
-  PolygonObject* op = nullptr;
-  UVWTag* tag = nullptr;
-
-  void SetUp() override {
-    PluginHost::SetUp();
-    ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 1024239, -1, -1, 380, 500, 0));
-  }
-  // A new active object with one polygon per record (triangles where c = d in tri), in mode.
-  void Scene(const std::vector<UVWStruct>& uvs, Int32 mode, const std::vector<bool>& tri = {}) {
-    const Int32 n = static_cast<Int32>(uvs.size());
-    op = PolygonObject::Alloc(4 * n, n);
-    tag = UVWTag::Alloc(n);
-    for (Int32 i = 0; i < n; ++i) {
-      const bool t = static_cast<size_t>(i) < tri.size() && tri[static_cast<size_t>(i)];
-      op->GetPolygonW()[i] = t ? CPolygon(4 * i, 4 * i + 1, 4 * i + 2)
-                               : CPolygon(4 * i, 4 * i + 1, 4 * i + 2, 4 * i + 3);
-      tag->SetSlow(i, uvs[static_cast<size_t>(i)]);
-    }
-    op->InsertTag(tag);
-    doc->InsertObject(op, nullptr, nullptr);
-    doc->SetActiveObject(op);
-    doc->SetMode(mode);
-  }
-  void Polygons(std::initializer_list<Int32> ids) {
-    for (Int32 i : ids) op->GetPolygonS()->Select(i);
-  }
-  void Points(std::initializer_list<Int32> ids) {
-    hostrt::UVPointSelection(op)->DeselectAll();
-    for (Int32 i : ids) hostrt::UVPointSelection(op)->Select(i);
-  }
-  UVWStruct UV(Int32 i) const { return tag->GetSlow(i); }
-  std::vector<UVWStruct> All() const {
-    std::vector<UVWStruct> out;
-    for (Int32 i = 0; i < tag->GetDataCount(); ++i) out.push_back(UV(i));
-    return out;
-  }
-  void Click(Int32 id) { ASSERT_TRUE(hostrt::Click(host, dlg, id).ok) << id; }
-  void Tick(Int32 id, bool on) { ASSERT_TRUE(hostrt::Tick(host, dlg, id, on).ok) << id; }
-  void Choose(Int32 id, Int32 entry) { ASSERT_TRUE(hostrt::Choose(host, dlg, id, entry).ok); }
-  void Type(Int32 id, const std::string& t) { ASSERT_TRUE(hostrt::Type(host, dlg, id, t).ok); }
-  Float F(Int32 id) {
-    Float f = -99;
-    dlg.GetFloat(id, f);
-    return f;
-  }
-};
-
-void ExpectUV(const UVWStruct& got, const UVWStruct& want, const char* what) {
-  for (Int32 k = 0; k < 4; ++k) {
-    EXPECT_NEAR(got[k].x, want[k].x, 1e-9) << what << " corner " << k;
-    EXPECT_NEAR(got[k].y, want[k].y, 1e-9) << what << " corner " << k;
-    EXPECT_NEAR(got[k].z, want[k].z, 1e-9) << what << " corner " << k;
-  }
-}
-
-}  // namespace
+using IslandTools = UVScene;
 
 TEST_F(IslandTools, ScaleGrowsEachIslandAboutItsOwnCentre) {
-  Scene({Quad(0.1, 0.1, 0.1), Quad(0.6, 0.6, 0.1), Quad(0.2, 0.6, 0.1)}, Muvpolygons);
-  Polygons({0, 1});
+  Scene({Quad(0.1, 0.1, 0.1), Quad(0.6, 0.6, 0.1), Quad(0.2, 0.6, 0.1)}, Muvpolygons, 2);
   Choose(10071, 10074);
   Type(10062, "2");
   Type(10063, "2");
@@ -97,8 +25,7 @@ TEST_F(IslandTools, ScaleGrowsEachIslandAboutItsOwnCentre) {
 TEST_F(IslandTools, KeepNeighboursScalesWithinToleranceRotatesOnExactPoints) {
   // The neighbour's a lies 0.005 from the island's b, its d exactly on the island's c.
   const UVWStruct neighbour(V(0.605, 0.4), V(0.8, 0.4), V(0.8, 0.6), Quad(0.4, 0.4, 0.2).c);
-  Scene({Quad(0.4, 0.4, 0.2), neighbour}, Muvpolygons);
-  Polygons({0});
+  Scene({Quad(0.4, 0.4, 0.2), neighbour}, Muvpolygons, 1);
   Choose(10071, 10074);
   Tick(10151, true);
   Type(10062, "2");
@@ -107,8 +34,7 @@ TEST_F(IslandTools, KeepNeighboursScalesWithinToleranceRotatesOnExactPoints) {
   ExpectUV(UV(1), UVWStruct(V(0.7, 0.3), V(0.8, 0.4), V(0.8, 0.6), V(0.7, 0.7)), "scaled");
 
   // 90 degrees about (0.5, 0.5): (u, v) -> (v, 1 - u); only the exact point follows.
-  Scene({Quad(0.4, 0.4, 0.2), neighbour}, Muvpolygons);
-  Polygons({0});
+  Scene({Quad(0.4, 0.4, 0.2), neighbour}, Muvpolygons, 1);
   Tick(10152, true);
   Type(10050, "90");
   Click(10051);
@@ -122,7 +48,7 @@ TEST_F(IslandTools, KeepCarriesANeighbourOnceAndLeavesTheIslandToItsTransform) {
   Scene({UVWStruct(V(-0.25, 0), V(0, 0), V(0, 0.25), V(-0.25, 0.25)), Quad(0, 0, 0.25),
          Quad(0.25, 0, 0.25), Quad(0.5, 0, 0.25), Quad(0.75, 0, 0.25)},
         Muvpolygons);
-  Polygons({1, 2, 3, 4});
+  for (Int32 i : {1, 2, 3, 4}) op->GetPolygonS()->Select(i);
   EXPECT_TRUE(ScaleIslands(0.5, 7.0, true, false, true));
   ExpectUV(UV(0), UVWStruct(V(-0.25, 0), V(0.25, 0), V(0.25, 0.25), V(-0.25, 0.25)), "neighbour");
   ExpectUV(UV(1), UVWStruct(V(0.25, 0), V(0.375, 0), V(0.375, 0.25), V(0.25, 0.25)), "first");
@@ -130,8 +56,7 @@ TEST_F(IslandTools, KeepCarriesANeighbourOnceAndLeavesTheIslandToItsTransform) {
 }
 
 TEST_F(IslandTools, RotateAboutTheDistinctSelectedUVPoints) {
-  Scene({Quad(0.1, 0.2, 0.1), Quad(0.2, 0.2, 0.1), Quad(0.6, 0.6, 0.1)}, Muvpolygons);
-  Polygons({0, 1, 2});
+  Scene({Quad(0.1, 0.2, 0.1), Quad(0.2, 0.2, 0.1), Quad(0.6, 0.6, 0.1)}, Muvpolygons, 3);
   // (0.2, 0.2) twice and (0.6, 0.6): pivot (0.4, 0.4); 90 degrees maps (u, v) to (v, 0.8 - u).
   Points({1, 4, 8});
   Choose(10071, 10074);
@@ -143,8 +68,7 @@ TEST_F(IslandTools, RotateAboutTheDistinctSelectedUVPoints) {
 
 TEST_F(IslandTools, TwoPointAngle) {
   Scene({Quad(0.2, 0.2, 0.2), UVWStruct(V(0.4, 0.4), V(0.6, 0.2), V(0.1, 0.5), V(0.3, 0.6))},
-        Muvpoints);
-  Polygons({0});
+        Muvpoints, 1);
   Choose(10071, 10074);
   Points({0, 2, 4});  // (0.2, 0.2), (0.4, 0.4) and (0.4, 0.4) again
   Click(10053);
@@ -182,9 +106,8 @@ TEST_F(IslandTools, MeanOfTheSelectedPoints) {
 TEST_F(IslandTools, FitSkipsFlatIslandsAndIgnoresATrianglesSpareCorner) {
   Scene({UVWStruct(V(0.1, 0.1), V(0.2, 0.1), V(0.2, 0.3), V(0.1, 0.3)),
          UVWStruct(V(0.7, 0.5), V(0.7, 0.5), V(0.7, 0.6), V(0.7, 0.6)),
-         UVWStruct(V(0.5, 0.8), V(0.6, 0.8), V(0.5, 0.9), V(5, 5))},
-        Muvpolygons, {false, false, true});
-  Polygons({0, 1, 2});
+         Tri(V(0.5, 0.8), V(0.6, 0.8), V(0.5, 0.9))},
+        Muvpolygons, 3);
   EXPECT_TRUE(FitIslandsToSize(0.2, 0.2, false));
   // 0.1 x 0.2 about (0.15, 0.2): factors 2 and 1.
   ExpectUV(UV(0), UVWStruct(V(0.05, 0.1), V(0.25, 0.1), V(0.25, 0.3), V(0.05, 0.3)), "fitted");
@@ -200,8 +123,7 @@ TEST_F(IslandTools, FitSkipsFlatIslandsAndIgnoresATrianglesSpareCorner) {
 TEST_F(IslandTools, MoveCentresTheIslandsAndCarriesExactNeighbours) {
   Scene({Quad(0.1, 0.1, 0.1, 0.2),
          UVWStruct(V(0.3, 0.2), V(0.4, 0.3), V(0.5, 0.4), V(0.2, 0.2, 0.2))},
-        Muvpolygons);
-  Polygons({0});
+        Muvpolygons, 1);
   Choose(10071, 10073);
   Choose(10226, 10219);
   Type(10176, "50");
@@ -214,8 +136,7 @@ TEST_F(IslandTools, MoveCentresTheIslandsAndCarriesExactNeighbours) {
 }
 
 TEST_F(IslandTools, OverflowingCornersLeaveTheirPolygon) {
-  Scene({Quad(0, 0, 4), Quad(10, 10, 0.001)}, Muvpolygons);
-  Polygons({0, 1});
+  Scene({Quad(0, 0, 4), Quad(10, 10, 0.001)}, Muvpolygons, 2);
   EXPECT_TRUE(ScaleIslands(1e308, 1.0, true, true, true));
   EXPECT_EQ(UV(0), Quad(0, 0, 4));
   EXPECT_NE(UV(1), Quad(10, 10, 0.001));
@@ -225,10 +146,9 @@ TEST_F(IslandTools, OverflowingCornersLeaveTheirPolygon) {
 
 TEST_F(IslandTools, LiveScalingStartsFromTheSnapshot) {
   // A quad with a neighbour 0.005 off its b, and a triangle far away.
-  Scene({Quad(0.4, 0.4, 0.1), UVWStruct(V(0.1, 0.1), V(0.2, 0.1), V(0.1, 0.2), V(0.1, 0.2)),
+  Scene({Quad(0.4, 0.4, 0.1), Tri(V(0.1, 0.1), V(0.2, 0.1), V(0.1, 0.2)),
          UVWStruct(V(0.505, 0.4), V(0.8, 0.2), V(0.8, 0.3), V(0.7, 0.3))},
-        Muvpolygons, {false, true, false});
-  Polygons({0, 1});
+        Muvpolygons, 2);
   Choose(10071, 10074);
   Tick(10151, true);
   Tick(10220, true);
@@ -252,14 +172,13 @@ TEST_F(IslandTools, LiveScalingStartsFromTheSnapshot) {
   Click(10066);
   EXPECT_EQ(dlg.transformKind, -1);
   EXPECT_TRUE(dlg.scaleRecord.empty());
-  EXPECT_EQ(F(10063), 1.0);
+  EXPECT_TRUE(F(10062) == 1.0 && F(10063) == 1.0);
   Type(10062, "2");
   ExpectUV(UV(0), Quad(0.3, 0.3, 0.3), "no live step after the reset");
 }
 
 TEST_F(IslandTools, SnapshotAfterASizeCaptureDoesNotArmLiveScaling) {
-  Scene({Quad(0.4, 0.4, 0.1)}, Muvpolygons);
-  Polygons({0});
+  Scene({Quad(0.4, 0.4, 0.1)}, Muvpolygons, 1);
   dlg.transformKind = 1;
   dlg.SetFloat(10062, 2.5, 0.0, 10.0, 0.01, FORMAT_FLOAT);
   EXPECT_TRUE(CaptureIslandSnapshot(dlg, 1));
@@ -272,8 +191,7 @@ TEST_F(IslandTools, SnapshotAfterASizeCaptureDoesNotArmLiveScaling) {
 
 TEST_F(IslandTools, LiveRotationStartsFromTheSnapshot) {
   Scene({Quad(0.4, 0.4, 0.2), UVWStruct(V(0.605, 0.4), V(0.9, 0.4), V(0.9, 0.6), V(0.7, 0.6))},
-        Muvpolygons);
-  Polygons({0});
+        Muvpolygons, 1);
   Choose(10071, 10074);
   Tick(10152, true);
   Tick(10221, true);
@@ -301,8 +219,7 @@ TEST_F(IslandTools, LiveRotationStartsFromTheSnapshot) {
 TEST_F(IslandTools, RefusalsChangeNothing) {
   const std::vector<UVWStruct> uvs = {Quad(0.1, 0.1, 0.1), Quad(0.5, 0.5, 0.1)};
   const std::vector<IslandSnapshotRecord> snapshot = {{0, V(0, 0), V(1, 0), V(1, 1), V(0, 1), 4}};
-  Scene(uvs, Muvpoints);
-  Polygons({0, 1});
+  Scene(uvs, Muvpoints, 2);
   Points({0, 6});
   // UV point mode: the island tools and the snapshot refuse.
   EXPECT_FALSE(ScaleIslands(2, 2, true, true, true));

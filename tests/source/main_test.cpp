@@ -42,16 +42,23 @@ Int32 BannerLines(const hostrt::Host& host) {
 
 struct ModuleTest : ::testing::Test {
   hostrt::Host host;
+  hostrt::PluginSystem plugins{host};
+  String error;
+  std::unique_ptr<hostrt::Module> m;
   void SetUp() override { host.NewDocument(); }
-  void TearDown() override { hostrt::Registry::Get().Clear(); }
+  void TearDown() override {
+    m.reset();
+    plugins.EndAll();
+    hostrt::Registry::Get().Clear();
+  }
+  void Load() { ASSERT_TRUE(m = hostrt::Module::Load(kModule, error)) << error; }
+  void Start() { ASSERT_TRUE(plugins.Start(kModule, error)) << error; }
 };
 
 }  // namespace
 
 TEST_F(ModuleTest, ActionTable) {
-  String error;
-  auto m = hostrt::Module::Load(kModule, error);
-  ASSERT_TRUE(m) << error;
+  Load();
   char folder[] = "/nowhere";
   EXPECT_EQ(m->Call(4, nullptr, nullptr, nullptr), 5);
   EXPECT_EQ(m->Call(5, nullptr, nullptr, nullptr), -1);
@@ -63,9 +70,7 @@ TEST_F(ModuleTest, ActionTable) {
 }
 
 TEST_F(ModuleTest, OldInterfaceOrMissingFolderIsRefused) {
-  String error;
-  auto m = hostrt::Module::Load(kModule, error);
-  ASSERT_TRUE(m) << error;
+  Load();
   hostrt::Host old(19023);
   char folder[] = "/x";
   EXPECT_EQ(m->Call(1, &old, nullptr, folder), -3);
@@ -77,9 +82,7 @@ TEST_F(ModuleTest, OldInterfaceOrMissingFolderIsRefused) {
 }
 
 TEST_F(ModuleTest, InitAndEndAreReferenceCounted) {
-  String error;
-  auto m = hostrt::Module::Load(kModule, error);
-  ASSERT_TRUE(m) << error;
+  Load();
   String folder = kFolder;
   ASSERT_EQ(m->Call(1, &host, nullptr, folder.data()), 1);
   hostrt::Host old(100);
@@ -98,8 +101,6 @@ TEST_F(ModuleTest, InitAndEndAreReferenceCounted) {
 }
 
 TEST_F(ModuleTest, StartRegistersInOrderAndPrintsTheBannerOnce) {
-  hostrt::PluginSystem plugins(host);
-  String error;
   ASSERT_TRUE(plugins.StartAll(fs::path(kFolder).parent_path().string(), error)) << error;
   EXPECT_EQ(RegisteredIds(), (std::vector<Int32>{1024239, 1030718, 1030745, 1039183}));
   const auto& e = hostrt::Registry::Get().Entries();
@@ -110,17 +111,12 @@ TEST_F(ModuleTest, StartRegistersInOrderAndPrintsTheBannerOnce) {
   EXPECT_EQ(e[1]->name, e[2]->name) << "track and morph command share string 10188";
   EXPECT_EQ(e[3]->kind, hostrt::PluginKind::Tag);
   EXPECT_EQ(e[3]->info, 11);
-  EXPECT_NE(e[0]->icon, nullptr);
-  EXPECT_EQ(e[1]->icon, nullptr);
-  EXPECT_NE(e[2]->icon, nullptr);
-  EXPECT_NE(e[3]->icon, nullptr);
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(e[i]->icon == nullptr, i == 1) << i;
   EXPECT_EQ(e[1]->description, "CTblinker");
   EXPECT_EQ(e[3]->description, "TransferUV");
 
-  ASSERT_EQ(host.Console().size(), 3u);
-  EXPECT_EQ(host.Console()[0], kDashes);
-  EXPECT_EQ(host.Console()[1], e[0]->help) << "product line = 10068 followed by 10069";
-  EXPECT_EQ(host.Console()[2], kDashes);
+  // The product line = 10068 followed by 10069, between two dashed lines.
+  EXPECT_EQ(host.Console(), (std::vector<String>{kDashes, e[0]->help, kDashes}));
 
   Description key;
   EXPECT_TRUE(key.LoadDescription("CT_AUV")) << "the key description was registered";
@@ -131,30 +127,25 @@ TEST_F(ModuleTest, FirstFailedRegistrationStopsTheStart) {
   for (Int32 failAt = 0; failAt < 4; ++failAt) {
     hostrt::Host h;
     h.failRegistrationAt = failAt;
-    hostrt::PluginSystem plugins(h);
-    String error;
-    EXPECT_FALSE(plugins.Start(kModule, error)) << failAt;
+    hostrt::PluginSystem ps(h);
+    EXPECT_FALSE(ps.Start(kModule, error)) << failAt;
     EXPECT_EQ(h.RegistrationCount(), failAt + 1) << "nothing is attempted after the failure";
     std::vector<Int32> all{1024239, 1030718, 1030745, 1039183};
     all.erase(all.begin() + failAt, all.end());
     EXPECT_EQ(RegisteredIds(), all);
-    plugins.EndAll();
+    ps.EndAll();
   }
 }
 
 TEST_F(ModuleTest, FailedKeyDescriptionStopsTrackAndLaterPlugins) {
   host.failDescriptions = true;
-  hostrt::PluginSystem plugins(host);
-  String error;
   EXPECT_FALSE(plugins.Start(kModule, error));
   EXPECT_EQ(RegisteredIds(), (std::vector<Int32>{1024239}));
 }
 
 TEST_F(ModuleTest, WithoutADescriptionIdTheKeyDescriptionIsSkipped) {
   host.giveDescriptionIds = false;
-  hostrt::PluginSystem plugins(host);
-  String error;
-  ASSERT_TRUE(plugins.Start(kModule, error)) << error;
+  Start();
   EXPECT_EQ(RegisteredIds().size(), 4u);
   Description key;
   EXPECT_FALSE(key.LoadDescription("CT_AUV"));
@@ -164,8 +155,6 @@ TEST_F(ModuleTest, MissingResourceStopsTheStart) {
   fs::path dir = fs::temp_directory_path() / ("pelterra_nores_" + std::to_string(::getpid()));
   fs::create_directories(dir / "Pelterra");
   fs::copy_file(kModule, dir / "Pelterra" / "Pelterra.cdl64", fs::copy_options::overwrite_existing);
-  hostrt::PluginSystem plugins(host);
-  String error;
   EXPECT_FALSE(plugins.StartAll(dir.string(), error));
   EXPECT_NE(error.find("resources"), String::npos) << error;
   EXPECT_TRUE(RegisteredIds().empty());
@@ -176,18 +165,14 @@ TEST_F(ModuleTest, MissingResourceStopsTheStart) {
 
 TEST_F(ModuleTest, BannerOncePerStart) {
   for (int run = 0; run < 2; ++run) {
-    hostrt::PluginSystem plugins(host);
-    String error;
-    ASSERT_TRUE(plugins.Start(kModule, error)) << error;
+    Start();
     EXPECT_EQ(BannerLines(host), 2 * (run + 1));
     plugins.EndAll();
   }
 }
 
 TEST_F(ModuleTest, CommandsOpenTheirDialogAndReopenTheSameOne) {
-  hostrt::PluginSystem plugins(host);
-  String error;
-  ASSERT_TRUE(plugins.Start(kModule, error)) << error;
+  Start();
   CommandData* uv = hostrt::Registry::Get().Find(1024239)->command.get();
   CommandData* morph = hostrt::Registry::Get().Find(1030745)->command.get();
   BaseDocument* doc = host.ActiveDocument();
@@ -197,13 +182,8 @@ TEST_F(ModuleTest, CommandsOpenTheirDialogAndReopenTheSameOne) {
   ASSERT_TRUE(uv->Execute(doc));
   ASSERT_EQ(host.Windows().size(), 1u);
   hostrt::OpenWindow w = host.Windows()[0];
-  EXPECT_EQ(w.type, 20);
-  EXPECT_EQ(w.pluginId, 1024239);
-  EXPECT_EQ(w.x, -1);
-  EXPECT_EQ(w.y, -1);
-  EXPECT_EQ(w.w, 380);
-  EXPECT_EQ(w.h, 500);
-  EXPECT_EQ(w.subId, 0);
+  EXPECT_EQ((std::vector<Int32>{w.type, w.pluginId, w.x, w.y, w.w, w.h, w.subId}),
+            (std::vector<Int32>{20, 1024239, -1, -1, 380, 500, 0}));
   EXPECT_EQ(w.dialog->GetTitle(), "Pelterra");
 
   ASSERT_TRUE(host.UserClose(w.dialog));
@@ -215,15 +195,12 @@ TEST_F(ModuleTest, CommandsOpenTheirDialogAndReopenTheSameOne) {
   ASSERT_EQ(host.Windows().size(), 2u);
   EXPECT_EQ(host.Windows()[1].pluginId, 1030745);
   EXPECT_NE(host.Windows()[1].dialog->GetModel()->Find(10186), nullptr) << "morph layout loaded";
-  EXPECT_EQ(host.Windows()[1].w, 0);
-  EXPECT_EQ(host.Windows()[1].h, 0);
+  EXPECT_TRUE(host.Windows()[1].w == 0 && host.Windows()[1].h == 0);
   EXPECT_FALSE(uv->RestoreLayout(nullptr)) << "this host keeps no saved layouts";
 }
 
 TEST_F(ModuleTest, TransferTagAllocatesWithItsDefaults) {
-  hostrt::PluginSystem plugins(host);
-  String error;
-  ASSERT_TRUE(plugins.Start(kModule, error)) << error;
+  Start();
   BaseTag* tag = BaseTag::Alloc(1039183);
   ASSERT_NE(tag, nullptr);
   EXPECT_EQ(tag->GetDataInstance()->GetFloat(1003), 1.0);
