@@ -215,6 +215,16 @@ struct UVSetGuard {
   }
 };
 
+// The active object's UV set in UV polygon mode, held by guard; nullptr (and op unset) when the
+// document, the object or the set is missing or the mode is another.
+TempUVHandle* AcquirePolygonUVSet(UVSetGuard& guard, BaseObject*& op) {
+  BaseDocument* doc = GetActiveDocument();
+  op = doc ? doc->GetActiveObject() : nullptr;
+  if (!op) return nullptr;
+  guard.h = GetActiveUVSet(doc, GETACTIVEUVSET_ALL);
+  return guard.h && guard.h->GetMode() == Mpolygons ? guard.h : nullptr;
+}
+
 // Selects exactly the polygons of an ascending list.
 void SelectAscending(BaseSelect* sel, std::span<const Int32> polygons) {
   sel->DeselectAll();
@@ -677,15 +687,27 @@ void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
 
 // --- tool frames ---
 
+namespace {
+
+// The carry for the polygons outside list. Only unselected polygons follow: the selected ones
+// are placed by their own island, and letting them follow as well would move an island's
+// corners a second time.
+std::unique_ptr<NeighbourCarry> MakeCarry(const UVWStruct* uv, Int32 polyCount,
+                                          const std::vector<Int32>& list) {
+  if (list.empty()) return nullptr;
+  std::vector<std::uint8_t> carried(static_cast<size_t>(polyCount), 1);
+  for (Int32 p : list) carried[static_cast<size_t>(p)] = 0;
+  return std::make_unique<NeighbourCarry>(uv, polyCount, carried);
+}
+
+}  // namespace
+
 Bool RunIslandFrame(Bool keep, UVMatch test, const std::function<Bool(TempUVHandle&)>& prepare,
                     const std::function<Bool(IslandWork&)>& transform) {
-  BaseDocument* doc = GetActiveDocument();
-  if (!doc) return false;
-  BaseObject* op = doc->GetActiveObject();
-  if (!op) return false;
-  UVSetGuard guard{GetActiveUVSet(doc, GETACTIVEUVSET_ALL)};
-  TempUVHandle* uvset = guard.h;
-  if (!uvset || uvset->GetMode() != Mpolygons) return false;
+  BaseObject* op = nullptr;
+  UVSetGuard guard;
+  TempUVHandle* uvset = AcquirePolygonUVSet(guard, op);
+  if (!uvset) return false;
   const Int32 polyCount = uvset->GetPolyCount();
   BaseSelect* sel = uvset->GetPolySel();
   if (!sel || sel->GetCount() == 0) return false;
@@ -696,14 +718,7 @@ Bool RunIslandFrame(Bool keep, UVMatch test, const std::function<Bool(TempUVHand
   const std::vector<Int32> list = SelectedPolygonList(sel, polyCount);
   const UVIslands islands = BuildIslands(uv, list);
 
-  // Only the unselected polygons follow: the selected ones are placed by their own island, and
-  // letting them follow as well would move an island's corners a second time.
-  std::unique_ptr<NeighbourCarry> carry;
-  if (keep && !list.empty()) {
-    std::vector<std::uint8_t> carried(static_cast<size_t>(polyCount), 1);
-    for (Int32 p : list) carried[static_cast<size_t>(p)] = 0;
-    carry = std::make_unique<NeighbourCarry>(uv, polyCount, carried);
-  }
+  std::unique_ptr<NeighbourCarry> carry = keep ? MakeCarry(uv, polyCount, list) : nullptr;
 
   IslandWork work;
   work.uv = uv;
@@ -948,13 +963,10 @@ namespace {
 Bool LiveTransform(Bool keep, const std::vector<IslandSnapshotRecord>& snapshot,
                    const std::function<Vector(const Vector&, const Vector&)>& map) {
   if (snapshot.empty()) return false;
-  BaseDocument* doc = GetActiveDocument();
-  if (!doc) return false;
-  BaseObject* op = doc->GetActiveObject();
-  if (!op) return false;
-  UVSetGuard guard{GetActiveUVSet(doc, GETACTIVEUVSET_ALL)};
-  TempUVHandle* uvset = guard.h;
-  if (!uvset || uvset->GetMode() != Mpolygons) return false;
+  BaseObject* op = nullptr;
+  UVSetGuard guard;
+  TempUVHandle* uvset = AcquirePolygonUVSet(guard, op);
+  if (!uvset) return false;
   const Int32 polyCount = uvset->GetPolyCount();
   UVWStruct* uv = uvset->GetUVW();
   const CPolygon* polys = uvset->GetPoly();
@@ -969,12 +981,7 @@ Bool LiveTransform(Bool keep, const std::vector<IslandSnapshotRecord>& snapshot,
   }
   const UVIslands islands = BuildIslands(uv, list);
 
-  std::unique_ptr<NeighbourCarry> carry;
-  if (keep && !list.empty()) {
-    std::vector<std::uint8_t> carried(static_cast<size_t>(polyCount), 1);
-    for (Int32 p : list) carried[static_cast<size_t>(p)] = 0;
-    carry = std::make_unique<NeighbourCarry>(uv, polyCount, carried);
-  }
+  std::unique_ptr<NeighbourCarry> carry = keep ? MakeCarry(uv, polyCount, list) : nullptr;
 
   std::vector<Int32> entries;
   std::vector<Vector> oldList, newList;
