@@ -27,6 +27,12 @@ enum COPYFLAGS : Int32 {
 // Messages a node receives (C4DAtom::Message).
 constexpr Int32 MSG_UPDATE = 5;
 
+// What GetDirty counts.
+enum DIRTYFLAGS : Int32 {
+  DIRTYFLAGS_0 = 0,
+  DIRTYFLAGS_DATA = 2,  // the node was told its data changed (MSG_UPDATE)
+};
+
 class GeListNode {
  public:
   GeListNode();
@@ -98,6 +104,11 @@ class BaseList2D : public GeListNode {
 
   Int32 GetType() const override { return type_; }
 
+  // MSG_UPDATE counts as a data change.
+  Bool Message(Int32 type, void* data = nullptr) override;
+  // How often the node's data changed; grows with each change, never goes back.
+  UInt32 GetDirty(DIRTYFLAGS flags) const { return flags & DIRTYFLAGS_DATA ? dataDirty_ : 0; }
+
   String GetName() const { return name_; }
   void SetName(const String& name) { name_ = name; }
 
@@ -146,6 +157,7 @@ class BaseList2D : public GeListNode {
   Int32 bits_ = 0;
   std::set<Int32> nbits_;
   std::unique_ptr<NodeData> nodeData_;
+  UInt32 dataDirty_ = 0;
 };
 
 // Translates links between originals and clones; kept for the clone interface.

@@ -2,13 +2,18 @@
 // and the module entry's actions and messages.
 #pragma once
 
+#include <memory>
+
+#include "c4d_basebitmap.h"
+#include "c4d_commanddata.h"
 #include "c4d_file.h"
 #include "c4d_general.h"
+#include "c4d_nodedata.h"
 #include "c4d_string.h"
-#include "runtime/registry.h"
 
 class BaseDocument;
 class GeDialog;
+class GeResource;
 
 // Lowest host interface version a module accepts.
 constexpr Int32 C4D_API_VERSION = 19024;
@@ -27,6 +32,23 @@ constexpr Int32 C4DPL_MSG_INIT_SYS = 1;
 constexpr Int32 C4DPL_ERROR_TYPE = -1;
 constexpr Int32 C4DPL_ERROR_OS = -3;
 
+// Kinds of plug-ins a module registers.
+enum class PluginKind { Command, Tag, Track };
+
+// What a module hands the host when it registers a plug-in.
+struct PluginEntry {
+  Int32 id = 0;
+  PluginKind kind = PluginKind::Command;
+  String name;
+  String help;
+  Int32 info = 0;
+  std::unique_ptr<BaseBitmap> icon;      // nullptr when the plug-in has none or it did not load
+  std::unique_ptr<CommandData> command;  // commands: the object the host now owns
+  DataAllocator allocator = nullptr;     // tags and tracks: makes the node's plug-in data
+  String description;                    // tags and tracks: description resource name
+  Int32 diskLevel = 0;
+};
+
 typedef Int32 (*C4DMainFunction)(Int32 action, void* p1, void* p2, void* p3);
 
 class C4DOS {
@@ -37,7 +59,7 @@ class C4DOS {
   const Int32 version;
 
   // Registration; the host takes the entry whether it accepts it or not.
-  virtual Bool RegisterPlugin(hostrt::PluginEntry entry, const Filename& resFolder) = 0;
+  virtual Bool RegisterPlugin(PluginEntry entry, const Filename& resFolder) = 0;
   // A fresh identifier for a description, or 0 when the host has none to give.
   virtual Int32 NewDescriptionId() = 0;
   virtual Bool RegisterDescription(Int32 id, const String& name, const Filename& resFolder) = 0;
@@ -56,6 +78,9 @@ class C4DOS {
                           Int32 h, Int32 subid) = 0;
   virtual Bool RestoreDialogLayout(GeDialog* dlg, Int32 pluginid, Int32 subid, void* secret) = 0;
   virtual Bool CloseDialog(GeDialog* dlg) = 0;
+  // Builds the dialog layout id of res into dlg's open group; error says why it could not.
+  virtual Bool LoadDialogResource(GeDialog* dlg, const GeResource& res, Int32 id,
+                                  String& error) = 0;
 };
 
 // Module side: takes the table from p1; false when it is missing or too old.

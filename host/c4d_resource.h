@@ -2,13 +2,22 @@
 #pragma once
 
 #include <map>
+#include <memory>
 
 #include "c4d_file.h"
 #include "c4d_string.h"
-#include "runtime/resource_file.h"
+
+namespace hostrt {
+struct ResNode;
+}
 
 class GeResource {
  public:
+  GeResource();
+  ~GeResource();
+  GeResource(const GeResource&) = delete;
+  GeResource& operator=(const GeResource&) = delete;
+
   // Reads folder/res: c4d_symbols.h, strings_us/ and dialogs/. False when any of it is
   // missing or malformed; GetLastError tells what.
   Bool Init(const Filename& pluginFolder);
@@ -24,7 +33,8 @@ class GeResource {
   String LoadDialogString(const String& dialog, const String& key) const;
   // The value of a symbol, or fallback.
   Int32 GetSymbol(const String& name, Int32 fallback = -1) const;
-  // The dialog layout with that identifier, or nullptr; name receives its symbol.
+  // The dialog layout with that identifier, or nullptr; name receives its symbol. Read by the
+  // host when it builds a dialog.
   const hostrt::ResNode* GetDialog(Int32 id, String* name = nullptr) const;
 
  private:
@@ -34,7 +44,8 @@ class GeResource {
   std::map<String, Int32> symbols_;
   std::map<Int32, String> strings_;
   std::map<String, std::map<String, String>> dialogStrings_;
-  std::map<Int32, std::pair<String, hostrt::ResNode>> dialogs_;
+  struct Dialogs;
+  std::unique_ptr<Dialogs> dialogs_;
 };
 
 // The plug-in's own resource (one per module) and its strings.

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "c4d_general.h"
 #include "c4d_os.h"
 #include "c4d_resource.h"
 
@@ -20,7 +21,10 @@ Bool PluginStart() {
 
 Bool PluginMessage(Int32 id, void* data) {
   (void)data;
-  if (id == C4DPL_MSG_INIT_SYS) return g_resource.Init(GeGetPluginPath());
+  if (id != C4DPL_MSG_INIT_SYS) return false;
+  if (g_resource.Init(GeGetPluginPath())) return true;
+  // Without its resource the plug-in cannot start; say which file and line stopped it.
+  GePrint("Pelterra: " + g_resource.GetLastError());
   return false;
 }
 

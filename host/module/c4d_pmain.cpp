@@ -75,7 +75,7 @@ AutoBitmap::AutoBitmap(const String& name, Float pixelRatio) : pixelRatio_(pixel
 
 namespace {
 
-Bool Register(hostrt::PluginEntry entry) {
+Bool Register(PluginEntry entry) {
   if (!t_C4DOS) return false;
   return t_C4DOS->RegisterPlugin(std::move(entry), g_pluginPath + "res");
 }
@@ -90,9 +90,9 @@ Bool RegisterCommandPlugin(Int32 id, const String& str, Int32 info, BaseBitmap* 
                            const String& help, CommandData* dat) {
   std::unique_ptr<CommandData> owned(dat);
   if (!dat) return false;
-  hostrt::PluginEntry e;
+  PluginEntry e;
   e.id = id;
-  e.kind = hostrt::PluginKind::Command;
+  e.kind = PluginKind::Command;
   e.name = str;
   e.help = help;
   e.info = info;
@@ -104,9 +104,9 @@ Bool RegisterCommandPlugin(Int32 id, const String& str, Int32 info, BaseBitmap* 
 Bool RegisterTagPlugin(Int32 id, const String& str, Int32 info, DataAllocator g,
                        const String& description, BaseBitmap* icon, Int32 disklevel) {
   if (!g) return false;
-  hostrt::PluginEntry e;
+  PluginEntry e;
   e.id = id;
-  e.kind = hostrt::PluginKind::Tag;
+  e.kind = PluginKind::Tag;
   e.name = str;
   e.info = info;
   e.allocator = g;
@@ -119,9 +119,9 @@ Bool RegisterTagPlugin(Int32 id, const String& str, Int32 info, DataAllocator g,
 Bool RegisterCTrackPlugin(Int32 id, const String& str, Int32 info, DataAllocator g,
                           const String& description, Int32 disklevel) {
   if (!g) return false;
-  hostrt::PluginEntry e;
+  PluginEntry e;
   e.id = id;
-  e.kind = hostrt::PluginKind::Track;
+  e.kind = PluginKind::Track;
   e.name = str;
   e.info = info;
   e.allocator = g;
@@ -167,12 +167,11 @@ Bool GeModalDialog::Close(Bool result) {
   return GeDialog::Close();
 }
 
-#include "runtime/dialog_resource.h"
-
 Bool GeDialog::LoadDialogResource(Int32 id, GeResource* lr, Int32 flags) {
   (void)flags;
   String error;
-  if (hostrt::BuildDialogResource(*this, lr ? *lr : g_resource, id, &error)) return true;
+  if (!t_C4DOS) return false;
+  if (t_C4DOS->LoadDialogResource(this, lr ? *lr : g_resource, id, error)) return true;
   GePrint("LoadDialogResource: " + error);
   return false;
 }

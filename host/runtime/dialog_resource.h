@@ -4,6 +4,7 @@
 
 #include "c4d_gui.h"
 #include "c4d_resource.h"
+#include "runtime/resource_file.h"
 
 namespace hostrt {
 

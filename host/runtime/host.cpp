@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "runtime/dialog_resource.h"
+#include "runtime/registry.h"
+
 namespace hostrt {
 
 Host::Host(Int32 ver) : C4DOS(ver) {}
@@ -17,8 +20,7 @@ BaseDocument* Host::NewDocument() {
 }
 
 Bool Host::RegisterPlugin(PluginEntry entry, const Filename& resFolder) {
-  const Int32 index = registrations_++;
-  if (index == failRegistrationAt) return false;
+  ++registrations_;
   if (entry.kind != PluginKind::Command && !entry.description.empty()) {
     std::vector<DescEntry> desc;
     String error;
@@ -32,11 +34,10 @@ Bool Host::RegisterPlugin(PluginEntry entry, const Filename& resFolder) {
 }
 
 Int32 Host::NewDescriptionId() {
-  return giveDescriptionIds ? Registry::Get().NewDescriptionId() : 0;
+  return Registry::Get().NewDescriptionId();
 }
 
 Bool Host::RegisterDescription(Int32 id, const String& name, const Filename& resFolder) {
-  if (failDescriptions) return false;
   std::vector<DescEntry> desc;
   String error;
   if (!LoadDescriptionResource(resFolder.GetString(), name, desc, error)) {
@@ -170,6 +171,10 @@ Bool Host::CloseDialog(GeDialog* dlg) {
   dlg->HostSetOpen(false);
   dlg->HostFreeLayout();
   return true;
+}
+
+Bool Host::LoadDialogResource(GeDialog* dlg, const GeResource& res, Int32 id, String& error) {
+  return dlg && BuildDialogResource(*dlg, res, id, &error);
 }
 
 bool Host::UserClose(GeDialog* dlg) {

@@ -10,6 +10,7 @@
 #include "c4d_basedocument.h"
 #include "c4d_gui.h"
 #include "c4d_os.h"
+#include "runtime/registry.h"
 
 namespace hostrt {
 
@@ -65,10 +66,7 @@ class Host : public C4DOS {
   BaseDocument* ActiveDocument() const { return active_; }
   Int32 EventCount() const { return events_; }
 
-  // Failure injection for tests.
-  Int32 failRegistrationAt = -1;   // the registration with this index (from 0) fails
-  bool giveDescriptionIds = true;  // false: NewDescriptionId answers 0
-  bool failDescriptions = false;   // RegisterDescription fails
+  // Registrations asked for, accepted or not.
   Int32 RegistrationCount() const { return registrations_; }
 
   // Windows.
@@ -100,6 +98,8 @@ class Host : public C4DOS {
                   Int32 subid) override;
   Bool RestoreDialogLayout(GeDialog* dlg, Int32 pluginid, Int32 subid, void* secret) override;
   Bool CloseDialog(GeDialog* dlg) override;
+  Bool LoadDialogResource(GeDialog* dlg, const GeResource& res, Int32 id,
+                          String& error) override;
 
  private:
   std::vector<String> console_;

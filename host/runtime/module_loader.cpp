@@ -1,5 +1,7 @@
 #include "runtime/module_loader.h"
 
+#include "runtime/registry.h"
+
 #include <dlfcn.h>
 
 #include <algorithm>

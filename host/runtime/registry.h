@@ -5,30 +5,16 @@
 #include <memory>
 #include <vector>
 
-#include "c4d_basebitmap.h"
-#include "c4d_commanddata.h"
 #include "c4d_description.h"
-#include "c4d_nodedata.h"
+#include "c4d_os.h"
 #include "c4d_string.h"
 #include "runtime/resource_file.h"
 
 namespace hostrt {
 
-enum class PluginKind { Command, Tag, Track };
+using ::PluginEntry;
+using ::PluginKind;
 const char* PluginKindName(PluginKind k);
-
-struct PluginEntry {
-  Int32 id = 0;
-  PluginKind kind = PluginKind::Command;
-  String name;
-  String help;
-  Int32 info = 0;
-  std::unique_ptr<BaseBitmap> icon;      // nullptr when the plug-in has none or it did not load
-  std::unique_ptr<CommandData> command;  // commands: the object the host now owns
-  DataAllocator allocator = nullptr;     // tags and tracks: makes the node's plug-in data
-  String description;                    // tags and tracks: description resource name
-  Int32 diskLevel = 0;
-};
 
 // A parsed description resource (res/description/NAME.res with NAME.h and its strings).
 bool LoadDescriptionResource(const String& resFolder, const String& name,

@@ -41,32 +41,22 @@ GeData& GeData::operator=(const GeData& o) {
 }
 
 Int32 GeData::GetType() const {
-  switch (v_.index()) {
-    case 1:
-      return DA_LONG;
-    case 2:
-      return DA_LLONG;
-    case 3:
-      return DA_REAL;
-    case 4:
-      return DA_VECTOR;
-    case 5:
-      return DA_MATRIX;
-    case 6:
-      return DA_STRING;
-    case 7:
-      return DA_TIME;
-    case 8:
-      return DA_ALIASLINK;
-    case 9:
-      return DA_CONTAINER;
-    case 10: {
-      const auto& c = std::get<Custom>(v_);
-      return c.data ? c.data->GetTypeId() : DA_NIL;
-    }
-    default:
-      return DA_NIL;
-  }
+  return std::visit(
+      [](const auto& x) -> Int32 {
+        using T = std::decay_t<decltype(x)>;
+        if constexpr (std::is_same_v<T, Int32>) return DA_LONG;
+        if constexpr (std::is_same_v<T, Int64>) return DA_LLONG;
+        if constexpr (std::is_same_v<T, Float>) return DA_REAL;
+        if constexpr (std::is_same_v<T, Vector>) return DA_VECTOR;
+        if constexpr (std::is_same_v<T, Matrix>) return DA_MATRIX;
+        if constexpr (std::is_same_v<T, String>) return DA_STRING;
+        if constexpr (std::is_same_v<T, BaseTime>) return DA_TIME;
+        if constexpr (std::is_same_v<T, BaseLink>) return DA_ALIASLINK;
+        if constexpr (std::is_same_v<T, Container>) return DA_CONTAINER;
+        if constexpr (std::is_same_v<T, Custom>) return x.data ? x.data->GetTypeId() : DA_NIL;
+        return DA_NIL;
+      },
+      v_);
 }
 
 Int32 GeData::GetInt32() const {

@@ -116,6 +116,11 @@ Bool GeListNode::Message(Int32, void*) {
   return true;
 }
 
+Bool BaseList2D::Message(Int32 type, void* data) {
+  if (type == MSG_UPDATE) ++dataDirty_;
+  return GeListNode::Message(type, data);
+}
+
 BaseDocument* GeListNode::GetDocument() const {
   GeListHead* head = GetListHead();
   return head ? head->GetDocument() : nullptr;

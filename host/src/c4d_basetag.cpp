@@ -48,6 +48,7 @@ BaseObject* BaseTag::GetObject() const {
 }
 
 Bool BaseTag::Message(Int32 type, void* data) {
+  BaseList2D::Message(type, data);
   NodeData* nd = GetNodeData();
   return nd ? nd->Message(this, type, data) : true;
 }

@@ -4,6 +4,15 @@
 #include <charconv>
 #include <filesystem>
 
+#include "runtime/resource_file.h"
+
+struct GeResource::Dialogs {
+  std::map<Int32, std::pair<String, hostrt::ResNode>> byId;
+};
+
+GeResource::GeResource() : dialogs_(std::make_unique<Dialogs>()) {}
+GeResource::~GeResource() = default;
+
 namespace {
 
 bool ToInt(const String& s, Int32& v) {
@@ -28,7 +37,7 @@ Bool GeResource::Init(const Filename& pluginFolder) {
   symbols_.clear();
   strings_.clear();
   dialogStrings_.clear();
-  dialogs_.clear();
+  dialogs_->byId.clear();
   path_ = pluginFolder + "res";
   hostrt::ResError err;
   auto fail = [&](const String& msg) {
@@ -71,7 +80,7 @@ Bool GeResource::Init(const Filename& pluginFolder) {
       const String& name = d.args[0].text;
       Int32 id = GetSymbol(name, -1);
       if (id < 0) return fail(file + ":" + std::to_string(d.line) + ": unknown dialog " + name);
-      dialogs_[id] = {name, std::move(d)};
+      dialogs_->byId[id] = {name, std::move(d)};
     }
   }
   for (const String& file : FilesIn(path_ + "strings_us" + "dialogs", ".str")) {
@@ -111,8 +120,8 @@ Int32 GeResource::GetSymbol(const String& name, Int32 fallback) const {
 }
 
 const hostrt::ResNode* GeResource::GetDialog(Int32 id, String* name) const {
-  auto it = dialogs_.find(id);
-  if (it == dialogs_.end()) return nullptr;
+  auto it = dialogs_->byId.find(id);
+  if (it == dialogs_->byId.end()) return nullptr;
   if (name) *name = it->second.first;
   return &it->second.second;
 }

@@ -40,8 +40,25 @@ Int32 BannerLines(const hostrt::Host& host) {
   return n;
 }
 
+// A host whose registrations fail on demand.
+struct FaultyHost : hostrt::Host {
+  Int32 failRegistrationAt = -1;   // the registration with this index (from 0) fails
+  bool giveDescriptionIds = true;  // false: no description identifiers to give
+  bool failDescriptions = false;   // every description registration fails
+  Int32 asked = 0;
+
+  Bool RegisterPlugin(PluginEntry entry, const Filename& resFolder) override {
+    if (asked++ == failRegistrationAt) return false;
+    return Host::RegisterPlugin(std::move(entry), resFolder);
+  }
+  Int32 NewDescriptionId() override { return giveDescriptionIds ? Host::NewDescriptionId() : 0; }
+  Bool RegisterDescription(Int32 id, const String& name, const Filename& resFolder) override {
+    return !failDescriptions && Host::RegisterDescription(id, name, resFolder);
+  }
+};
+
 struct ModuleTest : ::testing::Test {
-  hostrt::Host host;
+  FaultyHost host;
   hostrt::PluginSystem plugins{host};
   String error;
   std::unique_ptr<hostrt::Module> m;
@@ -125,11 +142,11 @@ TEST_F(ModuleTest, StartRegistersInOrderAndPrintsTheBannerOnce) {
 
 TEST_F(ModuleTest, FirstFailedRegistrationStopsTheStart) {
   for (Int32 failAt = 0; failAt < 4; ++failAt) {
-    hostrt::Host h;
+    FaultyHost h;
     h.failRegistrationAt = failAt;
     hostrt::PluginSystem ps(h);
     EXPECT_FALSE(ps.Start(kModule, error)) << failAt;
-    EXPECT_EQ(h.RegistrationCount(), failAt + 1) << "nothing is attempted after the failure";
+    EXPECT_EQ(h.asked, failAt + 1) << "nothing is attempted after the failure";
     std::vector<Int32> all{1024239, 1030718, 1030745, 1039183};
     all.erase(all.begin() + failAt, all.end());
     EXPECT_EQ(RegisteredIds(), all);
@@ -158,7 +175,27 @@ TEST_F(ModuleTest, MissingResourceStopsTheStart) {
   EXPECT_FALSE(plugins.StartAll(dir.string(), error));
   EXPECT_NE(error.find("resources"), String::npos) << error;
   EXPECT_TRUE(RegisteredIds().empty());
-  EXPECT_TRUE(host.Console().empty()) << "no banner without a start";
+  EXPECT_EQ(BannerLines(host), 0) << "no banner without a start";
+  ASSERT_EQ(host.Console().size(), 1u);
+  EXPECT_NE(host.Console()[0].find("no resource folder"), String::npos) << host.Console()[0];
+  plugins.EndAll();
+  fs::remove_all(dir);
+}
+
+TEST_F(ModuleTest, DamagedResourceNamesItsFileAndLine) {
+  fs::path dir = fs::temp_directory_path() / ("pelterra_badres_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "Pelterra");
+  fs::copy_file(kModule, dir / "Pelterra" / "Pelterra.cdl64");
+  fs::copy(fs::path(kFolder) / "res", dir / "Pelterra" / "res", fs::copy_options::recursive);
+  // A block comment over three lines, then a character that starts no word on line 5.
+  std::ofstream(dir / "Pelterra" / "res" / "dialogs" / "DLG_SCALE.res")
+      << "/* first\n   second\n   third */\nDIALOG DLG_SCALE\n{ @ }\n";
+  EXPECT_FALSE(plugins.StartAll(dir.string(), error));
+  ASSERT_FALSE(host.Console().empty());
+  const String& line = host.Console().back();
+  EXPECT_NE(line.find("DLG_SCALE.res:5:"), String::npos) << line;
+  EXPECT_EQ(BannerLines(host), 0);
   plugins.EndAll();
   fs::remove_all(dir);
 }
