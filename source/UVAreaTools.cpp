@@ -1,14 +1,12 @@
 // UV area measure and selection, Set UVW, size capture and the rotation angle presets of the
 // UV tools dialog.
+#include "UVAreaTools.h"
+
 #include <cmath>
 #include <iterator>
-#include <memory>
 
-#include "UVtools.h"
-#include "UVtoolsEntries.h"
 #include "c4d_basedocument.h"
 #include "c4d_general.h"
-#include "c4d_painter.h"
 #include "c4d_symbols.h"
 
 namespace {
@@ -21,51 +19,12 @@ constexpr Int32 kAreaFactorCount = static_cast<Int32>(std::size(kAreaDisplayFact
 constexpr Float kPresetDegrees[] = {10.0, 30.0, 45.0, 60.0, 90.0, 135.0, 180.0};
 constexpr Int32 kPresetCount = static_cast<Int32>(std::size(kPresetDegrees));
 constexpr Float kDegreeToRadian = 0.017453292519943295;
-constexpr Float kAngleFieldStep = 0.0017453292519943296;  // 0.1 degree
 
-// The host's UV set, released when the holder goes out of scope.
-struct UVSetRelease {
-  void operator()(TempUVHandle* h) const { FreeActiveUVSet(h); }
-};
-using UVSet = std::unique_ptr<TempUVHandle, UVSetRelease>;
-
-// UV area of one polygon: triangle (a, b, c), plus triangle (a, c, d) for a quadrangle.
-Float UVPolygonArea(const UVWStruct& uv, Bool quad) {
-  Float area = 0.5 * Cross(uv.b - uv.a, uv.c - uv.a).GetLength();
-  if (quad) area += 0.5 * Cross(uv.c - uv.a, uv.d - uv.a).GetLength();
-  return area;
-}
-
-// Calls f(i) for every selected index i in 0 .. count - 1, ascending.
-template <typename F>
-void ForEachSelected(const BaseSelect& sel, Int32 count, F&& f) {
-  Int32 a = 0, b = 0;
-  for (Int32 seg = 0; sel.GetRange(seg, count, &a, &b); ++seg)
-    for (Int32 i = a < 0 ? 0 : a; i <= b; ++i) f(i);
-}
-
-// Sum of the UV areas of the selected polygons of the UV set; count receives how many there
-// were.
-Float SelectedUVArea(TempUVHandle& set, const BaseSelect& sel, Int32& count) {
-  const CPolygon* polys = set.GetPoly();
-  const UVWStruct* uvw = set.GetUVW();
+// Sum of the UV areas of the listed polygons.
+Float UVAreaOf(const UVWStruct* uvw, const CPolygon* polys, const std::vector<Int32>& list) {
   Float sum = 0.0;
-  count = 0;
-  ForEachSelected(sel, set.GetPolyCount(), [&](Int32 i) {
-    sum += UVPolygonArea(uvw[i], !polys[i].IsTriangle());
-    ++count;
-  });
+  for (Int32 i : list) sum += UVPolygonArea(uvw[i], !polys[i].IsTriangle());
   return sum;
-}
-
-// The active polygon object with a UVW tag, with the document in editing mode `mode`, and
-// its UV set; an empty set when any of them is missing.
-UVSet AcquireUVSet(Int32 mode, Int32 flags, BaseDocument*& doc) {
-  doc = GetActiveDocument();
-  if (!doc || doc->GetMode() != mode) return UVSet();
-  BaseObject* op = doc->GetActiveObject();
-  if (!op || op->GetType() != Opolygon || !op->GetTag(Tuvw)) return UVSet();
-  return UVSet(GetActiveUVSet(doc, flags));
 }
 
 Float AreaDisplayFactor(Int32 choice) {
@@ -76,18 +35,22 @@ Float AreaDisplayFactor(Int32 choice) {
 
 }  // namespace
 
-Bool MeasureArea(UVtools& dlg) {
-  BaseDocument* doc = nullptr;
-  UVSet set = AcquireUVSet(Muvpolygons, GETACTIVEUVSET_POINTSELECTION, doc);
-  if (!set) return false;
-  const BaseSelect* sel = set->GetPolySel();
-  if (!sel) return false;
-  Int32 count = 0;
-  const Float area = SelectedUVArea(*set, *sel, count);
-  // Nothing selected, or UVs so large or broken that the sum is not a number: nothing to show.
-  if (count == 0 || !std::isfinite(area)) return false;
+Float UVPolygonArea(const UVWStruct& uv, Bool quad) {
+  Float area = 0.5 * Cross(uv.b - uv.a, uv.c - uv.a).GetLength();
+  if (quad) area += 0.5 * Cross(uv.c - uv.a, uv.d - uv.a).GetLength();
+  return area;
+}
 
-  dlg.measuredArea = area;
+Bool MeasureArea(ToolDialog& dlg, TransformState& state) {
+  UVToolScope scope({.mode = Muvpolygons,
+                     .uvParts = GETACTIVEUVSET_POINTSELECTION,
+                     .selection = ToolNeeds::Selection::kPolygons});
+  if (!scope.Ok()) return false;
+  const Float area = UVAreaOf(scope.UVs(), scope.Polygons(), scope.SelectedPolygons());
+  // UVs so large or broken that the sum is not a number: nothing to show.
+  if (!std::isfinite(area)) return false;
+
+  state.measuredArea = area;
   Int32 choice = IDC_AREA_SCALE_1;
   Float shown = area;
   for (Int32 k = 1; k < kAreaFactorCount; ++k) {
@@ -99,104 +62,61 @@ Bool MeasureArea(UVtools& dlg) {
     }
   }
   dlg.SetInt32(IDC_AREA_SCALE, choice);
-  dlg.SetFloat(IDC_AREA_VALUE, shown, 0.0, 1.0, 0.001, FORMAT_FLOAT);
-
-  BaseObject* op = set->GetBaseObject();
-  set.reset();
-  op->Message(MSG_UPDATE);
-  EventAdd();
+  dlg.SetFloat(IDC_AREA_VALUE, kAreaValueField, shown);
+  scope.Commit(false);
   return true;
 }
 
-Bool SelectByArea(UVtools& dlg) {
-  BaseDocument* doc = nullptr;
-  UVSet set = AcquireUVSet(Muvpolygons, GETACTIVEUVSET_POINTSELECTION, doc);
-  if (!set) return false;
-  BaseSelect* sel = set->GetPolySel();
-  if (!sel) return false;
+Bool SelectByArea(ToolDialog& dlg) {
+  UVToolScope scope({.mode = Muvpolygons, .uvParts = GETACTIVEUVSET_POINTSELECTION});
+  if (!scope.Ok()) return false;
+  const Float threshold =
+      dlg.GetFloat(IDC_AREA_VALUE) / AreaDisplayFactor(dlg.GetInt32(IDC_AREA_SCALE));
 
-  Float value = 0.0;
-  Int32 choice = IDC_AREA_SCALE_1;
-  dlg.GetFloat(IDC_AREA_VALUE, value);
-  dlg.GetInt32(IDC_AREA_SCALE, choice);
-  const Float threshold = value / AreaDisplayFactor(choice);
-
+  BaseSelect* sel = scope.PolygonSelection();
   sel->DeselectAll();
-  const CPolygon* polys = set->GetPoly();
-  const UVWStruct* uvw = set->GetUVW();
-  const Int32 n = set->GetPolyCount();
+  const CPolygon* polys = scope.Polygons();
+  const UVWStruct* uvw = scope.UVs();
+  const Int32 n = scope.PolygonCount();
   for (Int32 i = 0; i < n; ++i)
     if (threshold > UVPolygonArea(uvw[i], !polys[i].IsTriangle())) sel->Select(i);
-
-  BaseObject* op = set->GetBaseObject();
-  set.reset();
-  op->Message(MSG_UPDATE);
-  EventAdd();
+  scope.Commit(false);
   return true;
 }
 
-Bool SetUVW(UVtools& dlg) {
-  BaseDocument* doc = nullptr;
-  UVSet set = AcquireUVSet(Muvpoints, GETACTIVEUVSET_UVWS, doc);
-  if (!set) return false;
-  const BaseSelect* pointSel = set->GetUVPointSel();
-  UVWTag* tag = set->GetUVWTag();
-  BaseObject* op = set->GetBaseObject();
-  const Int32 polyCount = set->GetPolyCount();
-  // Only UV point indices of existing polygons count (the limit saturates, not overflows).
-  const Int32 pointLimit = polyCount > LIMIT_MAX / 4 ? LIMIT_MAX : polyCount * 4;
-  Int32 first = 0, last = 0;
-  if (!pointSel || !tag || !pointSel->GetRange(0, pointLimit, &first, &last)) return false;
+Bool SetUVW(ToolDialog& dlg) {
+  UVToolScope scope({.mode = Muvpoints,
+                     .uvParts = GETACTIVEUVSET_UVWS,
+                     .selection = ToolNeeds::Selection::kUVPoints});
+  if (!scope.Ok()) return false;
+  scope.BeginUndo();
 
-  doc->StartUndo();
-  doc->AddUndo(UNDOTYPE_CHANGE, op);
-
-  Bool setU = false, setV = false;
-  Float u = 0.0, v = 0.0;
-  dlg.GetBool(IDC_SET_U_ON, setU);
-  dlg.GetBool(IDC_SET_V_ON, setV);
-  dlg.GetFloat(IDC_SET_U, u);
-  dlg.GetFloat(IDC_SET_V, v);
-
-  ForEachSelected(*pointSel, pointLimit, [&](Int32 p) {
-    const Int32 polygon = p >> 2;
-    const Int32 corner = p & 3;
+  const Bool setU = dlg.GetBool(IDC_SET_U_ON), setV = dlg.GetBool(IDC_SET_V_ON);
+  const Float u = dlg.GetFloat(IDC_SET_U), v = dlg.GetFloat(IDC_SET_V);
+  UVWTag* tag = scope.Tag();
+  for (const UVPointRef& r : scope.SelectedUVPoints()) {
     UVWStruct uv;
-    UVWTag::Get(tag->GetDataAddressR(), polygon, uv);
-    if (setU) uv[corner].x = u;
-    if (setV) uv[corner].y = v;
-    UVWTag::Set(tag->GetDataAddressW(), polygon, uv);
-  });
-
-  op->Message(MSG_UPDATE);
-  EventAdd();
-  set.reset();
-  doc->EndUndo();
+    UVWTag::Get(tag->GetDataAddressR(), r.polygon, uv);
+    if (setU) uv[r.corner].x = u;
+    if (setV) uv[r.corner].y = v;
+    UVWTag::Set(tag->GetDataAddressW(), r.polygon, uv);
+  }
+  scope.Commit(false);
   return true;
 }
 
-Bool CaptureSize(UVtools& dlg) {
-  BaseDocument* doc = GetActiveDocument();
-  if (!doc || !doc->GetActiveObject() || doc->GetMode() != Muvpolygons) return false;
-  UVSet set(GetActiveUVSet(doc, GETACTIVEUVSET_ALL));
-  if (!set) return false;
-  const BaseSelect* sel = set->GetPolySel();
-  if (!sel) return false;
-
-  const CPolygon* polys = set->GetPoly();
-  const UVWStruct* uvw = set->GetUVW();
-  Float area = 0.0;
-  Float minU = 0.0, maxU = 0.0, minV = 0.0, maxV = 0.0;
-  Bool any = false;
-  ForEachSelected(*sel, set->GetPolyCount(), [&](Int32 i) {
-    const Bool quad = !polys[i].IsTriangle();
-    area += UVPolygonArea(uvw[i], quad);
-    if (!any) {
-      minU = maxU = uvw[i].a.x;
-      minV = maxV = uvw[i].a.y;
-      any = true;
-    }
+Bool CaptureSize(TransformState& state) {
+  UVToolScope scope({.mode = Muvpolygons, .selection = ToolNeeds::Selection::kPolygons});
+  if (!scope.Ok()) return false;
+  const CPolygon* polys = scope.Polygons();
+  const UVWStruct* uvw = scope.UVs();
+  const std::vector<Int32>& list = scope.SelectedPolygons();
+  const Float area = UVAreaOf(uvw, polys, list);
+  Float minU = uvw[list[0]].a.x, maxU = minU;
+  Float minV = uvw[list[0]].a.y, maxV = minV;
+  for (Int32 i : list) {
     // Corners a, b, c and d of a quadrangle; a triangle takes c again.
+    const Bool quad = !polys[i].IsTriangle();
     for (Int32 k = 0; k < 4; ++k) {
       const Vector& p = uvw[i][k == 3 && !quad ? 2 : k];
       minU = std::fmin(minU, p.x);
@@ -204,25 +124,61 @@ Bool CaptureSize(UVtools& dlg) {
       minV = std::fmin(minV, p.y);
       maxV = std::fmax(maxV, p.y);
     }
-  });
-  // No polygon selected gives no box; a box or area that is not a number would feed the
-  // island fitting with it.
+  }
+  // A box or area that is not a number would feed the island fitting with it.
   const Float width = maxU - minU, height = maxV - minV;
-  if (!any || !std::isfinite(area) || !std::isfinite(width) || !std::isfinite(height) ||
+  if (!std::isfinite(area) || !std::isfinite(width) || !std::isfinite(height) ||
       !std::isfinite(minU + maxU) || !std::isfinite(minV + maxV))
     return false;
 
-  dlg.measuredArea = area;
-  dlg.capturedWidth = width;
-  dlg.capturedHeight = height;
-  dlg.toolVectors[3] = Vector((minU + maxU) / 2.0, (minV + maxV) / 2.0, 0.0);
+  state.measuredArea = area;
+  state.capturedWidth = width;
+  state.capturedHeight = height;
+  state.capturedCentre = Vector((minU + maxU) / 2.0, (minV + maxV) / 2.0, 0.0);
   return true;
 }
 
-Bool ApplyAnglePreset(UVtools& dlg) {
-  Int32 entry = 0;
-  if (!dlg.GetInt32(IDC_ANGLE_PRESET, entry)) return false;
-  const Int32 index = entry - IDC_ANGLE_10;
+Bool ApplyAnglePreset(ToolDialog& dlg) {
+  const Int32 index = dlg.GetInt32(IDC_ANGLE_PRESET) - IDC_ANGLE_10;
   const Float degrees = index >= 0 && index < kPresetCount ? kPresetDegrees[index] : 0.0;
-  return dlg.SetDegree(IDC_ANGLE, degrees * kDegreeToRadian, -2.0 * PI, 2.0 * PI, kAngleFieldStep);
+  dlg.SetFloat(IDC_ANGLE, kAngleField, degrees * kDegreeToRadian);
+  return true;
 }
+
+namespace {
+
+void AreaCommand(ToolDialog& dlg, Int32 id, TransformState& t) {
+  switch (id) {
+    case IDC_AREA_MEASURE:
+      MeasureArea(dlg, t);
+      break;
+    case IDC_AREA_SELECT:
+      SelectByArea(dlg);
+      break;
+    case IDC_SET_UVW:
+      SetUVW(dlg);
+      break;
+    case IDC_SIZE_CAPTURE:
+      // A captured size turns the scale button into fitting islands to it.
+      if (CaptureSize(t)) {
+        t.kind = TransformKind::kSizeCaptured;
+        dlg.SetBool(IDC_LIVE_SCALE, false);
+        dlg.Refresh();
+      }
+      break;
+    case IDC_ANGLE_PRESET:
+      ApplyAnglePreset(dlg);
+      break;
+    default:
+      break;
+  }
+}
+
+const bool registered = RegisterToolGroup(ToolGroup<TransformState>{
+    .name = "area tools",
+    .controls = {IDC_AREA_MEASURE, IDC_AREA_SELECT, IDC_SET_UVW, IDC_SIZE_CAPTURE,
+                 IDC_ANGLE_PRESET},
+    .command = AreaCommand,
+});
+
+}  // namespace

@@ -6,16 +6,10 @@
 #include <limits>
 #include <unordered_set>
 
-#include "UVtools.h"
-#include "UVtoolsEntries.h"
 #include "c4d_basedocument.h"
 #include "c4d_general.h"
-#include "c4d_painter.h"
-#include "c4d_symbols.h"
 
 namespace {
-
-constexpr Float kAngleStep = PI / 1800.0;  // 0.1 degree
 
 // --- grid of UV positions ---
 
@@ -201,74 +195,6 @@ class CellGrid {
   std::vector<Slot> slots_;
   size_t taken_ = 0;
   std::vector<Int32> next_, item_;
-};
-
-Bool Finite(const Vector& v) {
-  return v.IsFinite();
-}
-
-// The UV set, released on every exit.
-struct UVSetGuard {
-  TempUVHandle* h = nullptr;
-  ~UVSetGuard() {
-    if (h) FreeActiveUVSet(h);
-  }
-};
-
-// The active object's UV set in UV polygon mode, held by guard; nullptr (and op unset) when the
-// document, the object or the set is missing or the mode is another.
-TempUVHandle* AcquirePolygonUVSet(UVSetGuard& guard, BaseObject*& op) {
-  BaseDocument* doc = GetActiveDocument();
-  op = doc ? doc->GetActiveObject() : nullptr;
-  if (!op) return nullptr;
-  guard.h = GetActiveUVSet(doc, GETACTIVEUVSET_ALL);
-  return guard.h && guard.h->GetMode() == Mpolygons ? guard.h : nullptr;
-}
-
-// Selects exactly the polygons of an ascending list.
-void SelectAscending(BaseSelect* sel, std::span<const Int32> polygons) {
-  sel->DeselectAll();
-  size_t i = 0;
-  while (i < polygons.size()) {
-    size_t j = i;
-    while (j + 1 < polygons.size() && polygons[j + 1] == polygons[j] + 1) ++j;
-    sel->SelectAll(polygons[i], polygons[j]);
-    i = j + 1;
-  }
-}
-
-// The corners of one polygon in corner order.
-void AppendCorners(const UVWStruct& s, std::vector<Vector>& out) {
-  out.push_back(s.a);
-  out.push_back(s.b);
-  out.push_back(s.c);
-  out.push_back(s.d);
-}
-
-// Keeps the positions that equal no earlier one, in their order, up to limit of them.
-class DistinctPositions {
- public:
-  explicit DistinctPositions(size_t limit = std::numeric_limits<size_t>::max()) : limit_(limit) {}
-  void Add(const Vector& p) {
-    if (list_.size() < limit_ && seen_.insert(p).second) list_.push_back(p);
-  }
-  const std::vector<Vector>& List() const { return list_; }
-
- private:
-  struct Hash {
-    size_t operator()(const Vector& v) const {
-      const Vector k = v + Vector();  // -0 + 0 = +0: equal values hash alike
-      return static_cast<size_t>(
-          Mix(std::bit_cast<UInt64>(k.x) ^
-              Mix(std::bit_cast<UInt64>(k.y) ^ Mix(std::bit_cast<UInt64>(k.z)))));
-    }
-  };
-  struct Equal {
-    bool operator()(const Vector& a, const Vector& b) const { return UVEqual(a, b); }
-  };
-  size_t limit_;
-  std::vector<Vector> list_;
-  std::unordered_set<Vector, Hash, Equal> seen_;
 };
 
 }  // namespace
@@ -685,44 +611,170 @@ void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
   }
 }
 
-// --- tool frames ---
+// --- small helpers ---
 
-namespace {
+void AppendCorners(const UVWStruct& s, std::vector<Vector>& out) {
+  out.push_back(s.a);
+  out.push_back(s.b);
+  out.push_back(s.c);
+  out.push_back(s.d);
+}
 
-// The carry for the polygons outside list. Only unselected polygons follow: the selected ones
-// are placed by their own island, and letting them follow as well would move an island's
-// corners a second time.
-std::unique_ptr<NeighbourCarry> MakeCarry(const UVWStruct* uv, Int32 polyCount,
-                                          const std::vector<Int32>& list) {
+void SelectAscending(BaseSelect* sel, std::span<const Int32> polygons) {
+  sel->DeselectAll();
+  size_t i = 0;
+  while (i < polygons.size()) {
+    size_t j = i;
+    while (j + 1 < polygons.size() && polygons[j + 1] == polygons[j] + 1) ++j;
+    sel->SelectAll(polygons[i], polygons[j]);
+    i = j + 1;
+  }
+}
+
+struct DistinctPositions::Seen {
+  struct Hash {
+    size_t operator()(const Vector& v) const {
+      const Vector k = v + Vector();  // -0 + 0 = +0: equal values hash alike
+      return static_cast<size_t>(
+          Mix(std::bit_cast<UInt64>(k.x) ^
+              Mix(std::bit_cast<UInt64>(k.y) ^ Mix(std::bit_cast<UInt64>(k.z)))));
+    }
+  };
+  struct Equal {
+    bool operator()(const Vector& a, const Vector& b) const { return UVEqual(a, b); }
+  };
+  std::unordered_set<Vector, Hash, Equal> set;
+};
+
+DistinctPositions::DistinctPositions(size_t limit)
+    : limit_(limit), seen_(std::make_unique<Seen>()) {}
+DistinctPositions::~DistinctPositions() = default;
+
+void DistinctPositions::Add(const Vector& p) {
+  if (list_.size() < limit_ && seen_->set.insert(p).second) list_.push_back(p);
+}
+
+// --- the tool frame ---
+
+UVToolScope::UVToolScope(const ToolNeeds& needs) {
+  doc_ = GetActiveDocument();
+  if (!doc_) return;
+  if (needs.mode != 0 && doc_->GetMode() != needs.mode) {
+    if (needs.wrongMode) MessageDialog(needs.wrongMode);
+    return;
+  }
+  BaseObject* op = doc_->GetActiveObject();
+  if (!op) return;
+  if (needs.polygonObject && op->GetType() != Opolygon) return;
+  auto* poly = op->GetType() == Opolygon ? static_cast<PolygonObject*>(op) : nullptr;
+  if (needs.withPolygons && (!poly || poly->GetPolygonCount() == 0)) return;
+  if (needs.withPoints && (!poly || poly->GetPointCount() == 0)) return;
+  op_ = poly;
+  if (needs.uvParts != 0) {
+    uvset_ = GetActiveUVSet(doc_, needs.uvParts);
+    if (!uvset_) return;
+    if (needs.uvMode != 0 && uvset_->GetMode() != needs.uvMode) return;
+    tag_ = uvset_->GetUVWTag();
+  } else if (op_) {
+    tag_ = GetEditedUVWTag(op_);
+  }
+  if (needs.uvwTag && !tag_) return;
+  using Selection = ToolNeeds::Selection;
+  if (needs.selection == Selection::kPolygons && SelectedPolygons().empty()) return;
+  if (needs.selection == Selection::kUVPoints && SelectedUVPoints().empty()) return;
+  ok_ = true;
+}
+
+UVToolScope::~UVToolScope() {
+  if (uvset_) FreeActiveUVSet(uvset_);
+  if (undoOpen_) doc_->EndUndo();
+}
+
+Int32 UVToolScope::PolygonCount() const {
+  return op_ ? op_->GetPolygonCount() : 0;
+}
+
+const CPolygon* UVToolScope::Polygons() const {
+  return op_ ? op_->GetPolygonR() : nullptr;
+}
+
+UVWStruct* UVToolScope::UVs() const {
+  return uvset_ ? uvset_->GetUVW() : nullptr;
+}
+
+BaseSelect* UVToolScope::PolygonSelection() const {
+  return uvset_ ? uvset_->GetPolySel() : op_ ? op_->GetPolygonS() : nullptr;
+}
+
+BaseSelect* UVToolScope::UVPointSelection() const {
+  return uvset_ ? uvset_->GetUVPointSel() : nullptr;
+}
+
+const std::vector<Int32>& UVToolScope::SelectedPolygons() {
+  if (!polygonsRead_) {
+    polygons_ = SelectedPolygonList(PolygonSelection(), PolygonCount());
+    polygonsRead_ = true;
+  }
+  return polygons_;
+}
+
+const std::vector<UVPointRef>& UVToolScope::SelectedUVPoints() {
+  if (!pointsRead_) {
+    points_ = ::SelectedUVPoints(UVPointSelection(), PolygonCount());
+    pointsRead_ = true;
+  }
+  return points_;
+}
+
+std::vector<CapturedPointRecord> UVToolScope::SelectedPointPositions() {
+  std::vector<CapturedPointRecord> out;
+  if (!tag_) return out;
+  const ConstUVWHandle h = tag_->GetDataAddressR();
+  for (const UVPointRef& r : SelectedUVPoints()) {
+    UVWStruct s;
+    UVWTag::Get(h, r.polygon, s);
+    out.push_back({r.polygon * 4 + r.corner, s[r.corner]});
+  }
+  return out;
+}
+
+void UVToolScope::BeginUndo() {
+  if (undoOpen_ || !doc_ || !op_) return;
+  doc_->StartUndo();
+  doc_->AddUndo(UNDOTYPE_CHANGE, op_);
+  undoOpen_ = true;
+}
+
+void UVToolScope::Commit(Bool writeBack) {
+  if (writeBack && uvset_) uvset_->SetUVW(uvset_->GetUVW());
+  if (op_) op_->Message(MSG_UPDATE);
+  EventAdd();
+}
+
+// --- the island tool frame ---
+
+std::unique_ptr<NeighbourCarry> MakeIslandCarry(const UVWStruct* uv, Int32 polyCount,
+                                                const std::vector<Int32>& list) {
   if (list.empty()) return nullptr;
   std::vector<std::uint8_t> carried(static_cast<size_t>(polyCount), 1);
   for (Int32 p : list) carried[static_cast<size_t>(p)] = 0;
   return std::make_unique<NeighbourCarry>(uv, polyCount, carried);
 }
 
-}  // namespace
-
-Bool RunIslandFrame(Bool keep, UVMatch test, const std::function<Bool(TempUVHandle&)>& prepare,
+Bool RunIslandFrame(Bool keep, UVMatch test, const std::function<Bool(UVToolScope&)>& prepare,
                     const std::function<Bool(IslandWork&)>& transform) {
-  BaseObject* op = nullptr;
-  UVSetGuard guard;
-  TempUVHandle* uvset = AcquirePolygonUVSet(guard, op);
-  if (!uvset) return false;
-  const Int32 polyCount = uvset->GetPolyCount();
-  BaseSelect* sel = uvset->GetPolySel();
-  if (!sel || sel->GetCount() == 0) return false;
-  UVWStruct* uv = uvset->GetUVW();
-  const CPolygon* polys = uvset->GetPoly();
-  if (prepare && !prepare(*uvset)) return false;
-
-  const std::vector<Int32> list = SelectedPolygonList(sel, polyCount);
+  UVToolScope scope({.uvMode = Mpolygons, .selection = ToolNeeds::Selection::kPolygons});
+  if (!scope.Ok()) return false;
+  if (prepare && !prepare(scope)) return false;
+  UVWStruct* uv = scope.UVs();
+  const Int32 polyCount = scope.PolygonCount();
+  const std::vector<Int32>& list = scope.SelectedPolygons();
   const UVIslands islands = BuildIslands(uv, list);
-
-  std::unique_ptr<NeighbourCarry> carry = keep ? MakeCarry(uv, polyCount, list) : nullptr;
+  std::unique_ptr<NeighbourCarry> carry = keep ? MakeIslandCarry(uv, polyCount, list) : nullptr;
 
   IslandWork work;
   work.uv = uv;
-  work.polys = polys;
+  work.polys = scope.Polygons();
   work.polyCount = polyCount;
   for (size_t k = 0; k < islands.Count(); ++k) {
     work.polygons.clear();
@@ -736,304 +788,7 @@ Bool RunIslandFrame(Bool keep, UVMatch test, const std::function<Bool(TempUVHand
     if (transform(work) && carry) carry->Apply(uv, work.oldList, work.newList, test, false);
   }
 
-  if (uv) uvset->SetUVW(uv);
-  SelectAscending(sel, list);
-  op->Message(MSG_UPDATE);
-  EventAdd();
+  SelectAscending(scope.PolygonSelection(), list);
+  scope.Commit();
   return true;
-}
-
-UVPointFrame::UVPointFrame() {
-  doc_ = GetActiveDocument();
-  if (!doc_ || doc_->GetMode() != Muvpoints) return;
-  BaseObject* op = doc_->GetActiveObject();
-  if (!op || op->GetType() != Opolygon) return;
-  uvset_ = GetActiveUVSet(doc_, GETACTIVEUVSET_UVWS);
-  if (!uvset_) return;
-  op_ = static_cast<PolygonObject*>(op);
-  tag_ = uvset_->GetUVWTag();
-}
-
-UVPointFrame::~UVPointFrame() {
-  if (uvset_) FreeActiveUVSet(uvset_);
-}
-
-std::vector<CapturedPointRecord> UVPointFrame::SelectedPoints() const {
-  std::vector<CapturedPointRecord> out;
-  if (!Ok()) return out;
-  const ConstUVWHandle h = tag_->GetDataAddressR();
-  for (const UVPointRef& r : SelectedUVPoints(uvset_->GetUVPointSel(), uvset_->GetPolyCount())) {
-    UVWStruct s;
-    UVWTag::Get(h, r.polygon, s);
-    out.push_back({r.polygon * 4 + r.corner, s[r.corner]});
-  }
-  return out;
-}
-
-Bool RotationPivot(TempUVHandle& uvset, Vector& pivot) {
-  UVWTag* tag = uvset.GetUVWTag();
-  if (!tag) return false;
-  const ConstUVWHandle h = tag->GetDataAddressR();
-  DistinctPositions distinct;
-  for (const UVPointRef& r : SelectedUVPoints(uvset.GetUVPointSel(), uvset.GetPolyCount())) {
-    UVWStruct s;
-    UVWTag::Get(h, r.polygon, s);
-    distinct.Add(s[r.corner]);
-  }
-  if (distinct.List().empty()) return false;
-  Vector sum;
-  for (const Vector& p : distinct.List()) sum += p;
-  pivot = sum / static_cast<Float>(distinct.List().size());
-  return true;
-}
-
-// --- island scale, rotate and move ---
-
-namespace {
-
-// Scales the island about its centre; fit gives the factors from the island's size instead.
-Bool ScaleIsland(IslandWork& w, const Vector& s) {
-  const Vector c = SelectionCenterUV(w.uv, w.polygons, w.polys);
-  const Matrix m = MatrixScale(s);
-  for (size_t k = 0; k < w.polygons.size(); ++k)
-    TransformPolygonUV(w.uv, w.polygons[k], c, m, w.newList, k);
-  return true;
-}
-
-}  // namespace
-
-Bool ScaleIslands(Float sU, Float sV, Bool applyU, Bool applyV, Bool keep) {
-  const Vector s(applyU ? sU : 1.0, applyV ? sV : 1.0, 1.0);
-  return RunIslandFrame(keep, UVMatch::kTolerance, nullptr,
-                        [&s](IslandWork& w) { return ScaleIsland(w, s); });
-}
-
-Bool FitIslandsToSize(Float width, Float height, Bool keep) {
-  return RunIslandFrame(keep, UVMatch::kTolerance, nullptr, [=](IslandWork& w) {
-    Float minU = std::numeric_limits<Float>::infinity(), maxU = -minU;
-    Float minV = minU, maxV = maxU;
-    for (Int32 p : w.polygons) {
-      const UVWStruct& s = w.uv[p];
-      const Int32 corners = w.polys[p].c != w.polys[p].d ? 4 : 3;
-      for (Int32 k = 0; k < corners; ++k) {
-        minU = std::min(minU, s[k].x);
-        maxU = std::max(maxU, s[k].x);
-        minV = std::min(minV, s[k].y);
-        maxV = std::max(maxV, s[k].y);
-      }
-    }
-    // A flat island has no factor that fits it (division by zero): it stays as it is.
-    const Float islandW = maxU - minU, islandH = maxV - minV;
-    if (islandW == 0.0 || islandH == 0.0) return false;
-    return ScaleIsland(w, Vector(width / islandW, height / islandH, 1.0));
-  });
-}
-
-Bool RotateIslands(Float angle, Bool keep) {
-  Vector pivot;
-  Bool hasPivot = false;
-  const Matrix m = MatrixRotZ(angle);
-  return RunIslandFrame(
-      keep, UVMatch::kExact,
-      [&](TempUVHandle& uvset) {
-        hasPivot = RotationPivot(uvset, pivot);
-        return true;
-      },
-      [&](IslandWork& w) {
-        const Vector c = hasPivot ? pivot : SelectionCenterUV(w.uv, w.polygons, w.polys);
-        for (size_t k = 0; k < w.polygons.size(); ++k)
-          TransformPolygonUV(w.uv, w.polygons[k], c, m, w.newList, k);
-        return true;
-      });
-}
-
-Bool MoveIslandsTo(Float u, Float v, Bool keep, Bool moveU, Bool moveV) {
-  return RunIslandFrame(keep, UVMatch::kExact, nullptr, [=](IslandWork& w) {
-    const Vector c = SelectionCenterUV(w.uv, w.polygons, w.polys);
-    const Vector d(u - c.x, v - c.y, 0.0 - c.z);
-    const auto shift = [&](const Vector& p) {
-      return Vector(moveU ? p.x + d.x : p.x, moveV ? p.y + d.y : p.y, p.z + d.z);
-    };
-    for (size_t k = 0; k < w.polygons.size(); ++k)
-      MapPolygonUV(w.uv, w.polygons[k], shift, w.newList, k);
-    return true;
-  });
-}
-
-Bool MeasureTwoPointAngle(UVtools& dlg) {
-  UVPointFrame frame;
-  if (!frame.Ok()) return false;
-  PolygonObject* op = frame.Object();
-  if (op->GetPolygonCount() == 0 || op->GetPolygonS()->GetCount() == 0) return false;
-
-  DistinctPositions points(3);  // a third one is enough to refuse
-  for (const CapturedPointRecord& r : frame.SelectedPoints()) points.Add(r.position);
-  const std::vector<Vector>& distinct = points.List();
-  if (distinct.size() != 2) return false;
-
-  Int32 axis = IDC_ANGLE_AXIS_U;
-  dlg.GetInt32(IDC_ANGLE_AXIS, axis);
-  Vector first = distinct[0], second = distinct[1];
-  Vector reference(1, 0, 0);
-  if (axis == IDC_ANGLE_AXIS_U) {
-    if (first.x > second.x) std::swap(first, second);
-  } else {
-    if (first.y > second.y) std::swap(first, second);
-    reference = Vector(0, 1, 0);
-  }
-  Vector d = second - first;
-  NormalizeVector(d);
-  Float a = VectorAngle(d, reference);
-  // The sign comes from the cross product of the two positions (not of the line's direction),
-  // as users of the tool know it: the same line moved elsewhere can read with the other sign.
-  if (first.x * second.y - first.y * second.x < 0.0) a = -a;
-  if (!std::isfinite(a)) return false;
-  dlg.SetDegree(IDC_ANGLE, a, -2.0 * PI, 2.0 * PI, kAngleStep);
-  return true;
-}
-
-Bool ReadSelectedPointsCenter(UVtools& dlg) {
-  UVPointFrame frame;
-  if (!frame.Ok()) return false;
-  const BaseSelect* sel = frame.UVSet()->GetUVPointSel();
-  if (!sel || sel->GetCount() == 0) return false;
-  const std::vector<CapturedPointRecord> points = frame.SelectedPoints();
-  Float u = 0.0, v = 0.0;
-  for (const CapturedPointRecord& r : points) {
-    u += r.position.x;
-    v += r.position.y;
-  }
-  if (!points.empty()) {
-    u /= static_cast<Float>(points.size());
-    v /= static_cast<Float>(points.size());
-  }
-  if (!std::isfinite(u) || !std::isfinite(v)) return false;
-  dlg.SetFloat(IDC_SET_U, u, 0.0, 1.0, 0.01, FORMAT_FLOAT);
-  dlg.SetFloat(IDC_SET_V, v, 0.0, 1.0, 0.01, FORMAT_FLOAT);
-  return true;
-}
-
-// --- live scaling and rotation ---
-
-Bool CaptureIslandSnapshot(UVtools& dlg, Int32 kind) {
-  if (kind != 1 && kind != 2) return false;
-  std::vector<IslandSnapshotRecord>& records = kind == 1 ? dlg.scaleRecord : dlg.rotateRecord;
-  records.clear();
-
-  BaseDocument* doc = GetActiveDocument();
-  if (!doc || doc->GetMode() != Muvpolygons) return false;
-  BaseObject* op = doc->GetActiveObject();
-  if (!op || op->GetType() != Opolygon) return false;
-  if (static_cast<PolygonObject*>(op)->GetPolygonCount() == 0) return false;
-  UVSetGuard guard{GetActiveUVSet(doc, GETACTIVEUVSET_ALL)};
-  TempUVHandle* uvset = guard.h;
-  if (!uvset || !uvset->GetUVWTag()) return false;
-
-  // One undo step that takes the object back to before the live changes.
-  doc->StartUndo();
-  doc->AddUndo(UNDOTYPE_CHANGE, op);
-  doc->EndUndo();
-
-  const CPolygon* polys = uvset->GetPoly();
-  const ConstUVWHandle h = uvset->GetUVWTag()->GetDataAddressR();
-  for (Int32 p : SelectedPolygonList(uvset->GetPolySel(), uvset->GetPolyCount())) {
-    UVWStruct s;
-    UVWTag::Get(h, p, s);
-    const Bool triangle = polys[p].c == polys[p].d;
-    records.push_back({p, s.a, s.b, s.c, triangle ? Vector() : s.d, triangle ? 3 : 4});
-  }
-
-  if (kind == 1 && dlg.transformKind == -1 && !records.empty()) {
-    dlg.transformKind = 3;
-    dlg.SetFloat(IDC_SCALE_U, 1.0, 0.0, 10.0, 0.01, FORMAT_FLOAT);
-    dlg.SetFloat(IDC_SCALE_V, 1.0, 0.0, 10.0, 0.01, FORMAT_FLOAT);
-  }
-  if (kind == 2 && dlg.angleReady == 0 && !records.empty()) {
-    dlg.angleReady = 1;
-    dlg.SetDegree(IDC_ANGLE, 0.0, -2.0 * PI, 2.0 * PI, kAngleStep);
-  }
-  EventAdd();
-  return true;
-}
-
-namespace {
-
-// Transforms the islands of the snapshot again from their stored corners; map(c, p) gives a
-// stored corner's new place about the island centre c.
-Bool LiveTransform(Bool keep, const std::vector<IslandSnapshotRecord>& snapshot,
-                   const std::function<Vector(const Vector&, const Vector&)>& map) {
-  if (snapshot.empty()) return false;
-  BaseObject* op = nullptr;
-  UVSetGuard guard;
-  TempUVHandle* uvset = AcquirePolygonUVSet(guard, op);
-  if (!uvset) return false;
-  const Int32 polyCount = uvset->GetPolyCount();
-  UVWStruct* uv = uvset->GetUVW();
-  const CPolygon* polys = uvset->GetPoly();
-
-  // Records of polygons the object no longer has are passed over.
-  std::vector<const IslandSnapshotRecord*> records;
-  std::vector<Int32> list;
-  for (const IslandSnapshotRecord& r : snapshot) {
-    if (r.polygon < 0 || r.polygon >= polyCount) continue;
-    records.push_back(&r);
-    list.push_back(r.polygon);
-  }
-  const UVIslands islands = BuildIslands(uv, list);
-
-  std::unique_ptr<NeighbourCarry> carry = keep ? MakeCarry(uv, polyCount, list) : nullptr;
-
-  std::vector<Int32> entries;
-  std::vector<Vector> oldList, newList;
-  for (size_t k = 0; k < islands.Count(); ++k) {
-    // By polygon, and by record within a polygon.
-    entries.assign(islands.Island(k).begin(), islands.Island(k).end());
-    std::stable_sort(entries.begin(), entries.end(), [&list](Int32 a, Int32 b) {
-      return list[static_cast<size_t>(a)] < list[static_cast<size_t>(b)];
-    });
-    Vector c;
-    for (Int32 e : entries) {
-      const IslandSnapshotRecord& r = *records[static_cast<size_t>(e)];
-      c += PolygonCenterUV(UVWStruct(r.a, r.b, r.c, r.d), polys[r.polygon]);
-    }
-    c = c / static_cast<Float>(entries.size());
-
-    oldList.clear();
-    newList.clear();
-    for (Int32 e : entries) {
-      const IslandSnapshotRecord& r = *records[static_cast<size_t>(e)];
-      UVWStruct& s = uv[r.polygon];
-      AppendCorners(s, oldList);
-      const UVWStruct moved(map(c, r.a), map(c, r.b), map(c, r.c), map(c, r.d));
-      // A corner that is not finite would spoil the UVs: the polygon keeps its corners.
-      if (Finite(moved.a) && Finite(moved.b) && Finite(moved.c) && Finite(moved.d)) s = moved;
-      AppendCorners(s, newList);
-    }
-    if (carry) carry->Apply(uv, oldList, newList, UVMatch::kTolerance, false);
-  }
-
-  if (uv) uvset->SetUVW(uv);
-  BaseSelect* sel = uvset->GetPolySel();
-  sel->DeselectAll();
-  for (Int32 p : list) sel->Select(p);
-  op->Message(MSG_UPDATE);
-  EventAdd();
-  return true;
-}
-
-}  // namespace
-
-Bool LiveScaleIslands(Float sU, Float sV, Bool keep,
-                      const std::vector<IslandSnapshotRecord>& snapshot) {
-  return LiveTransform(keep, snapshot, [sU, sV](const Vector& c, const Vector& p) {
-    return Vector(c.x + (p.x - c.x) * sU, c.y + (p.y - c.y) * sV, c.z + (p.z - c.z));
-  });
-}
-
-Bool LiveRotateIslands(Float angle, Bool keep, const std::vector<IslandSnapshotRecord>& snapshot) {
-  const Matrix m = MatrixRotZ(angle);
-  return LiveTransform(keep, snapshot, [&m](const Vector& c, const Vector& p) {
-    const Vector r = m * (p - c);
-    return Vector(c.x + r.x, c.y + r.y, p.z);
-  });
 }

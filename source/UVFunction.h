@@ -1,6 +1,11 @@
 // The UV model shared by the tools: UV point indices, the coincidence tolerance, selected-polygon
-// lists, UV islands and the neighbour carry, the vector and matrix helpers, and the two frames in
-// which the tools open and close their access to the UV data.
+// lists, UV islands and the neighbour carry, the vector and matrix helpers, and the tool frame in
+// which every tool opens and closes its access to the document and the UV data.
+//
+// The neighbour carry: with Keep Face Neighbors the island tools move the corners of unselected
+// polygons that lie on an island's old corners to the matching new corners, each corner to its
+// first matching old entry. The chaining walk (a corner moved on by later entries) stays
+// available for tools that chain by design.
 #pragma once
 
 #include <cstdint>
@@ -12,10 +17,10 @@
 #include "c4d_baseobject.h"
 #include "c4d_baseselect.h"
 #include "c4d_basetag.h"
+#include "c4d_painter.h"
 #include "ge_math.h"
 
 class BaseDocument;
-class TempUVHandle;
 
 // A selected UV corner: polygon * 4 + corner, and its UV.
 struct CapturedPointRecord {
@@ -153,7 +158,97 @@ class NeighbourCarry {
   std::unique_ptr<Index> index_;
 };
 
-// --- tool frames ---
+// --- small helpers ---
+
+// All three components are finite numbers.
+inline Bool Finite(const Vector& v) {
+  return v.IsFinite();
+}
+// Appends the corners of one polygon in corner order.
+void AppendCorners(const UVWStruct& s, std::vector<Vector>& out);
+// Selects exactly the polygons of an ascending list.
+void SelectAscending(BaseSelect* sel, std::span<const Int32> polygons);
+
+// Keeps the positions that equal no earlier one (u, v and w exactly), in their order, up to
+// limit of them.
+class DistinctPositions {
+ public:
+  explicit DistinctPositions(size_t limit = static_cast<size_t>(-1));
+  ~DistinctPositions();
+  void Add(const Vector& p);
+  const std::vector<Vector>& List() const { return list_; }
+
+ private:
+  struct Seen;
+  size_t limit_;
+  std::vector<Vector> list_;
+  std::unique_ptr<Seen> seen_;
+};
+
+// --- the tool frame ---
+
+// What a tool needs before it changes anything. Every check is an option, so that a tool asks
+// for exactly its own preconditions; they are made in the order written here. A failed check
+// changes nothing (only the wrong-mode message, when one is given, is shown).
+struct ToolNeeds {
+  enum class Selection { kAny, kPolygons, kUVPoints };
+
+  Int32 mode = 0;                      // the document's editing mode; 0: any
+  const char* wrongMode = nullptr;     // message box shown when the mode is another
+  Bool polygonObject = true;           // the active object is a polygon object
+  Bool withPolygons = false;           // ... that has polygons
+  Bool withPoints = false;             // ... and points
+  Int32 uvParts = 0xFFFE;              // parts of the UV set to acquire; 0: no UV set
+  Int32 uvMode = 0;                    // the UV set's own mode (Mpolygons: UV polygons); 0: any
+  Bool uvwTag = true;                  // the UVW tag the UV editor shows
+  Selection selection = Selection::kAny;  // this selection holds a valid index
+};
+
+// One tool run: the document, the active object, its UV set and UVW tag, held while the scope
+// lives. The UV set is released and an undo group begun here is closed on every exit.
+class UVToolScope {
+ public:
+  explicit UVToolScope(const ToolNeeds& needs);
+  ~UVToolScope();
+  UVToolScope(const UVToolScope&) = delete;
+  UVToolScope& operator=(const UVToolScope&) = delete;
+
+  // Every check passed.
+  Bool Ok() const { return ok_; }
+  BaseDocument* Document() const { return doc_; }
+  PolygonObject* Object() const { return op_; }
+  TempUVHandle* UVSet() const { return uvset_; }
+  UVWTag* Tag() const { return tag_; }
+  Int32 PolygonCount() const;
+  const CPolygon* Polygons() const;
+  // The UV set's working copy of the UVs, one record per polygon; Commit writes it back.
+  UVWStruct* UVs() const;
+  BaseSelect* PolygonSelection() const;
+  BaseSelect* UVPointSelection() const;
+  // The selected polygons below the polygon count, ascending.
+  const std::vector<Int32>& SelectedPolygons();
+  // The selected UV corners of existing polygons, ascending.
+  const std::vector<UVPointRef>& SelectedUVPoints();
+  // The same with their positions, read through the UVW tag.
+  std::vector<CapturedPointRecord> SelectedPointPositions();
+
+  // Opens an undo group with a change entry for the object; it closes with the scope.
+  void BeginUndo();
+  // The tool changed the document: the UV array goes back into the tag (writeBack), the object
+  // is told its data changed and the host redraws.
+  void Commit(Bool writeBack = true);
+
+ private:
+  Bool ok_ = false;
+  Bool undoOpen_ = false;
+  BaseDocument* doc_ = nullptr;
+  PolygonObject* op_ = nullptr;
+  TempUVHandle* uvset_ = nullptr;
+  UVWTag* tag_ = nullptr;
+  std::vector<Int32> polygons_;
+  std::vector<UVPointRef> points_;
+  Bool polygonsRead_ = false, pointsRead_ = false;
+};
 
 // One island as the island tool frame hands it to a tool.
 struct IslandWork {
@@ -169,35 +264,12 @@ struct IslandWork {
 // the selected polygons goes to transform, which answers whether it changed the island. With
 // keep, the corners of the unselected polygons then follow the island points they lie on
 // (test decides). prepare, when given, runs once before the islands and may refuse. Writes the
-// UVs back, sends MSG_UPDATE and asks for a redraw.
-Bool RunIslandFrame(Bool keep, UVMatch test, const std::function<Bool(TempUVHandle&)>& prepare,
+// UVs back, restores the polygon selection, sends MSG_UPDATE and asks for a redraw.
+Bool RunIslandFrame(Bool keep, UVMatch test, const std::function<Bool(UVToolScope&)>& prepare,
                     const std::function<Bool(IslandWork&)>& transform);
 
-// The UV-point tool frame: the active document in UV point mode, its active object, the UV set
-// with the UVW part and its UVW tag; the UV set is released with the frame.
-class UVPointFrame {
- public:
-  UVPointFrame();
-  ~UVPointFrame();
-  UVPointFrame(const UVPointFrame&) = delete;
-  UVPointFrame& operator=(const UVPointFrame&) = delete;
-
-  // Everything above is there.
-  Bool Ok() const { return tag_ != nullptr; }
-  BaseDocument* Document() const { return doc_; }
-  PolygonObject* Object() const { return op_; }
-  TempUVHandle* UVSet() const { return uvset_; }
-  UVWTag* Tag() const { return tag_; }
-  // The selected UV points in index order, positions read through the tag.
-  std::vector<CapturedPointRecord> SelectedPoints() const;
-
- private:
-  BaseDocument* doc_ = nullptr;
-  PolygonObject* op_ = nullptr;
-  TempUVHandle* uvset_ = nullptr;
-  UVWTag* tag_ = nullptr;
-};
-
-// Mean of the distinct selected UV points (read through the object's UVW tag); false when none
-// is selected.
-Bool RotationPivot(TempUVHandle& uvset, Vector& pivot);
+// The neighbour carry of the island tools: moves only the corners of the polygons outside list
+// (the selected ones are placed by their own island; carrying them too would move an island's
+// corners a second time and tear regular islands apart). nullptr for an empty list.
+std::unique_ptr<NeighbourCarry> MakeIslandCarry(const UVWStruct* uv, Int32 polyCount,
+                                                const std::vector<Int32>& list);

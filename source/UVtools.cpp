@@ -1,96 +1,44 @@
 #include "UVtools.h"
 
-#include "UVtoolsEntries.h"
+#include <algorithm>
+#include <vector>
+
+#include "UVEps.h"
+#include "UVtoolsState.h"
 #include "c4d_file.h"
 #include "c4d_general.h"
 #include "c4d_symbols.h"
 
 namespace {
 
-// Title bars, in the order of UVtools::barControls.
-constexpr Int32 kBarIds[12] = {10076, 10089, 10077, 10090, 10079, 10123,
-                               10094, 10095, 10110, 10111, 10124, 10080};
-
 // Bar and group of each collapsed flag, in flag order.
-constexpr Int32 kCollapseBars[UVtools::kBarCount] = {10079, 10089, 10124, 10090, 10193, 10094,
-                                                     10095, 10123, 10110, 10111, 10080};
-constexpr Int32 kCollapseGroups[UVtools::kBarCount] = {10115, 10086, 10127, 10114, 10194, 10096,
-                                                       10097, 10121, 10112, 10113, 10175};
-
-constexpr Float kAngleStep = PI / 1800.0;  // 0.1 degree
-
-String EpsLabel(const EpsSettings& s) {
-  return "EPS Size W:" + std::to_string(s.width) + "px H:" + std::to_string(s.height) + "px";
-}
+constexpr Int32 kCollapseBars[UVtools::kBarCount] = {
+    IDC_BAR_SELECT_AREA, IDC_BAR_COPY_SHAPE,     IDC_BAR_MOVE_POINT_NUMBER, IDC_BAR_SYMMETRY,
+    IDC_RA_BAR,          IDC_BAR_ALIGN,          IDC_BAR_STITCH_CONNECT,    IDC_BAR_LOOP_SELECT,
+    IDC_BAR_SCALE,       IDC_BAR_ROTATE,         IDC_BAR_SET_UVW};
+constexpr Int32 kCollapseGroups[UVtools::kBarCount] = {
+    IDC_GROUP_SELECT_AREA, IDC_GROUP_COPY_SHAPE,     IDC_GROUP_MOVE_POINT_NUMBER,
+    IDC_GROUP_SYMMETRY,    IDC_RA_GROUP,             IDC_GROUP_ALIGN,
+    IDC_GROUP_STITCH_CONNECT, IDC_GROUP_LOOP_SELECT, IDC_GROUP_SCALE,
+    IDC_GROUP_ROTATE,      IDC_GROUP_SET_UVW};
 
 }  // namespace
 
-const char* const kCopyShapeHints[4] = {"  Select UV Polygons ", "  Select UV Points   ",
-                                        "  Select UV Polygons ", "  Select UV Points   "};
-
-// --- EPS size dialog ---
-
-Bool EPS_size::CreateLayout() {
-  if (!GeModalDialog::CreateLayout()) return false;
-  return LoadDialogResource(DLG_EPSSIZE, nullptr, 0);
+UVtools::UVtools() {
+  for (const ToolGroupEntry& g : ToolRegistry::Get().Groups()) {
+    for (const auto& [type, make] : g.states) states_.Add(type, make);
+    for (Int32 id : g.controls) commands_[id] = g.command;
+  }
 }
 
-Bool EPS_size::InitValues() {
-  if (width_) SetInt32(IDC_EPS_WIDTH, *width_, LIMIT_MIN, LIMIT_MAX, 1);
-  if (height_) SetInt32(IDC_EPS_HEIGHT, *height_, LIMIT_MIN, LIMIT_MAX, 1);
-  if (lineWidth_) SetFloat(IDC_EPS_LINE, *lineWidth_, -1e18, 1e18, 1.0, FORMAT_FLOAT);
-  return true;
-}
-
-Bool EPS_size::Command(Int32 id, const BaseContainer&) {
-  if (id != IDC_EPS_OK) return true;
-  if (width_) GetInt32(IDC_EPS_WIDTH, *width_);
-  if (height_) GetInt32(IDC_EPS_HEIGHT, *height_);
-  if (lineWidth_) GetFloat(IDC_EPS_LINE, *lineWidth_);
-  Close(true);
-  return true;
-}
-
-// --- stored picks ---
-
-void ToolBuffers::Release() {
-  for (auto& p : polygons) std::vector<CapturedPolygon>().swap(p);
-  for (auto& p : points) std::vector<Vector>().swap(p);
-  std::vector<CapturedPointRecord>().swap(stitch);
-}
-
-void ToolBuffers::ReleaseSymmetry() {
-  std::vector<CapturedPolygon>().swap(polygons[4]);
-  std::vector<Vector>().swap(points[4]);
-}
-
-bool ToolBuffers::Empty() const {
-  for (const auto& p : polygons)
-    if (!p.empty()) return false;
-  for (const auto& p : points)
-    if (!p.empty()) return false;
-  return stitch.empty();
-}
-
-// --- dialog ---
-
-UVtools::UVtools() = default;
 UVtools::~UVtools() = default;
 
-Int32 UVtools::BarId(Bar b) {
-  return kCollapseBars[b];
-}
-Int32 UVtools::BarGroup(Bar b) {
-  return kCollapseGroups[b];
-}
-
-void UVtools::AddBar(Int32 index, Int32 id, const String& title, Bool subgroup) {
+void UVtools::AddBar(Int32 id, const String& title, Bool subgroup) {
   BaseContainer bc;
   bc.SetBool(QUICKTAB_BAR, true);
   bc.SetString(QUICKTAB_BARTITLE, title);
   bc.SetBool(QUICKTAB_BARSUBGROUP, subgroup);
-  barControls[static_cast<size_t>(index)] = static_cast<QuickTabCustomGui*>(
-      AddCustomGui(id, CUSTOMGUI_QUICKTAB, String(), BFH_SCALEFIT | BFV_TOP, 0, 0, bc));
+  AddCustomGui(id, CUSTOMGUI_QUICKTAB, String(), BFH_SCALEFIT | BFV_TOP, 0, 0, bc);
 }
 
 void UVtools::AddBitmapButton(Int32 id, const String& icon) {
@@ -111,16 +59,16 @@ Bool UVtools::CreateLayout() {
   MenuFlushAll();
   MenuSubBegin("UV list");
   MenuSubBegin("Save");
-  MenuAddString(10116, "ASCII");
-  MenuAddString(10117, "Binary");
-  MenuAddString(10119, "EPS");
+  MenuAddString(IDC_MENU_SAVE_ASCII, "ASCII");
+  MenuAddString(IDC_MENU_SAVE_BINARY, "Binary");
+  MenuAddString(IDC_MENU_SAVE_EPS, "EPS");
   MenuSubEnd();
-  MenuAddString(10118, "Load");
+  MenuAddString(IDC_MENU_LOAD, "Load");
   MenuSubEnd();
   MenuFinished();
 
   GroupBeginInMenuLine();
-  AddButton(10120, 0, 0, 0, EpsLabel(epsSettings));
+  AddButton(IDC_EPS_SIZE, 0, 0, 0, EpsLabel(State<EpsState>()));
   GroupEnd();
 
   GroupBegin(0, 25, 1, 0, "Pelterra", 0);
@@ -132,74 +80,74 @@ Bool UVtools::CreateLayout() {
     bc.SetBool(QUICKTAB_LAYOUTCOLLAPSE, true);
     bc.SetBool(QUICKTAB_NOMULTISELECT, false);
     tabRow = static_cast<QuickTabCustomGui*>(
-        AddCustomGui(10071, CUSTOMGUI_QUICKTAB, String(), 63, 0, 0, bc));
+        AddCustomGui(IDC_TABS, CUSTOMGUI_QUICKTAB, String(), 63, 0, 0, bc));
     if (tabRow) {
-      tabRow->AppendString(10072, "UV Function1", true);
-      tabRow->AppendString(10073, "UV Function2", false);
-      tabRow->AppendString(10074, "Scale&Rotate", false);
+      tabRow->AppendString(IDC_TAB_FUNCTION1, "UV Function1", true);
+      tabRow->AppendString(IDC_TAB_FUNCTION2, "UV Function2", false);
+      tabRow->AppendString(IDC_TAB_SCALE_ROTATE, "Scale&Rotate", false);
     }
   }
   GroupEnd();
 
   ScrollGroupBegin(0, 63, 796);
-  GroupBegin(10087, 63, 1, 0, "ttt", 0);
+  GroupBegin(IDC_GROUP_PAGES, 63, 1, 0, "ttt", 0);
 
   // Page 1: UV Function1.
-  GroupBegin(10081, 57, 1, 0, String(), 0);
-  AddBar(0, 10076, "UV Function1", false);
-  AddBar(1, 10089, "Copy Shape", true);
-  GroupBegin(10086, 57, 1, 0, String(), 0);
+  GroupBegin(IDC_PAGE_FUNCTION1, 57, 1, 0, String(), 0);
+  AddBar(IDC_BAR_FUNCTION1, "UV Function1", false);
+  AddBar(IDC_BAR_COPY_SHAPE, "Copy Shape", true);
+  GroupBegin(IDC_GROUP_COPY_SHAPE, 57, 1, 0, String(), 0);
   GroupBorderSpace(20, 5, 0, 5);
   LoadDialogResource(DLG_COPYSHAPE, nullptr, 0);
   GroupEnd();
-  AddBar(10, 10124, "Move UV PointNumber", true);
-  GroupBegin(10127, 9, 2, 0, String(), 0);
+  AddBar(IDC_BAR_MOVE_POINT_NUMBER, "Move UV PointNumber", true);
+  GroupBegin(IDC_GROUP_MOVE_POINT_NUMBER, 9, 2, 0, String(), 0);
   GroupBorderSpace(10, 5, 0, 5);
   GroupBegin(0, 1, 2, 0, String(), 0);
   GroupBorderSpace(80, 0, 0, 15);
   GroupSpace(70, 0);
-  AddBitmapButton(10125, "MoveLeftPoly.tif");
-  AddBitmapButton(10126, "MoveRightPoly.tif");
+  AddBitmapButton(IDC_MOVE_POINT_LEFT, "MoveLeftPoly.tif");
+  AddBitmapButton(IDC_MOVE_POINT_RIGHT, "MoveRightPoly.tif");
   GroupEnd();
   GroupEnd();
-  AddBar(3, 10090, "UV Symmetry", true);
-  GroupBegin(10114, 57, 1, 0, String(), 0);
+  AddBar(IDC_BAR_SYMMETRY, "UV Symmetry", true);
+  GroupBegin(IDC_GROUP_SYMMETRY, 57, 1, 0, String(), 0);
   GroupBorderSpace(20, 5, 0, 5);
-  AddCheckbox(10141, 0, 0, 0, "Keep Face Neighbors");
+  AddCheckbox(IDC_SYMMETRY_KEEP, 0, 0, 0, "Keep Face Neighbors");
   GroupBegin(0, 1, 2, 0, String(), 0);
   GroupSpace(10, 10);
-  AddButton(10139, 0, 0, 0, "Select UVpoly");
-  AddButton(10140, 0, 0, 0, "Reset");
+  AddButton(IDC_SYMMETRY_PICK, 0, 0, 0, "Select UVpoly");
+  AddButton(IDC_SYMMETRY_RESET, 0, 0, 0, "Reset");
   GroupEnd();
   GroupEnd();
-  AddBar(4, 10079, "Select Area", true);
-  GroupBegin(10115, 57, 1, 0, String(), 0);
+  AddBar(IDC_BAR_SELECT_AREA, "Select Area", true);
+  GroupBegin(IDC_GROUP_SELECT_AREA, 57, 1, 0, String(), 0);
   GroupBorderSpace(20, 5, 0, 5);
   LoadDialogResource(DLG_SELECTAREA, nullptr, 0);
   GroupEnd();
   GroupEnd();
 
   // Page 2: UV Function2.
-  GroupBegin(10082, 63, 1, 0, String(), 0);
-  AddBar(2, 10077, "UV Function2", false);
-  AddBar(5, 10123, "Loop Select Poly", true);
-  GroupBegin(10121, 57, 0, 1, String(), 0);
+  GroupBegin(IDC_PAGE_FUNCTION2, 63, 1, 0, String(), 0);
+  AddBar(IDC_BAR_FUNCTION2, "UV Function2", false);
+  AddBar(IDC_BAR_LOOP_SELECT, "Loop Select Poly", true);
+  GroupBegin(IDC_GROUP_LOOP_SELECT, 57, 0, 1, String(), 0);
   GroupBorderSpace(23, 5, 0, 5);
   GroupSpace(10, 10);
-  AddButton(10122, 0, 150, 0, "Loop Select Poly");
+  AddButton(IDC_LOOP_SELECT, 0, 150, 0, "Loop Select Poly");
   GroupEnd();
-  AddBar(6, 10094, "Align", true);
-  GroupBegin(10096, 57, 1, 0, String(), 0);
+  AddBar(IDC_BAR_ALIGN, "Align", true);
+  GroupBegin(IDC_GROUP_ALIGN, 57, 1, 0, String(), 0);
   GroupBegin(0, 9, 0, 1, String(), 0);
   GroupBorderSpace(30, 5, 0, 5);
   GroupSpace(10, 10);
   GroupBegin(0, 9, 1, 0, String(), 0);
-  AddButton(10093, 0, 150, 0, "Select UVpoints");
+  AddButton(IDC_ALIGN_CAPTURE, 0, 150, 0, "Select UVpoints");
   GroupBegin(0, 7, 1, 0, String(), 0);
   GroupSpace(15, 5);
-  AddCheckbox(10098, 0, 0, 0, "Distance fixation");
-  AddCheckbox(10099, 0, 0, 0, "Grid");
-  AddCheckbox(10159, 0, 0, 0, "UV Rate");
+  AddCheckbox(IDC_ALIGN_DISTANCE, 0, 0, 0, "Distance fixation");
+  AddCheckbox(IDC_ALIGN_GRID, 0, 0, 0, "Grid");
+  AddCheckbox(IDC_ALIGN_RATE, 0, 0, 0, "UV Rate");
   GroupEnd();
   GroupEnd();
   AddSeparatorV(10);
@@ -209,94 +157,94 @@ Bool UVtools::CreateLayout() {
   GroupBegin(0, 0, 0, 1, String(), 0);
   GroupSpace(15, 0);
   GroupBorderSpace(0, 0, 0, 10);
-  AddBitmapButton(10100, "BtnU.tif");
-  AddBitmapButton(10101, "BtnV.tif");
-  AddBitmapButton(10102, "BtnUV.tif");
+  AddBitmapButton(IDC_ALIGN_U, "BtnU.tif");
+  AddBitmapButton(IDC_ALIGN_V, "BtnV.tif");
+  AddBitmapButton(IDC_ALIGN_UV, "BtnUV.tif");
   GroupEnd();
   GroupBegin(0, 0, 0, 1, String(), 0);
   GroupSpace(15, 0);
-  AddBitmapButton(10161, "UVLiner_U.tif");
-  AddBitmapButton(10162, "UVLiner_V.tif");
+  AddBitmapButton(IDC_PROJECT_U, "UVLiner_U.tif");
+  AddBitmapButton(IDC_PROJECT_V, "UVLiner_V.tif");
   GroupEnd();
   GroupEnd();
   GroupEnd();
   AddSeparatorH(0);
   GroupBegin(0, 15, 0, 1, String(), 0);
-  AddCheckbox(10210, 0, 120, 0, "Square");
-  AddCheckbox(10211, 0, 150, 0, "Size Fit");
+  AddCheckbox(IDC_GRID_SQUARE, 0, 120, 0, "Square");
+  AddCheckbox(IDC_GRID_SIZE_FIT, 0, 150, 0, "Size Fit");
   GroupEnd();
-  AddButton(10109, 0, 150, 0, "Quick Grid");
+  AddButton(IDC_QUICK_GRID, 0, 150, 0, "Quick Grid");
   GroupEnd();
-  AddBar(7, 10095, "Stichi&Connect", true);
-  GroupBegin(10097, 57, 1, 0, String(), 0);
+  AddBar(IDC_BAR_STITCH_CONNECT, "Stichi&Connect", true);
+  GroupBegin(IDC_GROUP_STITCH_CONNECT, 57, 1, 0, String(), 0);
   GroupBegin(0, 9, 0, 1, String(), 0);
   GroupBegin(0, 0, 0, 1, "ConnectEdge", 0);
   GroupBorder(BORDER_GROUP_IN);
-  AddComboBox(10156, 0);
-  AddChild(10156, 0, "Point");
-  AddChild(10156, 1, "Polygon");
-  AddBitmapButton(10108, "StichiEdgePoly.tif");
+  AddComboBox(IDC_EDGE_STITCH_MODE, 0);
+  AddChild(IDC_EDGE_STITCH_MODE, 0, "Point");
+  AddChild(IDC_EDGE_STITCH_MODE, 1, "Polygon");
+  AddBitmapButton(IDC_EDGE_STITCH, "StichiEdgePoly.tif");
   GroupEnd();
   GroupBegin(0, 0, 0, 1, "ConnectPoly", 0);
   GroupBorder(BORDER_GROUP_IN);
-  AddBitmapButton(10160, "ConnectUVPoly.tif");
+  AddBitmapButton(IDC_CONNECT, "ConnectUVPoly.tif");
   GroupEnd();
   GroupEnd();
   AddSeparatorH(0);
   GroupBegin(0, 9, 1, 0, String(), 0);
-  AddButton(10103, 0, 150, 0, "Select UVpoints");
+  AddButton(IDC_STITCH_CAPTURE, 0, 150, 0, "Select UVpoints");
   GroupEnd();
   GroupBegin(0, 9, 0, 1, String(), 0);
   GroupBegin(0, 0, 1, 0, "Stichi PointSide", 0);
   GroupBorder(BORDER_GROUP_IN);
   GroupBegin(0, 0, 0, 1, String(), 0);
-  AddBitmapButton(10104, "StichiU.tif");
-  AddBitmapButton(10105, "StichiV.tif");
+  AddBitmapButton(IDC_STITCH_U, "StichiU.tif");
+  AddBitmapButton(IDC_STITCH_V, "StichiV.tif");
   GroupEnd();
   GroupEnd();
   AddSeparatorV(20);
   GroupBegin(0, 0, 1, 0, "Stichi PointCenter", 0);
   GroupBorder(BORDER_GROUP_IN);
   GroupBegin(0, 0, 0, 1, String(), 0);
-  AddBitmapButton(10106, "StichiCenterU.tif");
-  AddBitmapButton(10107, "StichiCenterV.tif");
+  AddBitmapButton(IDC_STITCH_CENTER_U, "StichiCenterU.tif");
+  AddBitmapButton(IDC_STITCH_CENTER_V, "StichiCenterV.tif");
   GroupEnd();
   GroupEnd();
   GroupEnd();
   GroupEnd();
-  AddBar(11, 10080, "Set UVW", true);
-  GroupBegin(10175, 63, 1, 0, String(), 0);
+  AddBar(IDC_BAR_SET_UVW, "Set UVW", true);
+  GroupBegin(IDC_GROUP_SET_UVW, 63, 1, 0, String(), 0);
   GroupBorderSpace(5, 0, 0, 0);
   LoadDialogResource(DLG_SETUVW, nullptr, 0);
   GroupEnd();
   GroupEnd();
 
   // Page 3: Scale&Rotate.
-  GroupBegin(10083, 57, 1, 0, String(), 0);
-  AddBar(8, 10110, "Scale", false);
-  GroupBegin(10112, 63, 1, 0, String(), 0);
+  GroupBegin(IDC_PAGE_SCALE_ROTATE, 57, 1, 0, String(), 0);
+  AddBar(IDC_BAR_SCALE, "Scale", false);
+  GroupBegin(IDC_GROUP_SCALE, 63, 1, 0, String(), 0);
   GroupBorderSpace(5, 0, 0, 0);
   LoadDialogResource(DLG_SCALE, nullptr, 0);
   GroupEnd();
-  AddBar(9, 10111, "Rotate", true);
-  GroupBegin(10113, 9, 1, 0, String(), 0);
+  AddBar(IDC_BAR_ROTATE, "Rotate", true);
+  GroupBegin(IDC_GROUP_ROTATE, 9, 1, 0, String(), 0);
   GroupBorderSpace(5, 0, 0, 0);
-  AddCheckbox(10152, 0, 0, 0, "Keep Face Neighbors");
+  AddCheckbox(IDC_ROTATE_KEEP, 0, 0, 0, "Keep Face Neighbors");
   GroupBegin(0, 9, 2, 0, String(), 0);
-  AddComboBox(10216, 0, 40, 0);
-  AddChild(10216, 10217, "U");
-  AddChild(10216, 10218, "V");
-  AddButton(10053, 0, 200, 0, "Angle between two points");
+  AddComboBox(IDC_ANGLE_AXIS, 0, 40, 0);
+  AddChild(IDC_ANGLE_AXIS, IDC_ANGLE_AXIS_U, "U");
+  AddChild(IDC_ANGLE_AXIS, IDC_ANGLE_AXIS_V, "V");
+  AddButton(IDC_TWO_POINT_ANGLE, 0, 200, 0, "Angle between two points");
   GroupEnd();
   LoadDialogResource(DLG_ROTATE, nullptr, 0);
   GroupEnd();
-  GroupBegin(10214, 57, 1, 0, String(), 0);
+  GroupBegin(IDC_GROUP_UVMESH, 57, 1, 0, String(), 0);
   AddSeparatorH(0, 56);
-  AddButton(10212, 0, 150, 20, "Create UVmesh");
+  AddButton(IDC_CREATE_UVMESH, 0, 150, 20, "Create UVmesh");
   GroupEnd();
   GroupEnd();
 
-  GroupEnd();  // 10087
+  GroupEnd();  // pages
   GroupEnd();  // scroll group
 
   SetTitle("Pelterra");
@@ -305,435 +253,161 @@ Bool UVtools::CreateLayout() {
 
 Bool UVtools::InitValues() {
   StopAllThreads();
-  measuredArea = 0.0;
+  states_.ForEach([](ToolState& s) { s.InitValues(); });
   SetInt32(IDC_CS_PAIRING, IDC_CS_PAIRING_CHAIN);
-  SetFloat(IDC_SCALE_U, 1.0, 0.0, 10.0, 0.01, FORMAT_FLOAT);
-  SetFloat(IDC_SCALE_V, 1.0, 0.0, 10.0, 0.01, FORMAT_FLOAT);
-  SetFloat(IDC_SET_U, 1.0, 0.0, 1.0, 0.01, FORMAT_FLOAT);
-  SetFloat(IDC_SET_V, 1.0, 0.0, 1.0, 0.01, FORMAT_FLOAT);
+  SetFloatField(*this, IDC_SCALE_U, kScaleFactorField, 1.0);
+  SetFloatField(*this, IDC_SCALE_V, kScaleFactorField, 1.0);
+  SetFloatField(*this, IDC_SET_U, kUnitValueField, 1.0);
+  SetFloatField(*this, IDC_SET_V, kUnitValueField, 1.0);
   SetBool(IDC_SET_U_ON, true);
   SetBool(IDC_SET_V_ON, true);
-  SetFloat(IDC_AREA_VALUE, 0.0, 0.0, 1.0, 0.001, FORMAT_FLOAT);
-  SetDegree(IDC_ANGLE, 0.0, -2.0 * PI, 2.0 * PI, kAngleStep);
-  transformKind = -1;
+  SetFloatField(*this, IDC_AREA_VALUE, kAreaValueField, 0.0);
+  SetFloatField(*this, IDC_ANGLE, kAngleField, 0.0);
   SetBool(IDC_SCALE_U_ON, true);
   SetBool(IDC_SCALE_V_ON, true);
-  SetInt32(10156, 0);
-  pickCenter = Vector();
-  linerEnabled = 0;
-  pickCount = 0;
-  stitchEnabled = 0;
+  SetInt32(IDC_EDGE_STITCH_MODE, 0);
   SetBool(IDC_CS_NEIGHBORS, true);
-  copyShapeStep = 0;
-  symmetryArmed = 0;
   SetInt32(IDC_AREA_SCALE, IDC_AREA_SCALE_1);
-  pickVectors = {};
   SetInt32(IDC_RA_UNIT, IDC_RA_UNIT_MM);
   SetInt32(IDC_RA_TEXTURE_SIZE, 512);
   SetInt32(IDC_RA_PIXELS_PER_UNIT, 128);
-  SetFloat(IDC_RA_READOUT2, 0.0, 0.0, 10.0, 0.01, FORMAT_PERCENT);
-  SetFloat(IDC_RA_READOUT1, 0.0, 0.0, 10.0, 0.01, FORMAT_PERCENT);
+  SetFloatField(*this, IDC_RA_READOUT2, kReadoutField, 0.0);
+  SetFloatField(*this, IDC_RA_READOUT1, kReadoutField, 0.0);
   SetInt32(IDC_ANGLE_AXIS, IDC_ANGLE_AXIS_U);
-  SetPercent(IDC_MOVE_U, 0.5, 0.0, 100.0, 1.0);
-  SetPercent(IDC_MOVE_V, 0.5, 0.0, 100.0, 1.0);
+  SetFloatField(*this, IDC_MOVE_U, kMoveTargetField, 0.5);
+  SetFloatField(*this, IDC_MOVE_V, kMoveTargetField, 0.5);
   SetInt32(IDC_SET_OR_MOVE, IDC_SET_OR_MOVE_SET);
   Refresh();
-  // The refresh above ran before the probe: group 10198 follows it from the next refresh on.
+  // The refresh above ran before the probe: the listing group follows it from the next refresh.
   debugFileFound = GeFExist(GeGetPluginPath() + "res" + "debug.txt", false) ? 1 : 0;
   return true;
 }
 
 void UVtools::Refresh() {
-  const Bool tab1 = tabRow && tabRow->IsSelected(10072);
-  const Bool tab2 = tabRow && tabRow->IsSelected(10073);
-  const Bool tab3 = tabRow && tabRow->IsSelected(10074);
+  const Bool tab1 = tabRow && tabRow->IsSelected(IDC_TAB_FUNCTION1);
+  const Bool tab2 = tabRow && tabRow->IsSelected(IDC_TAB_FUNCTION2);
+  const Bool tab3 = tabRow && tabRow->IsSelected(IDC_TAB_SCALE_ROTATE);
   auto show = [this](Int32 id, Bool visible) { HideElement(id, !visible); };
-  auto byFlag = [this, &show](Bar b) { show(BarGroup(b), !IsCollapsed(b)); };
+  auto byFlag = [this, &show](Bar b) { show(kCollapseGroups[b], !IsCollapsed(b)); };
 
   if (tab1) {
-    for (Int32 id : {10076, 10079, 10089, 10124, 10090, 10193, 10114}) show(id, true);
+    for (Int32 id : {IDC_BAR_FUNCTION1, IDC_BAR_SELECT_AREA, IDC_BAR_COPY_SHAPE,
+                     IDC_BAR_MOVE_POINT_NUMBER, IDC_BAR_SYMMETRY, IDC_RA_BAR, IDC_GROUP_SYMMETRY})
+      show(id, true);
     for (Bar b : {kSelectArea, kCopyShape, kMovePointNumber, kSymmetry, kRealArea}) byFlag(b);
-    show(10080, false);
-    show(10175, false);
+    show(IDC_BAR_SET_UVW, false);
+    show(IDC_GROUP_SET_UVW, false);
   } else {
-    for (Int32 id : {10076, 10124, 10079, 10089, 10115, 10086, 10127, 10114, 10090, 10193, 10194})
+    for (Int32 id : {IDC_BAR_FUNCTION1, IDC_BAR_MOVE_POINT_NUMBER, IDC_BAR_SELECT_AREA,
+                     IDC_BAR_COPY_SHAPE, IDC_GROUP_SELECT_AREA, IDC_GROUP_COPY_SHAPE,
+                     IDC_GROUP_MOVE_POINT_NUMBER, IDC_GROUP_SYMMETRY, IDC_BAR_SYMMETRY,
+                     IDC_RA_BAR, IDC_RA_GROUP})
       show(id, false);
   }
   if (tab2) {
-    for (Int32 id : {10077, 10094, 10095, 10123}) show(id, true);
+    for (Int32 id : {IDC_BAR_FUNCTION2, IDC_BAR_ALIGN, IDC_BAR_STITCH_CONNECT, IDC_BAR_LOOP_SELECT})
+      show(id, true);
     for (Bar b : {kAlign, kStitchConnect, kLoopSelect}) byFlag(b);
-    show(10080, true);
+    show(IDC_BAR_SET_UVW, true);
     byFlag(kSetUVW);
   } else {
-    for (Int32 id : {10077, 10094, 10095, 10123, 10096, 10097, 10121}) show(id, false);
+    for (Int32 id : {IDC_BAR_FUNCTION2, IDC_BAR_ALIGN, IDC_BAR_STITCH_CONNECT, IDC_BAR_LOOP_SELECT,
+                     IDC_GROUP_ALIGN, IDC_GROUP_STITCH_CONNECT, IDC_GROUP_LOOP_SELECT})
+      show(id, false);
   }
   if (tab3) {
-    show(10110, true);
-    show(10111, true);
+    show(IDC_BAR_SCALE, true);
+    show(IDC_BAR_ROTATE, true);
     byFlag(kScale);
     byFlag(kRotate);
-    show(10080, false);
-    show(10175, false);
+    show(IDC_BAR_SET_UVW, false);
+    show(IDC_GROUP_SET_UVW, false);
   } else {
-    for (Int32 id : {10110, 10111, 10112, 10113}) show(id, false);
+    for (Int32 id : {IDC_BAR_SCALE, IDC_BAR_ROTATE, IDC_GROUP_SCALE, IDC_GROUP_ROTATE})
+      show(id, false);
   }
-  show(10214, tab3);
+  show(IDC_GROUP_UVMESH, tab3);
 
-  for (Int32 id = 10104; id <= 10107; ++id) Enable(id, stitchEnabled != 0);
-  const Bool scaleFields = transformKind < 0 || transformKind == 3;
-  for (Int32 id : {10062, 10063, 10059, 10060}) Enable(id, scaleFields);
-  Enable(10161, linerEnabled != 0);
-  Enable(10162, linerEnabled != 0);
-
-  if (copyShapeStep < 4) {
-    for (UInt32 k = 0; k < 4; ++k) Enable(static_cast<Int32>(IDC_CS_STEP1 + k), k == copyShapeStep);
-    SetString(IDC_CS_HINT, kCopyShapeHints[copyShapeStep]);
-  }
-
-  SetString(10139, symmetryArmed ? "SetPoint 2 Symmetry" : "Select UV Poly");
-
+  // The texture mode of the real-area tools enables its own controls.
   Bool textureMode = false;
   GetBool(IDC_RA_TEXTURE_MODE, textureMode);
-  for (Int32 id : {10200, 10199, 10197, 10196, 10202, 10207, 10208, 10209}) Enable(id, textureMode);
+  for (Int32 id : {IDC_RA_READOUT2, IDC_RA_READOUT1, IDC_RA_TEXTURE_SIZE, IDC_RA_PIXELS_PER_UNIT,
+                   IDC_RA_UNIT, IDC_RA_LABEL1, IDC_RA_LABEL2, IDC_RA_LABEL3})
+    Enable(id, textureMode);
 
-  Enable(10065, transformKind != 2 && transformKind != 3);
-  for (Int32 id : {10070, 10191, 10220}) Enable(id, transformKind < 1);
-  Enable(10195, textureMode || transformKind == 2);
-
+  // Set UVW and the move share their row: the radio picks which pair of fields shows.
   Int32 setOrMove = 0;
   GetInt32(IDC_SET_OR_MOVE, setOrMove);
   const Bool setMode = setOrMove == IDC_SET_OR_MOVE_SET;
-  for (Int32 id : {10223, 10171, 10173}) show(id, setMode);
-  for (Int32 id : {10225, 10176, 10177}) show(id, !setMode);
-
+  for (Int32 id : {IDC_SET_LABEL, IDC_SET_U, IDC_SET_V}) show(id, setMode);
+  for (Int32 id : {IDC_MOVE_LABEL, IDC_MOVE_U, IDC_MOVE_V}) show(id, !setMode);
   Bool setU = false, setV = false;
   GetBool(IDC_SET_U_ON, setU);
   GetBool(IDC_SET_V_ON, setV);
-  Enable(10171, setU);
-  Enable(10176, setU);
-  Enable(10173, setV);
-  Enable(10177, setV);
+  Enable(IDC_SET_U, setU);
+  Enable(IDC_MOVE_U, setU);
+  Enable(IDC_SET_V, setV);
+  Enable(IDC_MOVE_V, setV);
 
-  for (Int32 id : {10051, 10221, 10053, 10216}) Enable(id, angleReady == 0);
   show(IDC_LIST_GROUP, debugFileFound != 0);
-  SetString(10120, EpsLabel(epsSettings));
-  LayoutChanged(10120);
-  LayoutChanged(10087);
+
+  // Each group's own rules, in the order of their steps.
+  std::vector<const ToolGroupEntry*> rules;
+  for (const ToolGroupEntry& g : ToolRegistry::Get().Groups())
+    if (g.refresh) rules.push_back(&g);
+  std::stable_sort(rules.begin(), rules.end(), [](const ToolGroupEntry* a, const ToolGroupEntry* b) {
+    return a->refreshOrder < b->refreshOrder;
+  });
+  for (const ToolGroupEntry* g : rules) g->refresh(tools_, states_);
+
+  LayoutChanged(IDC_EPS_SIZE);
+  LayoutChanged(IDC_GROUP_PAGES);
 }
 
-void UVtools::ReleaseBuffers() {
-  toolBuffers.Release();
-  angleReady = 0;
-  std::vector<IslandSnapshotRecord>().swap(scaleRecord);
-  std::vector<IslandSnapshotRecord>().swap(rotateRecord);
+void UVtools::ReleaseStoredPicks() {
+  states_.ForEach([](ToolState& s) { s.Release(); });
 }
 
-void UVtools::CopyShapeStep() {
-  Bool ok = false;
-  switch (copyShapeStep) {
-    case 0:
-    case 2:
-      ok = tools.CopyShapePickPolygons(*this);
-      break;
-    case 1:
-      ok = tools.CopyShapePickPoints(*this);
-      break;
-    case 3:
-      if (tools.CopyShapePickPoints(*this)) tools.CopyShapeApply(*this);
-      copyShapeStep = 0;
-      Refresh();
-      return;
-    default:
-      return;  // the symmetry pick is running
-  }
-  copyShapeStep = ok ? copyShapeStep + 1 : 0;
-  Refresh();
-}
-
-void UVtools::SymmetryPick() {
-  if (symmetryArmed) {
-    tools.SymmetryMirror(*this);
-    return;
-  }
-  copyShapeStep = 4;
-  const Bool ok = tools.CopyShapePickPolygons(*this);
-  copyShapeStep = 0;
-  if (ok) {
-    symmetryArmed = 1;
-    Refresh();
-  }
-}
-
-void UVtools::LinkScaleFactors() {
-  Bool link = false;
-  GetBool(IDC_SCALE_LINK, link);
-  if (!link) return;
-  Bool uOn = false, vOn = false;
-  Float u = 1.0, v = 1.0;
-  GetBool(IDC_SCALE_U_ON, uOn);
-  GetBool(IDC_SCALE_V_ON, vOn);
-  GetFloat(IDC_SCALE_U, u);
-  GetFloat(IDC_SCALE_V, v);
-  const Float common = uOn ? u : vOn ? v : std::max(u, v);
-  SetFloat(IDC_SCALE_U, common, 0.0, 10.0, 0.01, FORMAT_FLOAT);
-  SetFloat(IDC_SCALE_V, common, 0.0, 10.0, 0.01, FORMAT_FLOAT);
-}
-
-void UVtools::ScaleReset() {
-  transformKind = -1;
-  SetFloat(IDC_SCALE_U, 1.0, 0.0, 10.0, 0.01, FORMAT_FLOAT);
-  SetFloat(IDC_SCALE_V, 1.0, 0.0, 10.0, 0.01, FORMAT_FLOAT);
-  std::vector<IslandSnapshotRecord>().swap(scaleRecord);
-  Refresh();
-}
-
-void UVtools::AngleReset() {
-  SetDegree(IDC_ANGLE, 0.0, -2.0 * PI, 2.0 * PI, kAngleStep);
-  angleReady = 0;
-  std::vector<IslandSnapshotRecord>().swap(rotateRecord);
-  Refresh();
-}
-
-void UVtools::OpenEpsSize() {
-  epsDialog.Bind(&epsSettings.width, &epsSettings.height, &epsSettings.lineWidth);
-  epsDialog.Open(-1, -1, 0, 0, false);
-  Refresh();
-}
-
-Bool UVtools::Command(Int32 id, const BaseContainer&) {
-  if (id < 10018 || id > 10226) return true;
-  auto getBool = [this](Int32 c) {
-    Bool b = false;
-    GetBool(c, b);
-    return b;
-  };
-  auto getFloat = [this](Int32 c) {
-    Float f = 0.0;
-    GetFloat(c, f);
-    return f;
-  };
-
+Bool UVtools::LayoutCommand(Int32 id) {
   switch (id) {
-    case IDC_CS_STEP:
-      CopyShapeStep();
-      break;
-    case IDC_CS_CLEAR:
-      tools.CopyShapeClear(*this);
-      break;
-    case IDC_AREA_SELECT:
-      tools.SelectByArea(*this);
-      break;
-    case IDC_ANGLE_PRESET:
-      tools.ApplyAnglePreset(*this);
-      break;
-    case IDC_ANGLE:
-      if (angleReady && !rotateRecord.empty())
-        tools.LiveRotateIslands(getFloat(IDC_ANGLE), getBool(IDC_ROTATE_KEEP), rotateRecord);
-      break;
-    case IDC_ROTATE:
-      if (getBool(IDC_LIVE_ROTATE)) {
-        tools.CaptureIslandSnapshot(*this, 2);
-        Refresh();
-      } else {
-        tools.RotateIslands(getFloat(IDC_ANGLE), getBool(IDC_ROTATE_KEEP));
-      }
-      break;
-    case IDC_TWO_POINT_ANGLE:
-      tools.MeasureTwoPointAngle(*this);
-      break;
-    case IDC_SCALE_LINK:
-      LinkScaleFactors();
-      break;
-    case IDC_SCALE_U:
-    case IDC_SCALE_V:
-      // Linked factors follow the one that changed; then the live step.
-      if (getBool(IDC_SCALE_LINK)) {
-        const Int32 other = id == IDC_SCALE_U ? IDC_SCALE_V : IDC_SCALE_U;
-        SetFloat(other, getFloat(id), 0.0, 10.0, 0.01, FORMAT_FLOAT);
-      }
-      if (transformKind == 3 && !scaleRecord.empty())
-        tools.LiveScaleIslands(getFloat(IDC_SCALE_U), getFloat(IDC_SCALE_V),
-                               getBool(IDC_SCALE_KEEP), scaleRecord);
-      break;
-    case IDC_SCALE: {
-      const Bool keep = getBool(IDC_SCALE_KEEP);
-      if (getBool(IDC_LIVE_SCALE)) {
-        tools.CaptureIslandSnapshot(*this, 1);
-        Refresh();
-      } else if (transformKind == 1) {
-        tools.FitIslandsToSize(capturedWidth, capturedHeight, keep);
-      } else {
-        tools.ScaleIslands(getFloat(IDC_SCALE_U), getFloat(IDC_SCALE_V), getBool(IDC_SCALE_U_ON),
-                           getBool(IDC_SCALE_V_ON), keep);
-      }
-      break;
-    }
-    case IDC_SCALE_RESET:
-      ScaleReset();
-      break;
-    case IDC_SIZE_CAPTURE:
-      if (tools.CaptureSize(*this)) {
-        transformKind = 1;
-        SetBool(IDC_LIVE_SCALE, false);
-        Refresh();
-      }
-      break;
-    case 10071:
+    case IDC_TABS:
     case IDC_SET_U_ON:
     case IDC_SET_V_ON:
     case IDC_RA_TEXTURE_MODE:
     case IDC_SET_OR_MOVE:
       Refresh();
-      break;
-    case 10079:
-    case 10080:
-    case 10089:
-    case 10090:
-    case 10094:
-    case 10095:
-    case 10110:
-    case 10111:
-    case 10123:
-    case 10124:
-    case 10193:
-      for (Int32 b = 0; b < kBarCount; ++b)
-        if (kCollapseBars[b] == id) collapsed ^= 1u << b;
-      Refresh();
-      break;
-    case 10093: {
-      const Bool ok = tools.CapturePointCenter(*this);
-      SetString(10093,
-                ok && linerEnabled ? "Select:" + std::to_string(pickCount) : "Select UVpoints");
-      Refresh();
-      break;
-    }
-    case 10100:
-    case 10101:
-    case 10102:
-      tools.AlignPoints(pickCenter, id - 10098, linerEnabled, getBool(10099), getBool(10098),
-                        getBool(10159));
-      linerEnabled = 0;
-      pickCenter = Vector();
-      SetString(10093, "Select UVpoints");
-      Refresh();
-      break;
-    case 10103:
-      tools.CaptureStitchPoints(*this);
-      break;
-    case 10104:
-    case 10105:
-    case 10106:
-    case 10107:
-      tools.StitchPoints(id - 10102, stitchCount, stitchEnabled, toolBuffers.stitch);
-      Refresh();
-      ReleaseBuffers();
-      SetString(10103, "Select UVpoints");
-      break;
-    case 10108:
-      tools.StitchSelectedEdges(*this);
-      break;
-    case 10109:
-      tools.QuickGrid(*this);
-      break;
-    case 10116:
-      tools.SaveUVlistAscii();
-      break;
-    case 10117:
-      tools.SaveUVlistBinary();
-      break;
-    case 10118:
-      tools.LoadUVlist();
-      break;
-    case 10119:
-      tools.ExportUVlistEps(epsSettings);
-      break;
-    case 10120:
-      OpenEpsSize();
-      break;
-    case 10122:
-      tools.LoopSelectPolygons();
-      break;
-    case 10125:
-    case 10126:
-      tools.ShiftCorners(id - 10124);
-      break;
-    case IDC_AREA_MEASURE:
-      tools.MeasureArea(*this);
-      break;
-    case 10139:
-      SymmetryPick();
-      break;
-    case 10140:
-      symmetryArmed = 0;
-      toolBuffers.ReleaseSymmetry();
-      Refresh();
-      break;
-    case 10160:
-      tools.ConnectUVPolygons(*this);
-      break;
-    case 10161:
-    case 10162:
-      tools.ProjectOnLine(*this, id - 10160);
-      break;
-    case IDC_SET_UVW:
-      tools.SetUVW(*this);
-      break;
-    case IDC_MOVE:
-      tools.MoveIslandsTo(getFloat(IDC_MOVE_U), getFloat(IDC_MOVE_V), getBool(IDC_MOVE_KEEP),
-                          getBool(IDC_SET_U_ON), getBool(IDC_SET_V_ON));
-      break;
-    case IDC_LIST:
-      tools.ListUVPoints(*this);
-      break;
-    case IDC_RA_MEASURE:
-      if (tools.MeasureRealArea(*this)) {
-        transformKind = 2;
-        SetBool(IDC_LIVE_SCALE, false);
-        Refresh();
-      }
-      break;
-    case IDC_RA_APPLY:
-    case IDC_RA_APPLY_TEXTURE:
-      tools.ApplyRealAreaButton(*this);
-      break;
-    case 10212:
-      tools.CreateUVmesh();
-      break;
-    case IDC_ANGLE_RESET:
-      AngleReset();
-      break;
-    case IDC_POINTS_CENTER:
-      tools.ReadSelectedPointsCenter(*this);
-      break;
+      return true;
     default:
       break;
   }
+  for (Int32 b = 0; b < kBarCount; ++b) {
+    if (kCollapseBars[b] != id) continue;
+    collapsed ^= 1u << b;
+    Refresh();
+    return true;
+  }
+  return false;
+}
+
+Bool UVtools::Command(Int32 id, const BaseContainer&) {
+  // The dialog's controls lie in this range; anything else is not the dialog's to answer.
+  if (id < IDC_CS_STEP || id > IDC_SET_OR_MOVE) return true;
+  if (LayoutCommand(id)) return true;
+  auto it = commands_.find(id);
+  if (it != commands_.end() && it->second) it->second(tools_, states_, id);
   return true;
 }
 
 Bool UVtools::AskClose() {
-  ReleaseBuffers();
+  ReleaseStoredPicks();
   return false;
 }
 
 void UVtools::Timer(const BaseContainer&) {
-  if (QuestionDialog("UV Revers ?")) tools.ConnectUVPolygonsReversed(*this);
-  SetTimer(0);
-  std::vector<Vector>().swap(reverseData);
+  for (const ToolGroupEntry& g : ToolRegistry::Get().Groups())
+    if (g.timer) g.timer(tools_, states_);
 }
 
 void UVtools::DestroyWindow() {
   tabRow = nullptr;
-  barControls.fill(nullptr);
-}
-
-void CopyShapeClear(UVtools& dlg) {
-  for (size_t slot = 0; slot < 4; ++slot) {
-    std::vector<CapturedPolygon>().swap(dlg.toolBuffers.polygons[slot]);
-    std::vector<Vector>().swap(dlg.toolBuffers.points[slot]);
-  }
-  dlg.copyShapeStep = 0;
-  dlg.toolVectors[0] = Vector();
-  dlg.toolVectors[1] = Vector();
-  dlg.Refresh();
 }

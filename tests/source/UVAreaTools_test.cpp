@@ -2,7 +2,9 @@
 // UV tools dialog on a real document.
 #include <cmath>
 #include <cstring>
+#include <functional>
 
+#include "UVAreaTools.h"
 #include "c4d_painter.h"
 #include "c4d_symbols.h"
 #include "uv_scene.h"
@@ -18,7 +20,9 @@ UVWStruct Rect(Float u0, Float v0, Float u1, Float v1, Float w = 0) {
 
 }  // namespace
 
-using AreaToolsTest = UVScene;
+struct AreaToolsTest : UVScene {
+  TransformState& T() { return dlg.State<TransformState>(); }
+};
 
 TEST_F(AreaToolsTest, MeasureChoosesTheDisplayScale) {
   struct Case {
@@ -43,7 +47,7 @@ TEST_F(AreaToolsTest, MeasureChoosesTheDisplayScale) {
     uvs.push_back(Area(0.9));  // not selected
     Scene(uvs, Muvpolygons, static_cast<Int32>(c.selected.size()));
     Click(IDC_AREA_MEASURE);
-    EXPECT_NEAR(dlg.measuredArea, c.area, 1e-15);
+    EXPECT_NEAR(T().measuredArea, c.area, 1e-15);
     EXPECT_NEAR(C(IDC_AREA_VALUE).floatValue, c.shown, 1e-12) << c.area;
     EXPECT_EQ(C(IDC_AREA_SCALE).intValue, c.choice) << c.area;
   }
@@ -66,7 +70,7 @@ TEST_F(AreaToolsTest, SelectByAreaBelowTheThreshold) {
   EXPECT_EQ(selectWith("0", 10133), (std::vector<Int32>{}));
   dlg.SetInt32(IDC_AREA_SCALE, 10140);  // no such choice: the value is read unscaled
   dlg.SetFloat(IDC_AREA_VALUE, 0.0061);
-  EXPECT_TRUE(SelectByArea(dlg));
+  EXPECT_TRUE(SelectByArea(dlg.Tools()));
   EXPECT_EQ(op->GetPolygonS()->GetCount(), 4);
   EXPECT_EQ(doc->GetUndoCount(), 0) << "no undo step";
 }
@@ -99,11 +103,11 @@ TEST_F(AreaToolsTest, SizeCaptureStoresBoxAndCentre) {
         Muvpolygons, 2);
   Choose(10071, 10074);
   Click(IDC_SIZE_CAPTURE);
-  EXPECT_NEAR(dlg.capturedWidth, 0.8, 1e-12);
-  EXPECT_NEAR(dlg.capturedHeight, 0.5, 1e-12);
-  EXPECT_NEAR((dlg.toolVectors[3] - Vector(0.5, 0.35, 0)).GetLength(), 0.0, 1e-12);
-  EXPECT_NEAR(dlg.measuredArea, 0.19, 1e-12);
-  EXPECT_EQ(dlg.transformKind, 1);
+  EXPECT_NEAR(T().capturedWidth, 0.8, 1e-12);
+  EXPECT_NEAR(T().capturedHeight, 0.5, 1e-12);
+  EXPECT_NEAR((T().capturedCentre - Vector(0.5, 0.35, 0)).GetLength(), 0.0, 1e-12);
+  EXPECT_NEAR(T().measuredArea, 0.19, 1e-12);
+  EXPECT_EQ(T().kind, TransformKind::kSizeCaptured);
 }
 
 TEST_F(AreaToolsTest, AnglePresets) {
@@ -116,20 +120,23 @@ TEST_F(AreaToolsTest, AnglePresets) {
     EXPECT_TRUE(c.format == FORMAT_DEGREE && c.min == -2 * PI && c.step == 0.0017453292519943296);
   }
   dlg.SetInt32(IDC_ANGLE_PRESET, 10049);
-  EXPECT_TRUE(ApplyAnglePreset(dlg));
+  EXPECT_TRUE(ApplyAnglePreset(dlg.Tools()));
   EXPECT_EQ(C(IDC_ANGLE).floatValue, 0.0) << "any other entry";
 }
 
 TEST_F(AreaToolsTest, FailedPreconditionsChangeNothing) {
   struct Tool {
-    Bool (*fn)(UVtools&);
+    std::function<Bool(UVtools&)> fn;
     Int32 mode;
     bool usesSelection, checksFinite;
   };
-  for (Tool t : {Tool{MeasureArea, Muvpolygons, true, true},
-                 {SelectByArea, Muvpolygons, false, false},
-                 {SetUVW, Muvpoints, true, false},
-                 {CaptureSize, Muvpolygons, true, true}}) {
+  const std::vector<Tool> tools = {
+      {[](UVtools& d) { return MeasureArea(d.Tools(), d.State<TransformState>()); }, Muvpolygons,
+       true, true},
+      {[](UVtools& d) { return SelectByArea(d.Tools()); }, Muvpolygons, false, false},
+      {[](UVtools& d) { return SetUVW(d.Tools()); }, Muvpoints, true, false},
+      {[](UVtools& d) { return CaptureSize(d.State<TransformState>()); }, Muvpolygons, true, true}};
+  for (const Tool& t : tools) {
     // Wrong mode, no object, a null object, no UVW tag, no selection, a non-finite UV.
     for (int what = 0; what < 6; ++what) {
       if ((what == 4 && !t.usesSelection) || (what == 5 && !t.checksFinite)) continue;
@@ -153,7 +160,7 @@ TEST_F(AreaToolsTest, FailedPreconditionsChangeNothing) {
       EXPECT_TRUE(other->GetPolygonS()->IsSelected(1)) << what;
       EXPECT_EQ(op->GetPolygonS()->IsSelected(1), what != 4) << what;
       EXPECT_EQ(doc->GetUndoCount() + host.EventCount() - events, 0) << what;
-      EXPECT_EQ(dlg.measuredArea + dlg.capturedWidth + C(IDC_AREA_VALUE).floatValue, 0.0) << what;
+      EXPECT_EQ(T().measuredArea + T().capturedWidth + C(IDC_AREA_VALUE).floatValue, 0.0) << what;
       EXPECT_EQ(C(IDC_AREA_SCALE).intValue, 10133) << what;
     }
   }

@@ -1,13 +1,19 @@
-// The UV tools dialog: layout, initial values, refresh rules, dispatch and the step machine.
+// The UV tools dialog: its layout, refresh rules, the registry it dispatches from, the copy-shape
+// step machine, closing and reopening, the EPS size dialog and the timer.
 #include "UVtools.h"
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <functional>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <set>
 #include <sstream>
 
+#include "UVEps.h"
+#include "UVtoolsState.h"
 #include "c4d_symbols.h"
 #include "runtime/dialog_model.h"
 #include "uv_scene.h"
@@ -18,460 +24,279 @@ using hostrt::DialogControl;
 
 namespace {
 
-// Calls of the tool entries, as "Name arg arg ...", and the answers they give.
-std::vector<std::string> g_calls;
-std::map<std::string, std::vector<bool>> g_answers;  // consumed front first; default true
-
-bool Answer(const std::string& name) {
-  auto& q = g_answers[name];
-  if (q.empty()) return true;
-  bool a = q.front();
-  q.erase(q.begin());
-  return a;
-}
-
-bool Record(std::ostringstream& s) {
-  g_calls.push_back(s.str());
-  return Answer(s.str().substr(0, s.str().find(' ')));
-}
-
-template <typename... A>
-bool Call(const char* name, A... args) {
-  std::ostringstream s;
-  s << name;
-  ((s << ' ' << args), ...);
-  return Record(s);
-}
-
-// Every entry replaced by a recorder.
-void InstallRecorders(UVtoolsEntries& t) {
-#define DIALOG_ONLY(name) t.name = [](UVtools&) { return Call(#name); }
-#define NO_ARGS(name) t.name = [] { return Call(#name); }
-  DIALOG_ONLY(MeasureTwoPointAngle);
-  DIALOG_ONLY(ReadSelectedPointsCenter);
-  DIALOG_ONLY(CapturePointCenter);
-  DIALOG_ONLY(MeasureRealArea);
-  DIALOG_ONLY(ApplyRealAreaButton);
-  DIALOG_ONLY(QuickGrid);
-  DIALOG_ONLY(SymmetryMirror);
-  DIALOG_ONLY(CaptureStitchPoints);
-  DIALOG_ONLY(MeasureArea);
-  DIALOG_ONLY(SelectByArea);
-  DIALOG_ONLY(SetUVW);
-  DIALOG_ONLY(CaptureSize);
-  DIALOG_ONLY(ApplyAnglePreset);
-  DIALOG_ONLY(ListUVPoints);
-  DIALOG_ONLY(StitchSelectedEdges);
-  DIALOG_ONLY(ConnectUVPolygons);
-  DIALOG_ONLY(ConnectUVPolygonsReversed);
-  NO_ARGS(LoopSelectPolygons);
-  NO_ARGS(SaveUVlistAscii);
-  NO_ARGS(SaveUVlistBinary);
-  NO_ARGS(LoadUVlist);
-  NO_ARGS(CreateUVmesh);
-#undef DIALOG_ONLY
-#undef NO_ARGS
-  t.ScaleIslands = [](Float u, Float v, Bool au, Bool av, Bool k) {
-    return Call("ScaleIslands", u, v, au, av, k);
-  };
-  t.FitIslandsToSize = [](Float w, Float h, Bool k) { return Call("FitIslandsToSize", w, h, k); };
-  t.RotateIslands = [](Float a, Bool k) { return Call("RotateIslands", a, k); };
-  t.MoveIslandsTo = [](Float u, Float v, Bool k, Bool mu, Bool mv) {
-    return Call("MoveIslandsTo", u, v, k, mu, mv);
-  };
-  t.CaptureIslandSnapshot = [](UVtools&, Int32 kind) {
-    return Call("CaptureIslandSnapshot", kind);
-  };
-  t.LiveScaleIslands = [](Float u, Float v, Bool k, const std::vector<IslandSnapshotRecord>& r) {
-    return Call("LiveScaleIslands", u, v, k, r.size());
-  };
-  t.LiveRotateIslands = [](Float a, Bool k, const std::vector<IslandSnapshotRecord>& r) {
-    return Call("LiveRotateIslands", a, k, r.size());
-  };
-  t.AlignPoints = [](Vector&, Int32 mode, UInt32&, Bool g, Bool d, Bool r) {
-    return Call("AlignPoints", mode, g, d, r);
-  };
-  t.StitchPoints = [](Int32 mode, UInt32 n, UInt32&, const std::vector<CapturedPointRecord>&) {
-    return Call("StitchPoints", mode, n);
-  };
-  t.ProjectOnLine = [](UVtools&, Int32 axis) { return Call("ProjectOnLine", axis); };
-  t.ShiftCorners = [](Int32 dir) { return Call("ShiftCorners", dir); };
-  t.CopyShapePickPolygons = [](UVtools& d) {
-    return Call("CopyShapePickPolygons", d.copyShapeStep);
-  };
-  t.CopyShapePickPoints = [](UVtools& d) { return Call("CopyShapePickPoints", d.copyShapeStep); };
-  t.CopyShapeApply = [](UVtools& d) { return Call("CopyShapeApply", d.copyShapeStep); };
-  t.CopyShapeClear = [](UVtools&) { Call("CopyShapeClear"); };
-  t.ExportUVlistEps = [](const EpsSettings& s) {
-    return Call("ExportUVlistEps", s.width, s.height);
-  };
-}
-
 struct UVtoolsTest : UVScene {
-  hostrt::DialogModel* model = nullptr;
-
-  UVtoolsTest() { InstallRecorders(dlg.tools); }
-  void SetUp() override {
-    g_calls.clear();
-    g_answers.clear();
-    UVScene::SetUp();
-    model = dlg.GetModel();
-  }
+  TransformState& T() { return dlg.State<TransformState>(); }
   void ExpectVisible(std::initializer_list<Int32> shown, std::initializer_list<Int32> hidden) {
     for (Int32 id : shown) EXPECT_TRUE(Visible(id)) << id;
     for (Int32 id : hidden) EXPECT_FALSE(Visible(id)) << id;
   }
-  struct Row {
-    Int32 id;
-    const char* call;
-  };
-  // Each click reaches its tool entry, with these arguments.
-  void Dispatch(std::initializer_list<Row> rows) {
-    for (Row r : rows) {
-      dlg.linerEnabled = 1;
-      dlg.Refresh();
-      Click(r.id);
-      ASSERT_FALSE(g_calls.empty()) << r.id;
-      EXPECT_EQ(g_calls.back(), r.call) << r.id;
-    }
-  }
 };
 
-// Compact form of the code-built part of the tree; resource layouts show as [resource].
-void Compact(const DialogControl& c, int depth, std::ostringstream& out) {
+// One line per control: kind, id, flags, layout, label, value with its range and format, and
+// the state a user sees.
+void Snapshot(const DialogControl& c, int depth, std::ostringstream& out) {
   out << std::string(static_cast<size_t>(depth) * 2, ' ') << hostrt::ControlKindName(c.kind);
   if (c.id) out << ' ' << c.id;
   if (c.flags) out << " f" << c.flags;
   if (c.kind == ControlKind::Group) {
     out << " c" << c.columns << " r" << c.rows;
     if (c.borderStyle) out << " border" << c.borderStyle;
-    if (c.borderSpace[0] || c.borderSpace[1] || c.borderSpace[2] || c.borderSpace[3])
-      out << " b" << c.borderSpace[0] << '/' << c.borderSpace[1] << '/' << c.borderSpace[2] << '/'
-          << c.borderSpace[3];
+    const Int32* b = c.borderSpace;
+    if (b[0] || b[1] || b[2] || b[3]) out << " b" << b[0] << '/' << b[1] << '/' << b[2] << '/' << b[3];
     if (c.spaceX || c.spaceY) out << " s" << c.spaceX << '/' << c.spaceY;
   }
   if (c.kind == ControlKind::ScrollGroup) out << " scroll" << c.scrollFlags;
   if (c.kind == ControlKind::Separator) out << (c.vertical ? " v" : " h");
   if (c.initW || c.initH) out << " w" << c.initW << " h" << c.initH;
   if (!c.title.empty()) out << " \"" << c.title << '"';
-  if (c.kind == ControlKind::QuickTab && c.settings.GetBool(QUICKTAB_BAR))
-    out << (c.settings.GetBool(QUICKTAB_BARSUBGROUP) ? " sub" : " top");
-  if (c.kind == ControlKind::BitmapButton) out << ' ' << c.imageName;
-  for (const auto& e : c.entries) out << " [" << e.first << ' ' << e.second << ']';
-  out << '\n';
-  const bool resource = c.id == 10086 || c.id == 10115 || c.id == 10175 || c.id == 10112;
-  if (resource) {
-    out << std::string(static_cast<size_t>(depth + 1) * 2, ' ') << "[resource]\n";
-    return;
+  if (c.kind == ControlKind::QuickTab) {
+    const BaseContainer& s = c.settings;
+    if (s.GetBool(QUICKTAB_BAR))
+      out << (s.GetBool(QUICKTAB_BARSUBGROUP) ? " bar sub" : " bar top");
+    else
+      out << " tabs ssgl" << s.GetBool(QUICKTAB_SHOWSINGLE) << " sprn"
+          << s.GetBool(QUICKTAB_SPRINGINGFOLDERS) << " lycl" << s.GetBool(QUICKTAB_LAYOUTCOLLAPSE)
+          << " noml" << s.GetBool(QUICKTAB_NOMULTISELECT);
+    for (Int32 t : c.selectedTabs) out << " selected " << t;
   }
-  size_t n = c.children.size();
-  if (c.id == 10113) n = 2;  // the rotate layout follows the code-built controls
-  for (size_t i = 0; i < n && i < c.children.size(); ++i) Compact(*c.children[i], depth + 1, out);
-}
-
-// Menu entries as "label id", submenus as "label [entries]".
-void Menu(const hostrt::MenuItem& m, std::ostream& out) {
-  out << m.label << (m.id ? " " + std::to_string(m.id) : " [");
-  for (const auto& c : m.children) Menu(c, out << (&c == &m.children[0] ? "" : ", "));
-  out << (m.id ? "" : "]");
+  if (c.kind == ControlKind::BitmapButton)
+    out << ' ' << c.imageName << " brdr" << c.settings.GetInt32(BITMAPBUTTON_BORDER) << " butt"
+        << c.settings.GetBool(BITMAPBUTTON_BUTTON) << (c.image ? "" : " no-image");
+  for (const auto& e : c.entries) out << " [" << e.first << ' ' << e.second << ']';
+  switch (c.valueKind) {
+    case hostrt::ValueKind::Bool:
+    case hostrt::ValueKind::Int:
+      out << " = " << c.intValue;
+      if (c.kind == ControlKind::NumberField) out << " (" << c.min << ".." << c.max << ")";
+      break;
+    case hostrt::ValueKind::Float:
+    case hostrt::ValueKind::Percent:
+    case hostrt::ValueKind::Degree:
+      out << " = " << c.floatValue << " (" << c.min << ".." << c.max << " step " << c.step << ' ';
+      for (int shift = 24; shift >= 0; shift -= 8) out << static_cast<char>(c.format >> shift);
+      out << ')';
+      break;
+    default:
+      break;
+  }
+  if (!c.enabled) out << " disabled";
+  if (c.hidden) out << " hidden";
+  out << '\n';
+  for (const auto& child : c.children) Snapshot(*child, depth + 1, out);
 }
 
 }  // namespace
 
-TEST_F(UVtoolsTest, LayoutIsBuiltInCreationOrder) {
+// The whole window as it opens, for a person to review: tests/source/data/uvtools_window.txt.
+// PELTERRA_UPDATE_SNAPSHOTS=1 rewrites it after a deliberate change.
+TEST_F(UVtoolsTest, WindowMatchesItsReviewedSnapshot) {
   std::ostringstream out;
-  for (const auto& c : model->root.children) Compact(*c, 0, out);
-  const char* expected = R"(menuline
-  button 10120 "EPS Size W:1024px H:1024px"
-group f25 c1 r0 "Pelterra"
-  quicktab 10071 f63 [10072 UV Function1] [10073 UV Function2] [10074 Scale&Rotate]
-scrollgroup f63 scroll796
-  group 10087 f63 c1 r0 "ttt"
-    group 10081 f57 c1 r0
-      quicktab 10076 f57 "UV Function1" top
-      quicktab 10089 f57 "Copy Shape" sub
-      group 10086 f57 c1 r0 b20/5/0/5
-        [resource]
-      quicktab 10124 f57 "Move UV PointNumber" sub
-      group 10127 f9 c2 r0 b10/5/0/5
-        group f1 c2 r0 b80/0/0/15 s70/0
-          bitmapbutton 10125 MoveLeftPoly.tif
-          bitmapbutton 10126 MoveRightPoly.tif
-      quicktab 10090 f57 "UV Symmetry" sub
-      group 10114 f57 c1 r0 b20/5/0/5
-        checkbox 10141 "Keep Face Neighbors"
-        group f1 c2 r0 s10/10
-          button 10139 "Select UV Poly"
-          button 10140 "Reset"
-      quicktab 10079 f57 "Select Area" sub
-      group 10115 f57 c1 r0 b20/5/0/5
-        [resource]
-    group 10082 f63 c1 r0
-      quicktab 10077 f57 "UV Function2" top
-      quicktab 10123 f57 "Loop Select Poly" sub
-      group 10121 f57 c0 r1 b23/5/0/5 s10/10
-        button 10122 w150 h0 "Loop Select Poly"
-      quicktab 10094 f57 "Align" sub
-      group 10096 f57 c1 r0
-        group f9 c0 r1 b30/5/0/5 s10/10
-          group f9 c1 r0
-            button 10093 w150 h0 "Select UVpoints"
-            group f7 c1 r0 s15/5
-              checkbox 10098 "Distance fixation"
-              checkbox 10099 "Grid"
-              checkbox 10159 "UV Rate"
-          separator f3 v w0 h10
-          group f7 c1 r0 b5/0/0/0 s15/0
-            group c0 r1 b0/0/0/10 s15/0
-              bitmapbutton 10100 BtnU.tif
-              bitmapbutton 10101 BtnV.tif
-              bitmapbutton 10102 BtnUV.tif
-            group c0 r1 s15/0
-              bitmapbutton 10161 UVLiner_U.tif
-              bitmapbutton 10162 UVLiner_V.tif
-        separator f24 h
-        group f15 c0 r1
-          checkbox 10210 w120 h0 "Square"
-          checkbox 10211 w150 h0 "Size Fit"
-        button 10109 w150 h0 "Quick Grid"
-      quicktab 10095 f57 "Stichi&Connect" sub
-      group 10097 f57 c1 r0
-        group f9 c0 r1
-          group c0 r1 border10 "ConnectEdge"
-            combo 10156 [0 Point] [1 Polygon]
-            bitmapbutton 10108 StichiEdgePoly.tif
-          group c0 r1 border10 "ConnectPoly"
-            bitmapbutton 10160 ConnectUVPoly.tif
-        separator f24 h
-        group f9 c1 r0
-          button 10103 w150 h0 "Select UVpoints"
-        group f9 c0 r1
-          group c1 r0 border10 "Stichi PointSide"
-            group c0 r1
-              bitmapbutton 10104 StichiU.tif
-              bitmapbutton 10105 StichiV.tif
-          separator f3 v w0 h20
-          group c1 r0 border10 "Stichi PointCenter"
-            group c0 r1
-              bitmapbutton 10106 StichiCenterU.tif
-              bitmapbutton 10107 StichiCenterV.tif
-      quicktab 10080 f57 "Set UVW" sub
-      group 10175 f63 c1 r0 b5/0/0/0
-        [resource]
-    group 10083 f57 c1 r0
-      quicktab 10110 f57 "Scale" top
-      group 10112 f63 c1 r0 b5/0/0/0
-        [resource]
-      quicktab 10111 f57 "Rotate" sub
-      group 10113 f9 c1 r0 b5/0/0/0
-        checkbox 10152 "Keep Face Neighbors"
-        group f9 c2 r0
-          combo 10216 w40 h0 [10217 U] [10218 V]
-          button 10053 w200 h0 "Angle between two points"
-      group 10214 f57 c1 r0
-        separator f56 h
-        button 10212 w150 h20 "Create UVmesh"
-)";
-  EXPECT_EQ(out.str(), expected);
-  EXPECT_EQ(dlg.GetTitle(), "Pelterra");
-  std::ostringstream menu;
-  for (const auto& m : model->menu) Menu(m, menu);
-  EXPECT_EQ(menu.str(), "UV list [Save [ASCII 10116, Binary 10117, EPS 10119], Load 10118]");
-}
-
-TEST_F(UVtoolsTest, CustomGuiSettings) {
-  const DialogControl& tabs = C(10071);
-  EXPECT_EQ(tabs.customGuiId, 1000495);
-  EXPECT_FALSE(tabs.settings.GetBool(0x00626172, true));  // 'bar'
-  EXPECT_TRUE(tabs.settings.GetBool(0x7373676C));         // 'ssgl'
-  EXPECT_TRUE(tabs.settings.GetBool(0x7370726E));         // 'sprn'
-  EXPECT_TRUE(tabs.settings.GetBool(0x6C79636C));         // 'lycl'
-  EXPECT_FALSE(tabs.settings.GetBool(0x6E6F6D6C, true));  // 'noml'
-  EXPECT_EQ(tabs.selectedTabs, std::vector<Int32>{10072}) << "first tab selected at opening";
-  const DialogControl& bar = C(10089);
-  EXPECT_TRUE(bar.settings.GetBool(0x00626172));
-  EXPECT_EQ(bar.settings.GetString(0x62746974), "Copy Shape");  // 'btit'
-  const DialogControl& bmp = C(10100);
-  EXPECT_EQ(bmp.customGuiId, 1000479);
-  EXPECT_EQ(bmp.settings.GetInt32(0x62726472), 3);  // 'brdr'
-  EXPECT_TRUE(bmp.settings.GetBool(0x62757474));    // 'butt'
-  EXPECT_FALSE(bmp.settings.GetBool(0x746F6767, true));
-  EXPECT_FALSE(bmp.settings.GetBool(0x706F7075, true));
-  EXPECT_EQ(bmp.settings.GetInt32(21), 1000479);
-  EXPECT_NE(bmp.image, nullptr) << "icon loaded from the plug-in's res folder";
-}
-
-TEST_F(UVtoolsTest, InitialValuesAndRanges) {
-  auto expectFloat = [&](Int32 id, Float v, Float mn, Float mx, Float step, Int32 format) {
-    const DialogControl& c = C(id);
-    EXPECT_DOUBLE_EQ(c.floatValue, v) << id;
-    EXPECT_DOUBLE_EQ(c.min, mn) << id;
-    EXPECT_DOUBLE_EQ(c.max, mx) << id;
-    EXPECT_DOUBLE_EQ(c.step, step) << id;
-    EXPECT_EQ(c.format, format) << id;
+  out << "title \"" << dlg.GetTitle() << "\"\nmenu";
+  std::function<void(const hostrt::MenuItem&)> menu = [&](const hostrt::MenuItem& m) {
+    out << ' ' << (m.id ? std::to_string(m.id) + ":" : std::string()) << m.label;
+    if (m.id) return;
+    out << " [";
+    for (const auto& c : m.children) menu(c);
+    out << " ]";
   };
-  auto intOf = [&](Int32 id) {
-    Int32 v = -1;
-    EXPECT_TRUE(dlg.GetInt32(id, v)) << id;
-    return v;
-  };
-  const Int32 frea = FourCC("frea"), fdgr = FourCC("fdgr"), fpct = FourCC("fpct");
-  for (auto [id, v] : std::map<Int32, Int32>{{10013, 10014},
-                                             {10170, 1},
-                                             {10172, 1},
-                                             {10059, 1},
-                                             {10060, 1},
-                                             {10156, 0},
-                                             {10026, 1},
-                                             {10132, 10133},
-                                             {10202, 10203},
-                                             {10197, 512},
-                                             {10196, 128},
-                                             {10216, 10217},
-                                             {10226, 10227}})
-    EXPECT_EQ(intOf(id), v) << id;
-  EXPECT_EQ(C(10197).min, -2147483648.0) << "integer fields are unbounded";
-  for (Int32 id : {10062, 10063}) expectFloat(id, 1.0, 0.0, 10.0, 0.01, frea);
-  for (Int32 id : {10171, 10173}) expectFloat(id, 1.0, 0.0, 1.0, 0.01, frea);
-  expectFloat(10031, 0.0, 0.0, 1.0, 0.001, frea);
-  expectFloat(10050, 0.0, -2 * PI, 2 * PI, PI / 1800, fdgr);
-  for (Int32 id : {10200, 10199}) expectFloat(id, 0.0, 0.0, 10.0, 0.01, fpct);
-  for (Int32 id : {10176, 10177}) expectFloat(id, 0.5, 0.0, 1.0, 0.01, fpct);
-  EXPECT_EQ(dlg.transformKind, -1);
+  for (const auto& m : dlg.GetModel()->menu) menu(m);
+  out << '\n';
+  for (const auto& c : dlg.GetModel()->root.children) Snapshot(*c, 0, out);
+
+  const fs::path file = fs::path(PELTERRA_SOURCE_DIR) / "tests/source/data/uvtools_window.txt";
+  if (std::getenv("PELTERRA_UPDATE_SNAPSHOTS")) std::ofstream(file) << out.str();
+  std::ifstream in(file);
+  std::stringstream want;
+  want << in.rdbuf();
+  EXPECT_EQ(out.str(), want.str()) << "the window changed; review it and update the snapshot";
 }
 
 TEST_F(UVtoolsTest, InitValuesResetsPicksButNotCollapsedOrEpsSize) {
-  dlg.pickCenter = Vector(1, 2, 3);
-  dlg.linerEnabled = dlg.pickCount = dlg.stitchEnabled = 5;
-  dlg.copyShapeStep = 2;
-  dlg.symmetryArmed = 1;
-  dlg.measuredArea = 3;
-  dlg.pickVectors[1] = Vector(1, 1, 1);
-  dlg.transformKind = 2;
+  auto& align = dlg.State<AlignCapture>();
+  align.centre = Vector(1, 2, 3);
+  align.enabled = align.count = 5;
+  align.line[1] = Vector(1, 1, 1);
+  dlg.State<StitchCapture>().enabled = 1;
+  dlg.State<StitchCapture>().count = 7;
+  dlg.State<CopyShapeState>().step = 2;
+  dlg.State<SymmetryState>().armed = 1;
+  T().measuredArea = 3;
+  T().capturedWidth = 0.5;
+  T().kind = TransformKind::kRealArea;
+  T().angleReady = 1;
+  T().rotateRecord.resize(1);
   dlg.collapsed = 0x5;
-  dlg.epsSettings.width = 640;
-  dlg.angleReady = 1;
+  dlg.State<EpsState>().settings.width = 640;
   dlg.InitValues();
-  EXPECT_EQ(dlg.pickCenter, Vector());
-  EXPECT_EQ(dlg.linerEnabled + dlg.pickCount + dlg.stitchEnabled, 0u);
-  EXPECT_EQ(dlg.copyShapeStep, 0u);
-  EXPECT_EQ(dlg.symmetryArmed, 0u);
-  EXPECT_EQ(dlg.measuredArea, 0.0);
-  EXPECT_EQ(dlg.pickVectors[1], Vector());
-  EXPECT_EQ(dlg.transformKind, -1);
+  EXPECT_EQ(align.centre, Vector());
+  EXPECT_EQ(align.enabled + align.count, 0u);
+  EXPECT_EQ(align.line[1], Vector());
+  EXPECT_EQ(dlg.State<StitchCapture>().enabled, 0u);
+  EXPECT_EQ(dlg.State<StitchCapture>().count, 7u) << "the stitch count is not reset";
+  EXPECT_EQ(dlg.State<CopyShapeState>().step, 0u);
+  EXPECT_EQ(dlg.State<SymmetryState>().armed, 0u);
+  EXPECT_EQ(T().measuredArea, 0.0);
+  EXPECT_EQ(T().capturedWidth, 0.5) << "the captured size stays";
+  EXPECT_EQ(T().kind, TransformKind::kNone);
+  EXPECT_EQ(T().angleReady, 1u);
+  EXPECT_EQ(T().rotateRecord.size(), 1u);
   EXPECT_EQ(dlg.collapsed, 0x5u);
-  EXPECT_EQ(dlg.epsSettings.width, 640);
-  EXPECT_EQ(dlg.angleReady, 1u);
-  EXPECT_EQ(C(10120).title, "EPS Size W:640px H:1024px");
+  EXPECT_EQ(C(IDC_EPS_SIZE).title, "EPS Size W:640px H:1024px");
 }
 
 TEST_F(UVtoolsTest, TabsShowTheirPages) {
-  // 10193: the real-area bar belongs to the first tab.
-  ExpectVisible({10076, 10086, 10193}, {10077, 10096, 10080, 10110, 10214});
-  Choose(10071, 10073);
-  ExpectVisible({10094, 10096, 10080, 10175}, {10076, 10194, 10214});
-  Choose(10071, 10074);
-  ExpectVisible({10110, 10113, 10214}, {10080, 10175, 10094});
+  // The real-area bar belongs to the first tab.
+  ExpectVisible({IDC_BAR_FUNCTION1, IDC_GROUP_COPY_SHAPE, IDC_RA_BAR},
+                {IDC_BAR_FUNCTION2, IDC_GROUP_ALIGN, IDC_BAR_SET_UVW, IDC_BAR_SCALE,
+                 IDC_GROUP_UVMESH});
+  Choose(IDC_TABS, IDC_TAB_FUNCTION2);
+  ExpectVisible({IDC_BAR_ALIGN, IDC_GROUP_ALIGN, IDC_BAR_SET_UVW, IDC_GROUP_SET_UVW},
+                {IDC_BAR_FUNCTION1, IDC_RA_GROUP, IDC_GROUP_UVMESH});
+  Choose(IDC_TABS, IDC_TAB_SCALE_ROTATE);
+  ExpectVisible({IDC_BAR_SCALE, IDC_GROUP_ROTATE, IDC_GROUP_UVMESH},
+                {IDC_BAR_SET_UVW, IDC_GROUP_SET_UVW, IDC_BAR_ALIGN});
 }
 
 TEST_F(UVtoolsTest, BarsCollapseTheirGroups) {
-  Click(10089);
-  EXPECT_FALSE(Visible(10086));
-  EXPECT_TRUE(Visible(10089)) << "the bar stays";
+  Click(IDC_BAR_COPY_SHAPE);
+  EXPECT_FALSE(Visible(IDC_GROUP_COPY_SHAPE));
+  EXPECT_TRUE(Visible(IDC_BAR_COPY_SHAPE)) << "the bar stays";
   EXPECT_TRUE(dlg.IsCollapsed(UVtools::kCopyShape));
-  Click(10193);
-  EXPECT_FALSE(Visible(10194));
-  Click(10089);
-  EXPECT_TRUE(Visible(10086));
-  Choose(10071, 10074);
-  Click(10110);
-  EXPECT_FALSE(Visible(10112));
-  EXPECT_TRUE(Visible(10113));
-  Choose(10071, 10072);
-  EXPECT_FALSE(Visible(10194)) << "flags survive a tab change";
-  EXPECT_TRUE(g_calls.empty());
+  Click(IDC_RA_BAR);
+  EXPECT_FALSE(Visible(IDC_RA_GROUP));
+  Click(IDC_BAR_COPY_SHAPE);
+  EXPECT_TRUE(Visible(IDC_GROUP_COPY_SHAPE));
+  Choose(IDC_TABS, IDC_TAB_SCALE_ROTATE);
+  Click(IDC_BAR_SCALE);
+  EXPECT_FALSE(Visible(IDC_GROUP_SCALE));
+  EXPECT_TRUE(Visible(IDC_GROUP_ROTATE));
+  Choose(IDC_TABS, IDC_TAB_FUNCTION2);
+  Click(IDC_BAR_SET_UVW);
+  EXPECT_FALSE(Visible(IDC_GROUP_SET_UVW));
+  Choose(IDC_TABS, IDC_TAB_FUNCTION1);
+  EXPECT_FALSE(Visible(IDC_RA_GROUP)) << "flags survive a tab change";
+  EXPECT_EQ(dlg.collapsed, (1u << UVtools::kRealArea) | (1u << UVtools::kScale) |
+                               (1u << UVtools::kSetUVW));
 }
 
 TEST_F(UVtoolsTest, EnablingFollowsTheState) {
-  auto refresh = [&] { dlg.Refresh(); };
-  EXPECT_FALSE(Enabled(10104));
-  EXPECT_FALSE(Enabled(10161));
-  dlg.stitchEnabled = 1;
-  dlg.linerEnabled = 1;
-  refresh();
-  for (Int32 id : {10104, 10105, 10106, 10107, 10161, 10162}) EXPECT_TRUE(Enabled(id)) << id;
+  EXPECT_FALSE(Enabled(IDC_STITCH_U));
+  EXPECT_FALSE(Enabled(IDC_PROJECT_U));
+  dlg.State<StitchCapture>().enabled = 1;
+  dlg.Refresh();
+  for (Int32 id : {IDC_STITCH_U, IDC_STITCH_V, IDC_STITCH_CENTER_U, IDC_STITCH_CENTER_V})
+    EXPECT_TRUE(Enabled(id)) << id;
+  EXPECT_FALSE(Enabled(IDC_PROJECT_U)) << "the line projection follows the align capture";
+  dlg.State<AlignCapture>().enabled = 1;
+  dlg.Refresh();
+  EXPECT_TRUE(Enabled(IDC_PROJECT_U) && Enabled(IDC_PROJECT_V));
 
   struct Case {
-    Int32 kind;
+    TransformKind kind;
     bool fields, scale, capture, applyTexture;
   };
-  for (Case c : {Case{-1, true, true, true, false}, Case{1, false, true, false, false},
-                 Case{2, false, false, false, true}, Case{3, true, false, false, false}}) {
-    dlg.transformKind = c.kind;
-    refresh();
-    for (Int32 id : {10062, 10063, 10059, 10060})
-      EXPECT_EQ(Enabled(id), c.fields) << c.kind << ' ' << id;
-    EXPECT_EQ(Enabled(10065), c.scale) << c.kind;
-    for (Int32 id : {10070, 10191, 10220}) EXPECT_EQ(Enabled(id), c.capture) << c.kind << ' ' << id;
-    EXPECT_EQ(Enabled(10195), c.applyTexture) << c.kind;
+  for (Case c : {Case{TransformKind::kNone, true, true, true, false},
+                 Case{TransformKind::kSizeCaptured, false, true, false, false},
+                 Case{TransformKind::kRealArea, false, false, false, true},
+                 Case{TransformKind::kLiveScale, true, false, false, false}}) {
+    T().kind = c.kind;
+    dlg.Refresh();
+    const Int32 k = static_cast<Int32>(c.kind);
+    for (Int32 id : {IDC_SCALE_U, IDC_SCALE_V, IDC_SCALE_U_ON, IDC_SCALE_V_ON})
+      EXPECT_EQ(Enabled(id), c.fields) << k << ' ' << id;
+    EXPECT_EQ(Enabled(IDC_SCALE), c.scale) << k;
+    for (Int32 id : {IDC_SIZE_CAPTURE, IDC_RA_MEASURE, IDC_LIVE_SCALE})
+      EXPECT_EQ(Enabled(id), c.capture) << k << ' ' << id;
+    EXPECT_EQ(Enabled(IDC_RA_APPLY_TEXTURE), c.applyTexture) << k;
   }
 
-  dlg.angleReady = 1;
-  refresh();
-  for (Int32 id : {10051, 10221, 10053, 10216}) EXPECT_FALSE(Enabled(id)) << id;
-  dlg.angleReady = 0;
-  refresh();
-  EXPECT_TRUE(Enabled(10053));
+  T().angleReady = 1;
+  dlg.Refresh();
+  for (Int32 id : {IDC_ROTATE, IDC_LIVE_ROTATE, IDC_TWO_POINT_ANGLE, IDC_ANGLE_AXIS})
+    EXPECT_FALSE(Enabled(id)) << id;
+  T().angleReady = 0;
+  dlg.Refresh();
+  EXPECT_TRUE(Enabled(IDC_TWO_POINT_ANGLE));
 }
 
 TEST_F(UVtoolsTest, CheckboxesAndRadioRefresh) {
-  for (Int32 id : {10200, 10199, 10197, 10196, 10202, 10207, 10208, 10209})
-    EXPECT_FALSE(Enabled(id)) << id;
-  Tick(10201, true);
-  for (Int32 id : {10200, 10199, 10197, 10196, 10202, 10207, 10208, 10209})
-    EXPECT_TRUE(Enabled(id)) << id;
-  EXPECT_TRUE(Enabled(10195));
+  const std::initializer_list<Int32> texture = {
+      IDC_RA_READOUT2, IDC_RA_READOUT1, IDC_RA_TEXTURE_SIZE, IDC_RA_PIXELS_PER_UNIT,
+      IDC_RA_UNIT,     IDC_RA_LABEL1,   IDC_RA_LABEL2,       IDC_RA_LABEL3};
+  for (Int32 id : texture) EXPECT_FALSE(Enabled(id)) << id;
+  EXPECT_FALSE(Enabled(IDC_RA_APPLY_TEXTURE));
+  Tick(IDC_RA_TEXTURE_MODE, true);
+  for (Int32 id : texture) EXPECT_TRUE(Enabled(id)) << id;
+  EXPECT_TRUE(Enabled(IDC_RA_APPLY_TEXTURE));
 
-  Choose(10071, 10073);
-  ExpectVisible({10171, 10223}, {10176, 10225});
-  Tick(10170, false);
-  EXPECT_FALSE(Enabled(10171) || Enabled(10176));
-  EXPECT_TRUE(Enabled(10173));
-  Choose(10226, IDC_SET_OR_MOVE_MOVE);
-  ExpectVisible({10176, 10177, 10225}, {10171, 10173, 10223});
+  Choose(IDC_TABS, IDC_TAB_FUNCTION2);
+  ExpectVisible({IDC_SET_U, IDC_SET_LABEL}, {IDC_MOVE_U, IDC_MOVE_LABEL});
+  Tick(IDC_SET_U_ON, false);
+  EXPECT_FALSE(Enabled(IDC_SET_U) || Enabled(IDC_MOVE_U));
+  EXPECT_TRUE(Enabled(IDC_SET_V));
+  Choose(IDC_SET_OR_MOVE, IDC_SET_OR_MOVE_MOVE);
+  ExpectVisible({IDC_MOVE_U, IDC_MOVE_V, IDC_MOVE_LABEL}, {IDC_SET_U, IDC_SET_V, IDC_SET_LABEL});
+  Tick(IDC_SET_V_ON, false);
+  EXPECT_FALSE(Enabled(IDC_MOVE_V));
 }
 
-TEST_F(UVtoolsTest, CopyShapeIndicatorsAndSymmetryLabel) {
+TEST_F(UVtoolsTest, CopyShapeStepsAndSymmetryLabel) {
+  auto& copy = dlg.State<CopyShapeState>();
+  auto hint = [&] {
+    String h;
+    dlg.GetString(IDC_CS_HINT, h);
+    return h;
+  };
   for (UInt32 step = 0; step < 4; ++step) {
-    dlg.copyShapeStep = step;
+    copy.step = step;
     dlg.Refresh();
-    for (UInt32 k = 0; k < 4; ++k) EXPECT_EQ(Enabled(static_cast<Int32>(10020 + k)), k == step);
-    String hint;
-    dlg.GetString(10025, hint);
-    EXPECT_EQ(hint, step % 2 == 0 ? "  Select UV Polygons " : "  Select UV Points   ");
+    for (UInt32 k = 0; k < 4; ++k)
+      EXPECT_EQ(Enabled(static_cast<Int32>(IDC_CS_STEP1 + k)), k == step) << step;
+    EXPECT_EQ(hint(), step % 2 == 0 ? "  Select UV Polygons " : "  Select UV Points   ");
   }
-  dlg.copyShapeStep = 4;
+  copy.step = 4;
   dlg.Refresh();
-  EXPECT_TRUE(Enabled(10023)) << "step 4 leaves the indicators as they were";
+  EXPECT_TRUE(Enabled(IDC_CS_STEP4)) << "step 4 leaves the indicators as they were";
+  Click(IDC_CS_STEP);
+  EXPECT_EQ(copy.step, 4u) << "the step button does nothing while the symmetry pick runs";
 
-  EXPECT_EQ(C(10139).title, "Select UV Poly");
-  dlg.symmetryArmed = 1;
+  // A pick that fails (nothing selected here) starts the machine over from any step.
+  for (UInt32 step : {1u, 2u, 3u}) {
+    copy.step = step;
+    Click(IDC_CS_STEP);
+    EXPECT_EQ(copy.step, 0u) << step;
+    EXPECT_TRUE(Enabled(IDC_CS_STEP1)) << step;
+    EXPECT_EQ(hint(), "  Select UV Polygons ");
+  }
+
+  EXPECT_EQ(C(IDC_SYMMETRY_PICK).title, "Select UV Poly");
+  auto& symmetry = dlg.State<SymmetryState>();
+  symmetry.armed = 1;
+  symmetry.polygons.resize(2);
+  copy.sourcePolygons.resize(1);
   dlg.Refresh();
-  EXPECT_EQ(C(10139).title, "SetPoint 2 Symmetry");
+  EXPECT_EQ(C(IDC_SYMMETRY_PICK).title, "SetPoint 2 Symmetry");
+  Click(IDC_SYMMETRY_RESET);
+  EXPECT_EQ(symmetry.armed, 0u);
+  EXPECT_TRUE(symmetry.polygons.empty());
+  EXPECT_EQ(copy.sourcePolygons.size(), 1u) << "the copy-shape picks stay";
+  EXPECT_EQ(C(IDC_SYMMETRY_PICK).title, "Select UV Poly");
+  Click(IDC_CS_CLEAR);
+  EXPECT_TRUE(copy.sourcePolygons.empty());
 }
 
 TEST_F(UVtoolsTest, DebugFileShowsTheListingFromTheNextRefresh) {
-  Choose(10071, 10073);  // the listing sits on the second tab
+  Choose(IDC_TABS, IDC_TAB_FUNCTION2);  // the listing sits on the second tab
   fs::path marker = fs::path(PELTERRA_PLUGIN_DIR) / "res" / "debug.txt";
   fs::remove(marker);
   dlg.InitValues();
-  EXPECT_FALSE(Visible(10198));
+  EXPECT_FALSE(Visible(IDC_LIST_GROUP));
   std::ofstream(marker) << "on\n";
   dlg.InitValues();
   EXPECT_EQ(dlg.debugFileFound, 1u);
-  EXPECT_FALSE(Visible(10198)) << "the refresh inside InitValues runs before the probe";
+  EXPECT_FALSE(Visible(IDC_LIST_GROUP)) << "the refresh inside InitValues runs before the probe";
   dlg.Refresh();
-  EXPECT_TRUE(Visible(10198));
+  EXPECT_TRUE(Visible(IDC_LIST_GROUP));
   fs::remove(marker);
   fs::create_directory(marker);
   dlg.InitValues();
@@ -479,254 +304,140 @@ TEST_F(UVtoolsTest, DebugFileShowsTheListingFromTheNextRefresh) {
   fs::remove(marker);
 }
 
-TEST_F(UVtoolsTest, DispatchReachesEveryTool) {
-  Choose(10071, 10072);
-  dlg.stitchEnabled = 1;
-  g_calls.clear();
-  Dispatch({{10019, "CopyShapeClear"}, {10032, "SelectByArea"}, {10138, "MeasureArea"}});
-  Choose(10071, 10073);
-  Dispatch({{10093, "CapturePointCenter"},
-            {10103, "CaptureStitchPoints"},
-            {10108, "StitchSelectedEdges"},
-            {10109, "QuickGrid"},
-            {10122, "LoopSelectPolygons"},
-            {10160, "ConnectUVPolygons"},
-            {10161, "ProjectOnLine 1"},
-            {10174, "SetUVW"},
-            {10224, "ReadSelectedPointsCenter"},
-            {10100, "AlignPoints 2 0 0 0"},
-            {10116, "SaveUVlistAscii"},
-            {10117, "SaveUVlistBinary"},
-            {10118, "LoadUVlist"},
-            {10119, "ExportUVlistEps 1024 1024"},
-            {10162, "ProjectOnLine 2"}});
-  Tick(10099, true);
-  Click(10102);
-  EXPECT_EQ(g_calls.back(), "AlignPoints 4 1 0 0");
-  Click(10106);
-  EXPECT_EQ(g_calls.back(), "StitchPoints 4 0");
-  Choose(10226, IDC_SET_OR_MOVE_MOVE);
-  Click(10178);
-  EXPECT_EQ(g_calls.back(), "MoveIslandsTo 0.5 0.5 0 1 1");
-  Choose(10071, 10074);
-  Dispatch({{10051, "RotateIslands 0 0"},
-            {10053, "MeasureTwoPointAngle"},
-            {10065, "ScaleIslands 1 1 1 1 0"},
-            {10070, "CaptureSize"},
-            {10212, "CreateUVmesh"}});
-  Choose(10040, 10044);
-  EXPECT_EQ(g_calls.back(), "ApplyAnglePreset");
-  Choose(10071, 10072);
-  Click(10125);
-  EXPECT_EQ(g_calls.back(), "ShiftCorners 1");
-  Click(10126);
-  EXPECT_EQ(g_calls.back(), "ShiftCorners 2");
+// Every control of every group reaches its group, and only those in range reach anything.
+TEST_F(UVtoolsTest, RegistryDispatchesEachControlToItsGroup) {
+  const ToolRegistry& reg = ToolRegistry::Get();
+  EXPECT_TRUE(reg.Clashes().empty()) << "a control claimed by two groups";
+  std::set<Int32> seen;
+  for (const ToolGroupEntry& g : reg.Groups()) {
+    EXPECT_TRUE(g.command) << g.name;
+    for (Int32 id : g.controls) {
+      EXPECT_TRUE(seen.insert(id).second) << id;
+      EXPECT_EQ(reg.Find(id), &g) << id;
+      EXPECT_TRUE(id >= IDC_CS_STEP && id <= IDC_SET_OR_MOVE) << id << " is never dispatched";
+    }
+    for (Int32 id : g.pending)
+      EXPECT_NE(std::find(g.controls.begin(), g.controls.end(), id), g.controls.end()) << id;
+  }
+  EXPECT_TRUE(reg.IsPending(IDC_QUICK_GRID));
+  EXPECT_FALSE(reg.IsPending(IDC_SCALE));
+  EXPECT_FALSE(reg.IsPending(IDC_CS_STEP1)) << "not a tool's control";
 
-  g_calls.clear();
-  BaseContainer msg;
-  for (Int32 id : {10017, 10227, 10009, 10013, 0, -5, 1024239}) dlg.Command(id, msg);
-  EXPECT_TRUE(g_calls.empty()) << "identifiers outside 10018 .. 10226 are ignored";
-}
-
-TEST_F(UVtoolsTest, CapturesAndRealAreaSetTheTransformKind) {
-  Choose(10071, 10074);
-  Tick(10220, true);
-  g_answers["CaptureSize"] = {false};
-  Click(10070);
-  EXPECT_EQ(dlg.transformKind, -1) << "a failed capture changes nothing";
-  Click(10070);
-  EXPECT_EQ(dlg.transformKind, 1);
-  Bool live = true;
-  dlg.GetBool(10220, live);
-  EXPECT_FALSE(live);
-  EXPECT_FALSE(Enabled(10062));
-  Click(10065);
-  EXPECT_EQ(g_calls.back(), "FitIslandsToSize 0 0 0")
-      << "a captured size turns scaling into fitting";
-  Click(10066);
-  EXPECT_EQ(dlg.transformKind, -1);
-  EXPECT_TRUE(Enabled(10062));
-
-  Choose(10071, 10072);
-  Click(10191);
-  EXPECT_EQ(g_calls.back(), "MeasureRealArea");
-  EXPECT_EQ(dlg.transformKind, 2);
-  EXPECT_TRUE(Enabled(10195));
-  Click(10195);
-  EXPECT_EQ(g_calls.back(), "ApplyRealAreaButton");
-}
-
-TEST_F(UVtoolsTest, LiveFormsRunOnFieldChanges) {
-  Choose(10071, 10074);
-  Tick(10220, true);
-  Click(10065);
-  EXPECT_EQ(g_calls.back(), "CaptureIslandSnapshot 1");
-  g_calls.clear();
-  Type(10062, "2");
-  EXPECT_TRUE(g_calls.empty()) << "no live step without a snapshot";
-  dlg.transformKind = 3;
-  dlg.scaleRecord.resize(2);
-  Type(10062, "2");
-  EXPECT_EQ(g_calls.back(), "LiveScaleIslands 2 1 0 2");
-
-  Tick(10221, true);
-  Click(10051);
-  EXPECT_EQ(g_calls.back(), "CaptureIslandSnapshot 2");
-  dlg.angleReady = 1;
-  dlg.rotateRecord.resize(3);
-  Type(10050, "90");
-  EXPECT_EQ(g_calls.back(), "LiveRotateIslands 1.5708 0 3");
-}
-
-TEST_F(UVtoolsTest, StepMachine) {
-  Choose(10071, 10072);
-  for (int press = 0; press < 4; ++press) Click(10018);
-  EXPECT_EQ(g_calls, (std::vector<std::string>{"CopyShapePickPolygons 0", "CopyShapePickPoints 1",
-                                               "CopyShapePickPolygons 2", "CopyShapePickPoints 3",
-                                               "CopyShapeApply 3"}));
-  EXPECT_EQ(dlg.copyShapeStep, 0u);
-  EXPECT_TRUE(Enabled(10020));
-
-  g_calls.clear();
-  Click(10018);
-  g_answers["CopyShapePickPoints"] = {false};
-  Click(10018);
-  EXPECT_EQ(dlg.copyShapeStep, 0u) << "a failed pick returns to step 0 at once";
-  EXPECT_TRUE(Enabled(10020));
-  EXPECT_FALSE(Enabled(10021));
-
-  g_calls.clear();
-  dlg.copyShapeStep = 3;
-  g_answers["CopyShapePickPoints"] = {false};
-  Click(10018);
-  EXPECT_EQ(g_calls, std::vector<std::string>{"CopyShapePickPoints 3"})
-      << "no apply after a failed pick";
-  EXPECT_EQ(dlg.copyShapeStep, 0u);
-
-  g_calls.clear();
-  dlg.copyShapeStep = 4;
-  Click(10018);
-  EXPECT_TRUE(g_calls.empty());
-  EXPECT_EQ(dlg.copyShapeStep, 4u) << "step 4 does nothing";
-}
-
-TEST_F(UVtoolsTest, SymmetryPickAndReset) {
-  g_answers["CopyShapePickPolygons"] = {false};
-  Click(10139);
-  EXPECT_EQ(g_calls.back(), "CopyShapePickPolygons 4") << "the pick runs at step 4";
-  EXPECT_EQ(dlg.symmetryArmed, 0u);
-  EXPECT_EQ(dlg.copyShapeStep, 0u);
-  Click(10139);
-  EXPECT_EQ(dlg.symmetryArmed, 1u);
-  EXPECT_EQ(C(10139).title, "SetPoint 2 Symmetry");
-  Click(10139);
-  EXPECT_EQ(g_calls.back(), "SymmetryMirror");
-  dlg.toolBuffers.polygons[4].resize(2);
-  dlg.toolBuffers.points[4].resize(2);
-  dlg.toolBuffers.polygons[0].resize(1);
-  Click(10140);
-  EXPECT_EQ(dlg.symmetryArmed, 0u);
-  EXPECT_TRUE(dlg.toolBuffers.polygons[4].empty());
-  EXPECT_TRUE(dlg.toolBuffers.points[4].empty());
-  EXPECT_EQ(dlg.toolBuffers.polygons[0].size(), 1u) << "the copy-shape picks stay";
-  EXPECT_EQ(C(10139).title, "Select UV Poly");
+  std::vector<std::string> calls;
+  for (const ToolGroupEntry& g : reg.Groups()) {
+    const std::string name = g.name;
+    for (Int32 id : g.controls)
+      dlg.SetCommand(id, [&calls, name](ToolDialog&, ToolStates&, Int32 c) {
+        calls.push_back(name + " " + std::to_string(c));
+      });
+  }
+  for (Int32 id : seen) {
+    calls.clear();
+    dlg.Command(id, BaseContainer());
+    ASSERT_EQ(calls.size(), 1u) << id;
+    EXPECT_EQ(calls[0], std::string(reg.Find(id)->name) + " " + std::to_string(id));
+  }
+  calls.clear();
+  for (Int32 id : {10017, 10227, 10009, 0, -5, 1024239, Int32(IDC_SCALE_U_ON), Int32(IDC_CS_STEP1)})
+    dlg.Command(id, BaseContainer());
+  EXPECT_TRUE(calls.empty()) << "unregistered or out-of-range identifiers reach no tool";
 }
 
 TEST_F(UVtoolsTest, LinkingTheScaleFactors) {
-  Choose(10071, 10074);
-  Tick(10056, true);
-  dlg.SetFloat(10062, 2.0, 0.0, 10.0, 0.01);
-  dlg.SetFloat(10063, 3.0, 0.0, 10.0, 0.01);
-  Tick(10056, false);
-  EXPECT_EQ(F(10062), 2.0) << "switching the link off changes no factor";
-  EXPECT_EQ(F(10063), 3.0);
-  Tick(10056, true);
-  EXPECT_EQ(F(10062), 2.0) << "with U applied, both take U";
-  EXPECT_EQ(F(10063), 2.0);
+  Choose(IDC_TABS, IDC_TAB_SCALE_ROTATE);
+  Tick(IDC_SCALE_LINK, true);
+  dlg.SetFloat(IDC_SCALE_U, 2.0, 0.0, 10.0, 0.01);
+  dlg.SetFloat(IDC_SCALE_V, 3.0, 0.0, 10.0, 0.01);
+  Tick(IDC_SCALE_LINK, false);
+  EXPECT_EQ(F(IDC_SCALE_U), 2.0) << "switching the link off changes no factor";
+  EXPECT_EQ(F(IDC_SCALE_V), 3.0);
+  Tick(IDC_SCALE_LINK, true);
+  EXPECT_EQ(F(IDC_SCALE_U), 2.0) << "with U applied, both take U";
+  EXPECT_EQ(F(IDC_SCALE_V), 2.0);
 
-  Tick(10056, false);
-  Type(10063, "3");
-  Tick(10059, false);
-  Tick(10056, true);
-  EXPECT_EQ(F(10062), 3.0) << "U not applied: both take V";
+  Tick(IDC_SCALE_LINK, false);
+  Type(IDC_SCALE_V, "3");
+  Tick(IDC_SCALE_U_ON, false);
+  Tick(IDC_SCALE_LINK, true);
+  EXPECT_EQ(F(IDC_SCALE_U), 3.0) << "U not applied: both take V";
 
-  Tick(10056, false);
-  Type(10062, "4");
-  Type(10063, "1.5");
-  Tick(10060, false);
-  Tick(10056, true);
-  EXPECT_EQ(F(10062), 4.0) << "neither applied: both take the larger";
-  EXPECT_EQ(F(10063), 4.0);
-  EXPECT_EQ(C(10063).max, 10.0);
+  Tick(IDC_SCALE_LINK, false);
+  Type(IDC_SCALE_U, "4");
+  Type(IDC_SCALE_V, "1.5");
+  Tick(IDC_SCALE_V_ON, false);
+  Tick(IDC_SCALE_LINK, true);
+  EXPECT_EQ(F(IDC_SCALE_U), 4.0) << "neither applied: both take the larger";
+  EXPECT_EQ(F(IDC_SCALE_V), 4.0);
+  EXPECT_EQ(C(IDC_SCALE_V).max, 10.0);
 
-  Type(10063, "5");
-  EXPECT_EQ(F(10062), 5.0) << "while linked, a changed factor carries the other";
+  Type(IDC_SCALE_V, "5");
+  EXPECT_EQ(F(IDC_SCALE_U), 5.0) << "while linked, a changed factor carries the other";
+  Type(IDC_SCALE_U, "0.5");
+  EXPECT_EQ(F(IDC_SCALE_V), 0.5);
 }
 
 TEST_F(UVtoolsTest, ClosingReleasesPicksAndKeepsLayoutState) {
-  dlg.toolBuffers.polygons[0].resize(3);
-  dlg.toolBuffers.stitch.resize(2);
-  dlg.scaleRecord.resize(1);
-  dlg.rotateRecord.resize(1);
-  dlg.angleReady = 1;
-  Click(10089);
-  dlg.epsSettings.height = 300;
+  dlg.State<CopyShapeState>().sourcePoints.resize(3);
+  dlg.State<SymmetryState>().polygons.resize(1);
+  dlg.State<SymmetryState>().armed = 1;
+  dlg.State<StitchCapture>().points.resize(2);
+  T().scaleRecord.resize(1);
+  T().rotateRecord.resize(1);
+  T().angleReady = 1;
+  T().kind = TransformKind::kLiveScale;
+  Click(IDC_BAR_COPY_SHAPE);
+  dlg.State<EpsState>().settings.height = 300;
   ASSERT_TRUE(hostrt::CloseWindow(host, dlg).ok);
   EXPECT_FALSE(dlg.IsOpen());
-  EXPECT_TRUE(dlg.toolBuffers.Empty());
-  EXPECT_TRUE(dlg.scaleRecord.empty());
-  EXPECT_TRUE(dlg.rotateRecord.empty());
-  EXPECT_EQ(dlg.angleReady, 0u);
+  EXPECT_TRUE(dlg.State<CopyShapeState>().sourcePoints.empty());
+  EXPECT_TRUE(dlg.State<SymmetryState>().polygons.empty());
+  EXPECT_TRUE(dlg.State<StitchCapture>().points.empty());
+  EXPECT_TRUE(T().scaleRecord.empty() && T().rotateRecord.empty());
+  EXPECT_EQ(T().angleReady, 0u);
+  EXPECT_EQ(T().kind, TransformKind::kLiveScale) << "closing keeps the transform kind";
   EXPECT_EQ(dlg.tabRow, nullptr);
-  for (auto* bar : dlg.barControls) EXPECT_EQ(bar, nullptr);
 
-  ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 1024239, -1, -1, 380, 500, 0));
-  model = dlg.GetModel();
-  EXPECT_TRUE(dlg.toolBuffers.Empty()) << "reopening restores no picks";
-  EXPECT_FALSE(Visible(10086)) << "collapsed groups stay collapsed";
-  EXPECT_EQ(C(10120).title, "EPS Size W:1024px H:300px");
+  ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, ID_UVCOMMAND, -1, -1, 380, 500, 0));
+  EXPECT_TRUE(dlg.State<CopyShapeState>().sourcePoints.empty()) << "reopening restores no picks";
+  EXPECT_EQ(dlg.State<SymmetryState>().armed, 0u);
+  EXPECT_FALSE(Visible(IDC_GROUP_COPY_SHAPE)) << "collapsed groups stay collapsed";
+  EXPECT_EQ(C(IDC_EPS_SIZE).title, "EPS Size W:1024px H:300px");
   EXPECT_NE(dlg.tabRow, nullptr);
 }
 
 TEST_F(UVtoolsTest, EpsSizeDialogSetsTheSize) {
   host.modalHandler = [&](GeDialog* modal) {
-    EXPECT_TRUE(hostrt::Type(host, *modal, 10164, "2048").ok);
-    EXPECT_TRUE(hostrt::Type(host, *modal, 10166, "512").ok);
-    EXPECT_TRUE(hostrt::Type(host, *modal, 10168, "0.5").ok);
-    EXPECT_TRUE(hostrt::Click(host, *modal, 10167).ok);
+    EXPECT_TRUE(hostrt::Type(host, *modal, IDC_EPS_WIDTH, "2048").ok);
+    EXPECT_TRUE(hostrt::Type(host, *modal, IDC_EPS_HEIGHT, "512").ok);
+    EXPECT_TRUE(hostrt::Type(host, *modal, IDC_EPS_LINE, "0.5").ok);
+    EXPECT_TRUE(hostrt::Click(host, *modal, IDC_EPS_OK).ok);
   };
-  Click(10120);
-  EXPECT_EQ(dlg.epsSettings.width, 2048);
-  EXPECT_EQ(dlg.epsSettings.height, 512);
-  EXPECT_EQ(dlg.epsSettings.lineWidth, 0.5);
-  EXPECT_EQ(C(10120).title, "EPS Size W:2048px H:512px");
+  Click(IDC_EPS_SIZE);
+  const EpsSettings& s = dlg.State<EpsState>().settings;
+  EXPECT_EQ(s.width, 2048);
+  EXPECT_EQ(s.height, 512);
+  EXPECT_EQ(s.lineWidth, 0.5);
+  EXPECT_EQ(C(IDC_EPS_SIZE).title, "EPS Size W:2048px H:512px");
 
   host.modalHandler = [&](GeDialog* modal) {
-    EXPECT_TRUE(hostrt::Type(host, *modal, 10164, "9").ok);
+    EXPECT_TRUE(hostrt::Type(host, *modal, IDC_EPS_WIDTH, "9").ok);
     EXPECT_TRUE(hostrt::CloseWindow(host, *modal).ok);
   };
-  Click(10120);
-  EXPECT_EQ(dlg.epsSettings.width, 2048) << "closing without accepting keeps the size";
+  Click(IDC_EPS_SIZE);
+  EXPECT_EQ(s.width, 2048) << "closing without accepting keeps the size";
 }
 
-TEST_F(UVtoolsTest, TimerAsksAboutTheReversal) {
-  dlg.reverseData.resize(4);
+TEST_F(UVtoolsTest, TimerAsksAboutTheReversalOnce) {
+  dlg.State<ConnectState>().reverseData.resize(4);
   dlg.SetTimer(10);
   host.QueueAnswer(GEMB_R_YES);
   host.RunTimers();
-  ASSERT_FALSE(host.Messages().empty());
+  ASSERT_EQ(host.Messages().size(), 1u);
   EXPECT_EQ(host.Messages().back().text, "UV Revers ?");
-  EXPECT_EQ(g_calls.back(), "ConnectUVPolygonsReversed");
   EXPECT_EQ(dlg.GetTimer(), 0);
-  EXPECT_TRUE(dlg.reverseData.empty());
-
-  g_calls.clear();
-  dlg.SetTimer(10);
-  host.RunTimers();  // unanswered: no
-  EXPECT_TRUE(g_calls.empty());
-  EXPECT_EQ(dlg.GetTimer(), 0);
+  EXPECT_TRUE(dlg.State<ConnectState>().reverseData.empty());
   host.RunTimers();
-  EXPECT_EQ(host.Messages().size(), 2u) << "the timer stopped";
+  EXPECT_EQ(host.Messages().size(), 1u) << "the timer stopped";
 }
 
 TEST_F(PluginHost, BitmapButtonWithoutIconStillDispatches) {
@@ -737,18 +448,16 @@ TEST_F(PluginHost, BitmapButtonWithoutIconStillDispatches) {
   fs::remove(dir / "res" / "MoveLeftPoly.tif");
   SetPluginPath(Filename(dir.string()));
   UVtools dlg;
-  std::vector<std::string> seen;
-  g_calls.clear();
-  InstallRecorders(dlg.tools);
-  ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, 1024239, -1, -1, 380, 500, 0));
-  const DialogControl* c = dlg.GetModel()->Find(10125);
+  Int32 reached = 0;
+  dlg.SetCommand(IDC_MOVE_POINT_LEFT, [&](ToolDialog&, ToolStates&, Int32 id) { reached = id; });
+  ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, ID_UVCOMMAND, -1, -1, 380, 500, 0));
+  const DialogControl* c = dlg.GetModel()->Find(IDC_MOVE_POINT_LEFT);
   ASSERT_NE(c, nullptr);
   EXPECT_EQ(c->image, nullptr);
-  EXPECT_NE(dlg.GetModel()->Find(10126)->image, nullptr);
-  auto r = hostrt::Click(host, dlg, 10125);
+  EXPECT_NE(dlg.GetModel()->Find(IDC_MOVE_POINT_RIGHT)->image, nullptr);
+  auto r = hostrt::Click(host, dlg, IDC_MOVE_POINT_LEFT);
   EXPECT_TRUE(r.ok) << r.error;
-  ASSERT_FALSE(g_calls.empty());
-  EXPECT_EQ(g_calls.back(), "ShiftCorners 1");
+  EXPECT_EQ(reached, IDC_MOVE_POINT_LEFT);
   host.CloseAllWindows();
   fs::remove_all(dir);
 }

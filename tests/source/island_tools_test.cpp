@@ -3,9 +3,12 @@
 // live forms.
 #include <cmath>
 
+#include "UVIslandTools.h"
 #include "uv_scene.h"
 
-using IslandTools = UVScene;
+struct IslandTools : UVScene {
+  TransformState& T() { return dlg.State<TransformState>(); }
+};
 
 TEST_F(IslandTools, ScaleGrowsEachIslandAboutItsOwnCentre) {
   Scene({Quad(0.1, 0.1, 0.1), Quad(0.6, 0.6, 0.1), Quad(0.2, 0.6, 0.1)}, Muvpolygons, 2);
@@ -154,11 +157,11 @@ TEST_F(IslandTools, LiveScalingStartsFromTheSnapshot) {
   Tick(10220, true);
   Type(10062, "4");
   Click(10065);
-  EXPECT_EQ(dlg.transformKind, 3);
+  EXPECT_EQ(T().kind, TransformKind::kLiveScale);
   EXPECT_EQ(F(10062), 1.0);
-  ASSERT_EQ(dlg.scaleRecord.size(), 2u);
-  EXPECT_EQ(dlg.scaleRecord[1].cornerCount, 3);
-  EXPECT_EQ(dlg.scaleRecord[1].d, Vector());
+  ASSERT_EQ(T().scaleRecord.size(), 2u);
+  EXPECT_EQ(T().scaleRecord[1].cornerCount, 3);
+  EXPECT_EQ(T().scaleRecord[1].d, Vector());
   Tick(10056, true);
   Type(10062, "2");
   Type(10062, "3");
@@ -170,8 +173,8 @@ TEST_F(IslandTools, LiveScalingStartsFromTheSnapshot) {
   EXPECT_NEAR(UV(1).a.x, 0.4 / 3 - 0.1, 1e-9);
 
   Click(10066);
-  EXPECT_EQ(dlg.transformKind, -1);
-  EXPECT_TRUE(dlg.scaleRecord.empty());
+  EXPECT_EQ(T().kind, TransformKind::kNone);
+  EXPECT_TRUE(T().scaleRecord.empty());
   EXPECT_TRUE(F(10062) == 1.0 && F(10063) == 1.0);
   Type(10062, "2");
   ExpectUV(UV(0), Quad(0.3, 0.3, 0.3), "no live step after the reset");
@@ -179,11 +182,11 @@ TEST_F(IslandTools, LiveScalingStartsFromTheSnapshot) {
 
 TEST_F(IslandTools, SnapshotAfterASizeCaptureDoesNotArmLiveScaling) {
   Scene({Quad(0.4, 0.4, 0.1)}, Muvpolygons, 1);
-  dlg.transformKind = 1;
+  T().kind = TransformKind::kSizeCaptured;
   dlg.SetFloat(10062, 2.5, 0.0, 10.0, 0.01, FORMAT_FLOAT);
-  EXPECT_TRUE(CaptureIslandSnapshot(dlg, 1));
-  EXPECT_EQ(dlg.scaleRecord.size(), 1u);
-  EXPECT_EQ(dlg.transformKind, 1);
+  EXPECT_TRUE(CaptureIslandSnapshot(dlg.Tools(), T(), SnapshotKind::kScale));
+  EXPECT_EQ(T().scaleRecord.size(), 1u);
+  EXPECT_EQ(T().kind, TransformKind::kSizeCaptured);
   EXPECT_EQ(F(10062), 2.5);
   dlg.Command(10062, BaseContainer());
   EXPECT_EQ(UV(0), Quad(0.4, 0.4, 0.1));
@@ -197,7 +200,7 @@ TEST_F(IslandTools, LiveRotationStartsFromTheSnapshot) {
   Tick(10221, true);
   Type(10050, "10");
   Click(10051);
-  EXPECT_EQ(dlg.angleReady, 1u);
+  EXPECT_EQ(T().angleReady, 1u);
   EXPECT_EQ(F(10050), 0.0);
   Type(10050, "30");
   // b = centre + (0.1, -0.1) turned by 30 degrees; the neighbour's a follows (0.01 test).
@@ -211,8 +214,8 @@ TEST_F(IslandTools, LiveRotationStartsFromTheSnapshot) {
   EXPECT_NEAR(UV(1).a.y, 0.5 - h, 1e-9);
 
   Click(10222);
-  EXPECT_EQ(dlg.angleReady, 0u);
-  EXPECT_TRUE(dlg.rotateRecord.empty());
+  EXPECT_EQ(T().angleReady, 0u);
+  EXPECT_TRUE(T().rotateRecord.empty());
   EXPECT_EQ(F(10050), 0.0);
 }
 
@@ -228,14 +231,14 @@ TEST_F(IslandTools, RefusalsChangeNothing) {
   EXPECT_FALSE(MoveIslandsTo(0.5, 0.5, true, true, true));
   EXPECT_FALSE(LiveScaleIslands(2, 2, true, snapshot));
   EXPECT_FALSE(LiveRotateIslands(1, true, snapshot));
-  EXPECT_FALSE(CaptureIslandSnapshot(dlg, 2));
-  EXPECT_EQ(dlg.angleReady, 0u);
+  EXPECT_FALSE(CaptureIslandSnapshot(dlg.Tools(), T(), SnapshotKind::kRotate));
+  EXPECT_EQ(T().angleReady, 0u);
   EXPECT_EQ(All(), uvs);
 
   // UV polygon mode: the point readouts refuse; without a selection the island tools do too.
   doc->SetMode(Muvpolygons);
-  EXPECT_FALSE(MeasureTwoPointAngle(dlg));
-  EXPECT_FALSE(ReadSelectedPointsCenter(dlg));
+  EXPECT_FALSE(MeasureTwoPointAngle(dlg.Tools()));
+  EXPECT_FALSE(ReadSelectedPointsCenter(dlg.Tools()));
   EXPECT_EQ(F(10050), 0.0);
   EXPECT_EQ(F(10171), 1.0);
   op->GetPolygonS()->DeselectAll();
