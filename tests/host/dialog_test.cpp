@@ -517,6 +517,7 @@ TEST_F(DialogResource, ErrorsNameTheFileLine) {
            Case{"BUTTON TST_OK {\n COLUMNS 2; }", ":3: COLUMNS is not allowed in BUTTON"},
            Case{"BUTTON \"Go\";", ":2: expected an identifier"},
            Case{"GROUP { GROUP { SPACE 1; } }", ":2: SPACE takes 2 numbers"},
+           Case{"GROUP {\n  COLUMNS 0; }", ":3: COLUMNS must be at least 1"},
            Case{"COMBOBOX TST_MODE { CHILDS { TST_NOPE, \"x\"; } }", ":2: unknown symbol TST_NOPE"},
        }) {
     EXPECT_FALSE(BuildBad(k.body)) << k.body;

@@ -25,6 +25,9 @@ TEST(UVFunction, ToleranceIsEuclideanOverUVW) {
   // 0.008 in u and 0.008 in w: 0.0113 apart.
   EXPECT_FALSE(UVCoincident(Vector(0, 0, 0), Vector(0.008, 0, 0.008)));
   EXPECT_TRUE(UVCoincident(Vector(0, 0, 0), Vector(0, 0, 0.0099)));
+  // The test is strict: exactly 0.01 apart is two UV points.
+  EXPECT_FALSE(UVCoincident(Vector(0, 0, 0), Vector(0.01, 0, 0)));
+  EXPECT_FALSE(UVCoincident(Vector(0, 0.25, 0), Vector(0, 0.25, -0.01)));
   EXPECT_FALSE(UVEqual(Vector(0, 0, 0), Vector(0, 0, 1e-15)));
   EXPECT_TRUE(UVMatches(UVMatch::kTolerance, Vector(0, 0, 0), Vector(0.005, 0, 0)));
   EXPECT_FALSE(UVMatches(UVMatch::kExact, Vector(0, 0, 0), Vector(0.005, 0, 0)));
@@ -37,7 +40,11 @@ TEST(UVFunction, UVPointIndicesAndSelectedPolygons) {
   EXPECT_EQ(r.corner, 1);
   EXPECT_FALSE(DecodeUVPointIndex(-1, 3, r));
   EXPECT_FALSE(DecodeUVPointIndex(-4, 3, r));
-  EXPECT_FALSE(DecodeUVPointIndex(12, 3, r)) << "polygon 3 of 3";
+  EXPECT_FALSE(DecodeUVPointIndex(12, 3, r)) << "4 x the polygon count names no corner";
+  ASSERT_TRUE(DecodeUVPointIndex(11, 3, r));
+  EXPECT_EQ(r.polygon * 4 + r.corner, 11);
+  EXPECT_FALSE(DecodeUVPointIndex(0, 0, r));
+  EXPECT_FALSE(DecodeUVPointIndex(-2147483647 - 1, 3, r));
 
   BaseSelect sel;
   for (Int32 i : {1, 2, 3, 7, 9}) sel.Select(i);

@@ -100,10 +100,18 @@ TEST_F(IslandTools, MeanOfTheSelectedPoints) {
   Choose(10071, 10073);
   Click(10224);
   EXPECT_EQ(F(10171), 1.0) << "nothing selected";
-  Points({0, 1, 2});  // repeated positions count
+  Points({4});  // no polygon 1: nothing valid selected
+  Click(10224);
+  EXPECT_EQ(F(10171), 1.0);
+  Points({0, 1, 2, 3});  // repeated positions count: u 1.8 / 4, v 1.8 / 4
+  Click(10224);
+  EXPECT_NEAR(F(10171), 0.45, 1e-12);
+  EXPECT_NEAR(F(10173), 0.45, 1e-12);
+  Points({0, 1, 2});  // u 0.9 / 3, v 0.9 / 3 ... and u differs from v below
+  tag->SetSlow(0, UVWStruct(V(0.2, 0.4), V(0.2, 0.4), V(0.5, 0.7), V(0.9, 0.9)));
   Click(10224);
   EXPECT_NEAR(F(10171), 0.3, 1e-12);
-  EXPECT_NEAR(F(10173), 0.3, 1e-12);
+  EXPECT_NEAR(F(10173), 0.5, 1e-12);
 }
 
 TEST_F(IslandTools, FitSkipsFlatIslandsAndIgnoresATrianglesSpareCorner) {
@@ -178,6 +186,36 @@ TEST_F(IslandTools, LiveScalingStartsFromTheSnapshot) {
   EXPECT_TRUE(F(10062) == 1.0 && F(10063) == 1.0);
   Type(10062, "2");
   ExpectUV(UV(0), Quad(0.3, 0.3, 0.3), "no live step after the reset");
+}
+
+TEST_F(IslandTools, LiveScalingWithUnlinkedFactorsAndUndo) {
+  const UVWStruct before = Quad(0.4, 0.4, 0.2);
+  Scene({before, Quad(0.1, 0.1, 0.1)}, Muvpolygons, 1);
+  Choose(10071, 10074);
+  Tick(10220, true);
+  Click(10065);
+  Type(10062, "2");
+  Type(10063, "0.5");
+  // About the centre (0.5, 0.5): u doubles, v halves.
+  ExpectUV(UV(0), UVWStruct(V(0.3, 0.45), V(0.7, 0.45), V(0.7, 0.55), V(0.3, 0.55)), "2 x 0.5");
+  EXPECT_EQ(F(10062), 2.0) << "unlinked: the other factor stays";
+  EXPECT_EQ(UV(1), Quad(0.1, 0.1, 0.1));
+  // Undoing as often as there are steps goes back to the UVs from before the snapshot.
+  while (doc->GetUndoCount() > 0) ASSERT_TRUE(doc->DoUndo());
+  EXPECT_EQ(UV(0), before);
+}
+
+TEST_F(IslandTools, SnapshotRecordsOfPolygonsTheObjectLacksArePassedOver) {
+  Scene({Quad(0.4, 0.4, 0.2), Quad(0.1, 0.1, 0.1)}, Muvpolygons);
+  const std::vector<IslandSnapshotRecord> snapshot = {
+      {0, V(0.4, 0.4), V(0.6, 0.4), V(0.6, 0.6), V(0.4, 0.6), 4},
+      {2, V(0, 0), V(1, 0), V(1, 1), V(0, 1), 4},  // polygon 2 of 2
+      {-1, V(0, 0), V(1, 0), V(1, 1), V(0, 1), 4}};
+  EXPECT_TRUE(LiveScaleIslands(2, 2, false, snapshot));
+  ExpectUV(UV(0), Quad(0.3, 0.3, 0.4), "scaled");
+  EXPECT_EQ(UV(1), Quad(0.1, 0.1, 0.1));
+  EXPECT_EQ(SelectedPolygonList(op->GetPolygonS(), 2), std::vector<Int32>{0});
+  EXPECT_FALSE(LiveScaleIslands(2, 2, false, {snapshot[1], snapshot[2]})) << "nothing left";
 }
 
 TEST_F(IslandTools, SnapshotAfterASizeCaptureDoesNotArmLiveScaling) {

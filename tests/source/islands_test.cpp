@@ -152,6 +152,9 @@ TEST(Islands, ToleranceAndSpareCorner) {
                                Quad(0.611, 0, 0.1)};
   EXPECT_EQ(Unpack(BuildIslands(uv.data(), {0, 1, 2, 3})),
             (std::vector<std::vector<Int32>>{{0, 1}, {2}, {3}}));
+  // Exactly 0.01 apart is not coincident: two islands ((0, 0) and (0.01, 0)).
+  uv = {Quad(-0.5, -0.5, 0.5), UVWStruct(V(0.01, 0), V(0.5, 0), V(0.5, 0.5), V(0.01, 0.5))};
+  EXPECT_EQ(Unpack(BuildIslands(uv.data(), {0, 1})), (std::vector<std::vector<Int32>>{{0}, {1}}));
 
   // A triangle touches the first quad with a and the last one with its spare d, and so joins
   // the two; islands keep the order of their first entry.

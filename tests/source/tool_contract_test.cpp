@@ -1,0 +1,207 @@
+// What every tool of the UV tools dialog promises, checked from one table: a refusal changes
+// nothing in the document, and a success gives exactly the changes, undo steps, update message
+// and redraw that the tool stands for. Every registered tool must have a row.
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "UVtoolsState.h"
+#include "c4d_symbols.h"
+#include "uv_scene.h"
+
+namespace {
+
+struct ContractTest;
+
+// What the use of one control promises.
+struct Contract {
+  Int32 id;
+  Int32 tab;   // the tab that shows it
+  Int32 mode;  // the editing mode it works in; 0 for a control that touches only the dialog
+  bool uvs = false;        // a success changes UVs
+  bool selection = false;  // a success changes the polygon selection
+  Int32 undoSteps = 0;     // undo steps a success adds
+  bool update = false;     // a success tells the object its data changed
+  bool event = false;      // a success asks for a redraw
+  // The user's action on the control (a click unless given) and what comes before it.
+  std::function<void(ContractTest&)> act = nullptr;
+  std::function<void(ContractTest&)> arm = nullptr;
+};
+
+// What a user can see of the document.
+struct DocState {
+  std::vector<UVWStruct> uvs;
+  std::vector<Int32> polygons, points;
+  Int32 undo = 0;
+  UInt32 dirty = 0;
+  Int32 events = 0;
+};
+
+std::vector<Int32> Indices(const BaseSelect* sel, Int32 limit) {
+  std::vector<Int32> out;
+  for (Int32 i = 0; i < limit; ++i)
+    if (sel->IsSelected(i)) out.push_back(i);
+  return out;
+}
+
+bool SameBits(const std::vector<UVWStruct>& a, const std::vector<UVWStruct>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof a[0]) == 0;
+}
+
+struct ContractTest : UVScene {
+  // A dialog as the host run starts it, on two quads that share an edge and a small one apart;
+  // the first two selected, and two distinct UV points of the first quad.
+  void Build(Int32 mode) {
+    host.CloseAllWindows();
+    dlg.State<TransformState>() = TransformState();
+    dlg.State<AlignCapture>() = AlignCapture();
+    dlg.State<StitchCapture>() = StitchCapture();
+    dlg.State<CopyShapeState>() = CopyShapeState();
+    dlg.State<SymmetryState>() = SymmetryState();
+    ASSERT_TRUE(dlg.Open(DLG_TYPE_ASYNC, ID_UVCOMMAND, -1, -1, 380, 500, 0));
+    Scene({Quad(0.1, 0.1, 0.2), Quad(0.3, 0.1, 0.2), Quad(0.7, 0.7, 0.05)}, mode, 2);
+    Points({0, 2});
+  }
+  DocState Now() {
+    DocState s;
+    s.uvs = All();
+    s.polygons = Indices(op->GetPolygonS(), 3);
+    s.points = Indices(hostrt::UVPointSelection(op), 12);
+    s.undo = doc->GetUndoCount();
+    s.dirty = op->GetDirty(DIRTYFLAGS_DATA);
+    s.events = host.EventCount();
+    return s;
+  }
+  void Run(const Contract& c) {
+    if (c.act)
+      c.act(*this);
+    else
+      Click(c.id);
+  }
+};
+
+void TypeTwo(ContractTest& t) {
+  t.Type(IDC_SCALE_U, "2");
+}
+void ArmLiveScale(ContractTest& t) {
+  t.Tick(IDC_LIVE_SCALE, true);
+  t.Click(IDC_SCALE);
+}
+void ArmLiveRotate(ContractTest& t) {
+  t.Tick(IDC_LIVE_ROTATE, true);
+  t.Click(IDC_ROTATE);
+}
+
+const std::vector<Contract>& Contracts() {
+  static const std::vector<Contract> rows = {
+      // Island tools: a change of the UVs, told and redrawn.
+      {IDC_SCALE, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 0, true, true, nullptr, TypeTwo},
+      {IDC_ROTATE, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 0, true, true, nullptr,
+       [](ContractTest& t) { t.Type(IDC_ANGLE, "30"); }},
+      {IDC_MOVE, IDC_TAB_FUNCTION2, Muvpolygons, true, false, 0, true, true, nullptr,
+       [](ContractTest& t) { t.Choose(IDC_SET_OR_MOVE, IDC_SET_OR_MOVE_MOVE); }},
+      // Live forms: the snapshot is one undo step; each field change redraws from it.
+      {IDC_SCALE_U, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 0, true, true, TypeTwo,
+       ArmLiveScale},
+      {IDC_SCALE_V, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 0, true, true,
+       [](ContractTest& t) { t.Type(IDC_SCALE_V, "0.5"); }, ArmLiveScale},
+      {IDC_ANGLE, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 0, true, true,
+       [](ContractTest& t) { t.Type(IDC_ANGLE, "45"); }, ArmLiveRotate},
+      // Readouts write dialog fields only.
+      {IDC_TWO_POINT_ANGLE, IDC_TAB_SCALE_ROTATE, Muvpoints},
+      {IDC_POINTS_CENTER, IDC_TAB_FUNCTION2, Muvpoints},
+      {IDC_SIZE_CAPTURE, IDC_TAB_SCALE_ROTATE, Muvpolygons},
+      // Area tools.
+      {IDC_AREA_MEASURE, IDC_TAB_FUNCTION1, Muvpolygons, false, false, 0, true, true},
+      {IDC_AREA_SELECT, IDC_TAB_FUNCTION1, Muvpolygons, false, true, 0, true, true, nullptr,
+       [](ContractTest& t) { t.Type(IDC_AREA_VALUE, "0.01"); }},
+      {IDC_SET_UVW, IDC_TAB_FUNCTION2, Muvpoints, true, false, 1, true, true, nullptr,
+       [](ContractTest& t) { t.Type(IDC_SET_U, "0.9"); }},
+      // Controls of the dialog alone.
+      {IDC_ANGLE_PRESET, IDC_TAB_SCALE_ROTATE, 0, false, false, 0, false, false,
+       [](ContractTest& t) { t.Choose(IDC_ANGLE_PRESET, IDC_ANGLE_90); }},
+      {IDC_SCALE_LINK, IDC_TAB_SCALE_ROTATE, 0, false, false, 0, false, false,
+       [](ContractTest& t) { t.Tick(IDC_SCALE_LINK, true); }},
+      {IDC_SCALE_RESET, IDC_TAB_SCALE_ROTATE, 0},
+      {IDC_ANGLE_RESET, IDC_TAB_SCALE_ROTATE, 0},
+      {IDC_EPS_SIZE, IDC_TAB_FUNCTION1, 0},
+      {IDC_CS_CLEAR, IDC_TAB_FUNCTION1, 0},
+      {IDC_SYMMETRY_RESET, IDC_TAB_FUNCTION1, 0},
+  };
+  return rows;
+}
+
+}  // namespace
+
+TEST_F(ContractTest, EveryBuiltToolHasAContract) {
+  std::set<Int32> rows;
+  for (const Contract& c : Contracts()) EXPECT_TRUE(rows.insert(c.id).second) << c.id;
+  for (const ToolGroupEntry& g : ToolRegistry::Get().Groups()) {
+    for (Int32 id : g.controls) {
+      if (ToolRegistry::Get().IsPending(id)) continue;
+      EXPECT_TRUE(rows.count(id)) << g.name << ": control " << id << " has no contract";
+    }
+  }
+}
+
+TEST_F(ContractTest, SuccessGivesWhatTheToolPromises) {
+  for (const Contract& c : Contracts()) {
+    SCOPED_TRACE("control " + std::to_string(c.id));
+    Build(c.mode ? c.mode : Muvpolygons);
+    Choose(IDC_TABS, c.tab);
+    if (c.arm) c.arm(*this);
+    const DocState before = Now();
+    Run(c);
+    const DocState after = Now();
+    EXPECT_EQ(!SameBits(after.uvs, before.uvs), c.uvs);
+    EXPECT_EQ(after.polygons != before.polygons, c.selection);
+    EXPECT_EQ(after.points, before.points);
+    EXPECT_EQ(after.undo - before.undo, c.undoSteps);
+    EXPECT_EQ(after.dirty != before.dirty, c.update);
+    EXPECT_EQ(after.events != before.events, c.event);
+  }
+}
+
+// In the other UV mode, and without an active object, a tool refuses and the document, its
+// undo list, its update count and the redraw count stay as they were.
+TEST_F(ContractTest, RefusalChangesNothing) {
+  for (const Contract& c : Contracts()) {
+    for (int context = 0; context < 2; ++context) {
+      SCOPED_TRACE("control " + std::to_string(c.id) + (context ? ", no object" : ", wrong mode"));
+      Build(c.mode ? c.mode : Muvpolygons);
+      Choose(IDC_TABS, c.tab);
+      if (c.arm) c.arm(*this);
+      if (context == 0) doc->SetMode(c.mode == Muvpoints ? Muvpolygons : Muvpoints);
+      if (context == 1) doc->SetActiveObject(nullptr);
+      const DocState before = Now();
+      Run(c);
+      const DocState after = Now();
+      EXPECT_TRUE(SameBits(after.uvs, before.uvs));
+      EXPECT_EQ(after.polygons, before.polygons);
+      EXPECT_EQ(after.points, before.points);
+      EXPECT_EQ(after.undo, before.undo);
+      EXPECT_EQ(after.dirty, before.dirty);
+      EXPECT_EQ(after.events, before.events);
+    }
+  }
+}
+
+// A control whose tool is not built yet does nothing at all.
+TEST_F(ContractTest, PendingToolsChangeNothing) {
+  for (const ToolGroupEntry& g : ToolRegistry::Get().Groups()) {
+    for (Int32 id : g.pending) {
+      SCOPED_TRACE(std::string(g.name) + ": control " + std::to_string(id));
+      for (Int32 mode : {Muvpolygons, Muvpoints}) {
+        Build(mode);
+        const DocState before = Now();
+        dlg.Command(id, BaseContainer());
+        const DocState after = Now();
+        EXPECT_TRUE(SameBits(after.uvs, before.uvs));
+        EXPECT_EQ(after.polygons, before.polygons);
+        EXPECT_EQ(after.undo + after.events, before.undo + before.events);
+        EXPECT_EQ(after.dirty, before.dirty);
+      }
+    }
+  }
+}
