@@ -306,8 +306,9 @@ void ListControls(hostrt::Host& host, GeDialog& dlg, const Symbols* symbols, std
   });
   Walk(model->root, [&](const hostrt::DialogControl& c) {
     if (c.id == 0) return;
-    const std::string kind =
-        IsTitleBar(c) ? "title bar" : IsTabRow(c) ? "tab row" : hostrt::ControlKindName(c.kind);
+    const std::string kind = IsTitleBar(c) ? "title bar"
+                             : IsTabRow(c) ? "tab row"
+                                           : hostrt::ControlKindName(c.kind);
     const std::string tab = tabOf(c);
     table.push_back({std::to_string(c.id), name(c.id), kind, tab.empty() ? "-" : tab,
                      c.title.empty() ? std::string("-") : Quote(c.title), rangeOf(c)});

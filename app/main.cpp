@@ -308,8 +308,7 @@ bool SessionSetup(const Args& a, const std::string& pluginFolder, pelterra::Sess
     std::error_code ec;
     if (scene.rfind("builtin:", 0) != 0 && !fs::is_regular_file(scene, ec)) {
       rc = 2;
-      Fail("--scene " + scene + ": " +
-           (fs::exists(scene, ec) ? "is not a file" : "no such file"));
+      Fail("--scene " + scene + ": " + (fs::exists(scene, ec) ? "is not a file" : "no such file"));
       return false;
     }
     opt.scene = scene.rfind("builtin:", 0) == 0 ? scene : fs::absolute(scene).string();
@@ -362,14 +361,16 @@ bool PluginId(const std::string& word, const pelterra::Symbols& symbols, Int32& 
 }
 
 int RunControls(hostrt::Host& host, const Args& a, const std::string& pluginFolder) {
-  if (a.positional.size() > 1) return Fail("controls takes one plug-in (see pelterra controls --help)");
+  if (a.positional.size() > 1)
+    return Fail("controls takes one plug-in (see pelterra controls --help)");
   auto symbols = pelterra::Symbols::FromPluginFolder(pluginFolder);
   Int32 id = 1024239;
   if (!a.positional.empty() && !PluginId(a.positional[0], *symbols, id))
     return Fail("unknown plug-in " + a.positional[0]);
   const hostrt::PluginEntry* e = hostrt::Registry::Get().Find(id);
   if (!e || !e->command) return Fail("no command " + std::to_string(id));
-  if (!e->command->Execute(host.ActiveDocument())) return Fail("command " + std::to_string(id) + " failed");
+  if (!e->command->Execute(host.ActiveDocument()))
+    return Fail("command " + std::to_string(id) + " failed");
   GeDialog* dlg = nullptr;
   for (const hostrt::OpenWindow& win : host.Windows())
     if (win.pluginId == id) dlg = win.dialog;
@@ -481,14 +482,13 @@ int main(int argc, char** argv) {
   }
   Args a;
   std::string error;
-  const bool ok =
-      command == "demo" ? ParseArgs(rest, {"--out"}, {}, a, error)
-      : command == "run"
-          ? ParseArgs(rest, {"--out", "--scene"}, {"--strict", "--force"}, a, error)
-      : command == "check" ? ParseArgs(rest, {"--out", "--scene"}, {}, a, error)
-      : command == "preview"
-          ? ParseArgs(rest, {"--object", "--size"}, {"--selected", "--fit"}, a, error)
-          : ParseArgs(rest, {}, {}, a, error);
+  const bool ok = command == "demo" ? ParseArgs(rest, {"--out"}, {}, a, error)
+                  : command == "run"
+                      ? ParseArgs(rest, {"--out", "--scene"}, {"--strict", "--force"}, a, error)
+                  : command == "check" ? ParseArgs(rest, {"--out", "--scene"}, {}, a, error)
+                  : command == "preview"
+                      ? ParseArgs(rest, {"--object", "--size"}, {"--selected", "--fit"}, a, error)
+                      : ParseArgs(rest, {}, {}, a, error);
   if (!ok) return Fail(error + " (see pelterra " + command + " --help)");
 
   // Commands that need no plug-ins.

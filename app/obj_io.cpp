@@ -27,10 +27,10 @@ namespace pelterra {
 namespace {
 
 namespace fs = std::filesystem;
+using obj::EditedUVWTag;
 using obj::Kind;
 using obj::ToHost;
 using obj::UvToHost;
-using obj::EditedUVWTag;
 
 std::string Trim(std::string_view s) {
   size_t a = s.find_first_not_of(" \t\r\n");
@@ -76,9 +76,9 @@ std::vector<PolygonObject*> PolygonObjects(BaseDocument& doc) {
 
 std::shared_ptr<const obj::Source> SourceOf(BaseDocument& doc) {
   const GeData* d = doc.GetDataInstance()->GetDataPointer(OBJ_SOURCE);
-  const auto* s = d ? static_cast<const obj::SourceData*>(
-                          d->GetCustomDataType(obj::SourceData::kType))
-                    : nullptr;
+  const auto* s =
+      d ? static_cast<const obj::SourceData*>(d->GetCustomDataType(obj::SourceData::kType))
+        : nullptr;
   return s ? s->source : nullptr;
 }
 
@@ -121,7 +121,6 @@ bool CheckText(std::string_view text, const std::string& path, std::string& erro
   }
   return true;
 }
-
 
 }  // namespace
 
@@ -224,7 +223,6 @@ PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* first
   return op;
 }
 
-
 namespace {
 
 // What the reader collects per o block: faces with file indices, their materials and groups.
@@ -324,9 +322,9 @@ bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
       }
       case Kind::kMtllib: {
         const std::string_view args =
-            s.words.size() > 1 ? s.content.substr(static_cast<size_t>(s.words[1].data() -
-                                                                      s.content.data()))
-                               : std::string_view();
+            s.words.size() > 1
+                ? s.content.substr(static_cast<size_t>(s.words[1].data() - s.content.data()))
+                : std::string_view();
         for (std::string& n : obj::MtlLibNames(args)) {
           if (std::find(libs.begin(), libs.end(), n) != libs.end()) continue;
           std::error_code ec;
@@ -345,8 +343,8 @@ bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
           return false;
         }
         for (const obj::Corner& c : s.corners)
-          b.corners.push_back({static_cast<Int32>(c.v), static_cast<Int32>(c.vt),
-                               static_cast<Int32>(c.vn)});
+          b.corners.push_back(
+              {static_cast<Int32>(c.v), static_cast<Int32>(c.vt), static_cast<Int32>(c.vn)});
         b.faceEnd.push_back(static_cast<Int32>(b.corners.size()));
         b.faceMaterial.push_back(material);
         b.faceGroups.push_back(groupSet);
@@ -570,7 +568,8 @@ std::vector<Int32> PolygonGroups(const PolygonObject& op, std::vector<std::strin
     for (Int32 seg = 0; sel->GetRange(seg, vc, &a, &b); ++seg)
       for (Int32 p = a; p <= b; ++p) {
         Int32& set = result[static_cast<size_t>(p)];
-        auto [it, added] = grown.emplace(std::pair(set, tagIndex), static_cast<Int32>(lines.size()));
+        auto [it, added] =
+            grown.emplace(std::pair(set, tagIndex), static_cast<Int32>(lines.size()));
         if (added) lines.push_back(lines[static_cast<size_t>(set)] + " " + name);
         set = it->second;
       }
@@ -724,7 +723,8 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
     for (Int32 q : ng.polygons) ok = ok && q >= 0 && q < vc && ngonOf[static_cast<size_t>(q)] < 0;
     if (!ok) continue;
     fillCorners(ng, true);
-    for (Int32 pt : ng.outline) ok = ok && pt >= 0 && pt < pc && cornerOf[static_cast<size_t>(pt)] >= 0;
+    for (Int32 pt : ng.outline)
+      ok = ok && pt >= 0 && pt < pc && cornerOf[static_cast<size_t>(pt)] >= 0;
     fillCorners(ng, false);
     if (!ok) continue;
     for (Int32 q : ng.polygons) ngonOf[static_cast<size_t>(q)] = static_cast<Int32>(g);

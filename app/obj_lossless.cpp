@@ -168,8 +168,8 @@ bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objec
     const size_t e = text.find_first_of("\r\n");
     if (e != std::string_view::npos)
       dominant = text[e] == '\r' && e + 1 < text.size() && text[e + 1] == '\n' ? "\r\n"
-                 : text[e] == '\r'                                       ? "\r"
-                                                                         : "\n";
+                 : text[e] == '\r'                                             ? "\r"
+                                                                               : "\n";
   }
 
   std::vector<Vector> positions, uvs;
@@ -198,8 +198,7 @@ bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objec
   // Corner i of face st: whether the host changed its UV, and to what (in the file's terms).
   auto cornerUV = [&](const Statement& st, size_t i, Vector& now) {
     const Corner& c = st.corners[i];
-    const Vector was =
-        c.vt >= 0 ? UvToHost(uvs[static_cast<size_t>(c.vt)]) : Vector(0.0, 0.0, 0.0);
+    const Vector was = c.vt >= 0 ? UvToHost(uvs[static_cast<size_t>(c.vt)]) : Vector(0.0, 0.0, 0.0);
     bool differs = false;
     ForEachCopy(st.firstPolygon, st.corners.size(), i, [&](Int64 p, Int32 k) {
       if (differs || p >= view.polyCount || p >= view.uv.count) return;

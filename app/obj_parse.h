@@ -22,7 +22,7 @@ struct Corner {
 };
 
 struct Statement {
-  Int64 number = 0;                    // line number, from 1
+  Int64 number = 0;                     // line number, from 1
   size_t begin = 0, end = 0, next = 0;  // in the text: content [begin, end), line end [end, next)
   Kind kind = Kind::kOther;
   std::string_view content;             // the line without its end
@@ -31,7 +31,7 @@ struct Statement {
   Vector value;                         // v, vt, vn: the first three numbers (missing ones 0)
   Int32 numbers = 0;                    // v, vt, vn: how many numbers the line has
   Int64 index = -1;                     // v, vt, vn: 0-based index among the lines of its kind
-  Int32 block = -1;     // the object block: -1 before the first, one more at each o line
+  Int32 block = -1;            // the object block: -1 before the first, one more at each o line
   bool implicitBlock = false;  // the block holds faces written before any o line
   Int64 firstPolygon = 0;      // f: how many host polygons the block's earlier faces made
 };

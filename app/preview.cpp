@@ -259,8 +259,8 @@ void AddLoop(cairo_t* cr, const Point2* p, size_t n, const ClipBox& box) {
 // The edges of the shapes and outlines whose selection is `selected` (all of them when
 // `which` is false), in one path stroked once, so an edge two polygons share is not drawn darker.
 void StrokeEdges(cairo_t* cr, const std::vector<Shape>& shapes,
-                 const std::vector<Outline>& outlines, const ClipBox& box, double width,
-                 bool which, bool selected, Rgb colour) {
+                 const std::vector<Outline>& outlines, const ClipBox& box, double width, bool which,
+                 bool selected, Rgb colour) {
   for (const Shape& s : shapes)
     if (!s.inNgon && (!which || s.selected == selected)) AddLoop(cr, s.p, size_t(s.corners), box);
   for (const Outline& o : outlines)
@@ -366,7 +366,8 @@ struct Drawn {
 
 bool HasSuffix(const std::string& path, const char* suffix) {
   std::string ext = fs::path(path).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   return ext == suffix;
 }
 
@@ -393,7 +394,8 @@ bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string&
                   const PreviewOptions& options, std::string& error, std::string* note) {
   const int size = options.size;
   if (!HasSuffix(path, ".png")) {
-    error = "cannot write " + Quoted(path) + ": a preview is a PNG picture; give the file the suffix .png";
+    error = "cannot write " + Quoted(path) +
+            ": a preview is a PNG picture; give the file the suffix .png";
     return false;
   }
   if (size < kMinSize || size > kMaxSize) {
@@ -438,7 +440,7 @@ bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string&
       for (int k = 0; k < p.corners; ++k)
         finite = finite && std::isfinite(p.uv[k].x) && std::isfinite(p.uv[k].y);
       if (!finite) continue;  // left out: it would spoil the picture
-      double twice = 0.0;  // twice the polygon's signed area
+      double twice = 0.0;     // twice the polygon's signed area
       for (int k = 0; k < p.corners; ++k) {
         lo = Vector(std::min(lo.x, p.uv[k].x), std::min(lo.y, p.uv[k].y), 0);
         hi = Vector(std::max(hi.x, p.uv[k].x), std::max(hi.y, p.uv[k].y), 0);
@@ -454,8 +456,8 @@ bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string&
   if (note) {
     note->clear();
     if (corners > 0 && lo.x == hi.x && lo.y == hi.y)
-      *note = "the UV layout has no area: all UVs lie on one point (" +
-              hostrt::FormatNumber(lo.x) + ", " + hostrt::FormatNumber(lo.y) + ")";
+      *note = "the UV layout has no area: all UVs lie on one point (" + hostrt::FormatNumber(lo.x) +
+              ", " + hostrt::FormatNumber(lo.y) + ")";
     else if (corners > 0 && area == 0.0)
       *note = "the UV layout has no area: all UVs lie on lines";
   }
@@ -510,7 +512,8 @@ bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string&
       outline.selected = selected[static_cast<size_t>(members.front())];
       bool complete = g.outline.size() >= 3;
       for (Int32 pt : g.outline) {
-        const Int64 at = pt >= 0 && pt < op.GetPointCount() ? cornerOf[static_cast<size_t>(pt)] : -1;
+        const Int64 at =
+            pt >= 0 && pt < op.GetPointCount() ? cornerOf[static_cast<size_t>(pt)] : -1;
         if (at < 0) {
           complete = false;
           break;
@@ -523,7 +526,8 @@ bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string&
           if (polys[q][k] >= 0 && polys[q][k] < op.GetPointCount())
             cornerOf[static_cast<size_t>(polys[q][k])] = -1;
       if (!complete) continue;  // drawn as its triangles
-      for (Int32 q : members) d.shapes[static_cast<size_t>(d.shapeOf[static_cast<size_t>(q)])].inNgon = true;
+      for (Int32 q : members)
+        d.shapes[static_cast<size_t>(d.shapeOf[static_cast<size_t>(q)])].inNgon = true;
       d.outlines.push_back(std::move(outline));
     }
   }

@@ -147,7 +147,8 @@ ActionReport Describe(const std::string& verb, Int32 id, const Snapshot& before,
   // The control itself.
   if (before.dialogOpen && after.dialogOpen) {
     auto b = before.controls.find(id), a = after.controls.find(id);
-    if (b != before.controls.end() && a != after.controls.end() && a->second.value != b->second.value) {
+    if (b != before.controls.end() && a != after.controls.end() &&
+        a->second.value != b->second.value) {
       r.ownValueChanged = true;
       r.changes.push_back(a->second.value.empty() ? "changed" : "set to " + a->second.value);
     }
@@ -203,7 +204,8 @@ ActionReport Describe(const std::string& verb, Int32 id, const Snapshot& before,
       auto it = before.controls.find(cid);
       if (it == before.controls.end()) continue;
       const Snapshot::Control& b = it->second;
-      if (cid != id && a.value != b.value) r.changes.push_back(std::to_string(cid) + " = " + a.value);
+      if (cid != id && a.value != b.value)
+        r.changes.push_back(std::to_string(cid) + " = " + a.value);
       if (a.label != b.label)
         r.changes.push_back((cid == id ? std::string() : std::to_string(cid) + " ") + "label \"" +
                             a.label + "\"");
@@ -222,8 +224,8 @@ ActionReport Describe(const std::string& verb, Int32 id, const Snapshot& before,
   if (auto* po = dynamic_cast<PolygonObject*>(op)) {
     r.state += "; selected UV polygons: " + std::to_string(po->GetPolygonS()->GetCount());
     if (after.mode == Muvpoints)
-      r.state += "; selected UV points: " +
-                 std::to_string(hostrt::UVPointSelection(po)->GetCount());
+      r.state +=
+          "; selected UV points: " + std::to_string(hostrt::UVPointSelection(po)->GetCount());
   } else {
     r.state += op ? "; the active object is not a polygon object" : "; no active object";
   }

@@ -19,8 +19,8 @@ struct Snapshot {
     UInt64 serial = 0;
     std::string name;
     Int32 tags = 0;
-    UInt64 points = 0;                      // fingerprint of the point positions
-    std::vector<std::vector<UInt64>> uvs;   // per UVW tag, a fingerprint per polygon
+    UInt64 points = 0;                     // fingerprint of the point positions
+    std::vector<std::vector<UInt64>> uvs;  // per UVW tag, a fingerprint per polygon
     BaseSelect polygons, uvPoints, points2, edges;
   };
   struct Control {
@@ -38,11 +38,11 @@ struct Snapshot {
 Snapshot TakeSnapshot(BaseDocument* doc, const GeDialog* dialog);
 
 struct ActionReport {
-  std::string verb;     // click, tick, choose, type, close
-  std::string subject;  // the control as the line names it: its identifier
+  std::string verb;                   // click, tick, choose, type, close
+  std::string subject;                // the control as the line names it: its identifier
   std::vector<std::string> changes;   // the control's own new value first, then the effects
   std::vector<std::string> warnings;  // things the user should know ("not available yet" ...)
-  std::string state;    // for "nothing changed": "mode: model; selected UV polygons: 0"
+  std::string state;  // for "nothing changed": "mode: model; selected UV polygons: 0"
   bool ownValueChanged = false;
 
   bool Changed() const { return !changes.empty(); }

@@ -143,9 +143,9 @@ std::string Unknown(const char* what, const std::string& w, const std::vector<st
   return msg;
 }
 
-const std::vector<std::string> kPrints = {"dialog", "console", "messages", "uvs",
-                                          "selection", "tags", "objects", "mode"};
-const std::vector<std::string> kExpects = {"uv",      "selection", "control", "message",
+const std::vector<std::string> kPrints = {"dialog",    "console", "messages", "uvs",
+                                          "selection", "tags",    "objects",  "mode"};
+const std::vector<std::string> kExpects = {"uv",       "selection", "control", "message",
                                            "messages", "console",   "mode",    "objects",
                                            "polygons", "file",      "changed", "unchanged"};
 const std::vector<std::string> kDialogVerbs = {"click", "tick", "choose", "type", "close"};
@@ -170,10 +170,10 @@ ControlUse UseOf(const std::string& verb) {
 
 const std::vector<std::string>& SessionVerbs() {
   static const std::vector<std::string> verbs = {
-      "open",   "object", "tag",  "mode",    "select", "time",  "frame", "fps",
-      "evaluate", "draw", "undo", "redo",    "save",   "export", "preview", "command",
-      "dialog", "click",  "tick", "choose",  "type",   "close", "modal", "answer",
-      "file",   "print",  "echo", "expect"};
+      "open",    "object",   "tag",    "mode",  "select", "time",   "frame",
+      "fps",     "evaluate", "draw",   "undo",  "redo",   "save",   "export",
+      "preview", "command",  "dialog", "click", "tick",   "choose", "type",
+      "close",   "modal",    "answer", "file",  "print",  "echo",   "expect"};
   return verbs;
 }
 
@@ -421,7 +421,8 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
   };
   auto whole = [&](size_t i, const char* what) -> std::string {
     Int32 v = 0;
-    return ToInt(arg(i), v) ? "" : std::string(what) + " " + Quote(arg(i)) + " is not a whole number";
+    return ToInt(arg(i), v) ? ""
+                            : std::string(what) + " " + Quote(arg(i)) + " is not a whole number";
   };
   auto indices = [&](size_t from) -> std::string {
     std::vector<std::pair<Int32, Int32>> ranges;
@@ -477,10 +478,12 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
     if (n < 1) return "preview needs a file name";
     std::string suffix = fs::path(arg(1)).extension().string();
     std::transform(suffix.begin(), suffix.end(), suffix.begin(), ::tolower);
-    if (suffix != ".png") return "a preview is a PNG picture: " + Quote(arg(1)) + " needs the suffix .png";
+    if (suffix != ".png")
+      return "a preview is a PNG picture: " + Quote(arg(1)) + " needs the suffix .png";
     for (size_t i = 2; i <= n; ++i) {
       if (arg(i) == "selected" || arg(i) == "fit" || arg(i) == "all") continue;
-      if (arg(i) == "size" && i + 1 <= n) {
+      if (arg(i) == "size") {
+        if (i + 1 > n) return "size needs a number of pixels";
         if (!(e = whole(++i, "size")).empty()) return e;
         continue;
       }
@@ -542,7 +545,8 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
       if (!(e = number(4, "u")).empty() || !(e = number(5, "v")).empty()) return e;
       size_t i = 6;
       if (i <= n && arg(i) != "within" && !(e = number(i++, "w")).empty()) return e;
-      if (i <= n && (arg(i) != "within" || i + 1 != n)) return "expected \"within TOLERANCE\" at the end";
+      if (i <= n && (arg(i) != "within" || i + 1 != n))
+        return "expected \"within TOLERANCE\" at the end";
       return i <= n ? number(i + 1, "tolerance") : "";
     }
     if (what == "selection") {
@@ -551,7 +555,8 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
       return n == 3 && arg(3) == "none" ? "" : indices(3);
     }
     if (what == "control") {
-      const char* form = "expect control CONTROL value X|enabled|disabled|visible|hidden|label TEXT";
+      const char* form =
+          "expect control CONTROL value X|enabled|disabled|visible|hidden|label TEXT";
       if (n < 3) return form;
       if (!(e = control(2)).empty()) return e;
       const std::string& prop = arg(3);
@@ -799,10 +804,10 @@ bool Session::Save(const std::vector<std::string>& w) {
   // Replacing the mesh a document came from is easy to do by mistake: it takes a word.
   const std::string source = SourcePath(*doc);
   std::error_code ec;
-  if (!source.empty() && fs::exists(path, ec) && fs::equivalent(path, source, ec) &&
-      w.size() < 3 && !options_.force)
-    return Fail(w[1] + " is the file this document was opened from; write \"" + w[0] + " " +
-                w[1] + " overwrite\" or run with --force to replace it");
+  if (!source.empty() && fs::exists(path, ec) && fs::equivalent(path, source, ec) && w.size() < 3 &&
+      !options_.force)
+    return Fail(w[1] + " is the file this document was opened from; write \"" + w[0] + " " + w[1] +
+                " overwrite\" or run with --force to replace it");
   std::string why, note;
   bool ok;
   if (w[0] == "save") {

@@ -22,8 +22,8 @@ struct SessionOptions {
   std::string scene;          // ${scene}: the scene file given on the command line
   std::string outDir = ".";   // ${out}; files the session writes with a relative name go here
   std::string baseDir = ".";  // files the session reads with a relative name come from here
-  bool strict = false;  // warnings, and clicks that changed nothing, fail the session
-  bool force = false;   // save and export may replace the file a document was opened from
+  bool strict = false;        // warnings, and clicks that changed nothing, fail the session
+  bool force = false;         // save and export may replace the file a document was opened from
   std::shared_ptr<const Symbols> symbols;  // control names; without them only numbers and labels
 };
 

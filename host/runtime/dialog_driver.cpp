@@ -75,7 +75,8 @@ Float Clamp(const DialogControl& c, Float v) {
 String ClampWarning(Float typed, Float stored, Float scale) {
   const Float shown = std::round(stored * scale * 1e9) / 1e9;
   if (stored * scale == typed || shown == typed) return String();
-  return FormatNumber(typed) + (typed < shown ? " is below the minimum " : " is above the maximum ") +
+  return FormatNumber(typed) +
+         (typed < shown ? " is below the minimum " : " is above the maximum ") +
          FormatNumber(shown) + "; set to " + FormatNumber(shown);
 }
 
@@ -195,7 +196,8 @@ ActionResult Type(Host& host, GeDialog& dlg, Int32 id, const String& text) {
       if (!ParseNumber(text, String(), v, why)) return Refuse(Describe(*c) + ": " + why);
       if (v != std::floor(v))
         return Refuse(Describe(*c) + ": not a whole number: \"" + text + "\"");
-      c->intValue = static_cast<Int32>(std::clamp(Clamp(*c, v), Float(LIMIT_MIN), Float(LIMIT_MAX)));
+      c->intValue =
+          static_cast<Int32>(std::clamp(Clamp(*c, v), Float(LIMIT_MIN), Float(LIMIT_MAX)));
       warning = ClampWarning(v, c->intValue, 1.0);
       break;
     case ValueKind::Float:

@@ -194,7 +194,8 @@ String ValueText(const DialogControl& c) {
       return c.entries.empty() ? String() : c.selectedTabs.empty() ? "folded" : "open";
     String out;
     for (const auto& [id, label] : c.entries)
-      if (TabSelected(c, id)) out += (out.empty() ? "" : ", ") + std::to_string(id) + " " + Quote(label);
+      if (TabSelected(c, id))
+        out += (out.empty() ? "" : ", ") + std::to_string(id) + " " + Quote(label);
     return out;
   }
   String out;

@@ -96,8 +96,9 @@ TEST(App, DialogActsAsAUserAndPrintsTheTree) {
   EXPECT_NE(r.out.find("10170 checkbox"), std::string::npos);
 
   // Names and labels work there too.
-  Result named = Pelterra("--quiet dialog ID_UVCOMMAND \"choose:10071:Scale&Rotate\" "
-                          "tick:IDC_SCALE_KEEP:on \"click:Capture Size\"");
+  Result named = Pelterra(
+      "--quiet dialog ID_UVCOMMAND \"choose:10071:Scale&Rotate\" "
+      "tick:IDC_SCALE_KEEP:on \"click:Capture Size\"");
   ASSERT_EQ(named.code, 0) << named.out;
   EXPECT_NE(named.out.find("10151 checkbox \"Keep Face Neighbors\" = on"), std::string::npos)
       << named.out;
@@ -147,14 +148,15 @@ TEST(App, CheckRunStrictAndTheSceneOption) {
   EXPECT_NE(check.out.find("bad.session:2: unknown action \"slect\"; did you mean \"select\"?"),
             std::string::npos)
       << check.out;
-  EXPECT_NE(check.out.find("bad.session:3: \"click\" takes 1 argument(s), got 0"), std::string::npos);
+  EXPECT_NE(check.out.find("bad.session:3: \"click\" takes 1 argument(s), got 0"),
+            std::string::npos);
   Result run = Pelterra("--quiet run " + bad);
   EXPECT_EQ(run.code, 2);
   EXPECT_EQ(run.out.find("opened builtin:cube"), std::string::npos) << "nothing ran";
 
-  const std::string good =
-      write("good.session",
-            "open ${scene}\ncommand ID_UVCOMMAND\nchoose 10071 \"Scale&Rotate\"\nclick IDC_SCALE\n");
+  const std::string good = write(
+      "good.session",
+      "open ${scene}\ncommand ID_UVCOMMAND\nchoose 10071 \"Scale&Rotate\"\nclick IDC_SCALE\n");
   Result fine = Pelterra("check " + good + " --scene builtin:cube");
   EXPECT_EQ(fine.code, 0) << fine.out;
   Result missing = Pelterra("run " + good + " --scene " + (dir / "nope.obj").string());
@@ -198,7 +200,8 @@ TEST(App, ControlsListsNamesLabelsRangesAndTabs) {
   ASSERT_EQ(r.code, 0) << r.out;
   auto row = [&](const std::string& id) {
     const size_t at = r.out.find("\n" + id + " ");
-    return at == std::string::npos ? std::string() : r.out.substr(at + 1, r.out.find('\n', at + 1) - at - 1);
+    return at == std::string::npos ? std::string()
+                                   : r.out.substr(at + 1, r.out.find('\n', at + 1) - at - 1);
   };
   const std::string scale = row("10065");
   EXPECT_NE(scale.find("IDC_SCALE "), std::string::npos) << scale;

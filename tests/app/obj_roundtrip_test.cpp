@@ -167,8 +167,9 @@ std::vector<std::vector<float>> TinyGeometry(const fs::path& file) {
         const tinyobj::index_t idx = shape.mesh.indices[at + k];
         for (int c = 0; c < 3; ++c) {
           f.push_back(float(attrib.vertices[size_t(3 * idx.vertex_index + c)]));
-          f.push_back(idx.normal_index < 0 ? -9.0f
-                                           : float(attrib.normals[size_t(3 * idx.normal_index + c)]));
+          f.push_back(idx.normal_index < 0
+                          ? -9.0f
+                          : float(attrib.normals[size_t(3 * idx.normal_index + c)]));
         }
       }
       at += n;
@@ -200,8 +201,7 @@ TEST(ObjRoundTrip, UnchangedFilesComeBackByteForByte) {
   TempDir dir;
   std::vector<fs::path> files;
   for (const auto& e : fs::directory_iterator(kObjs)) files.push_back(e.path());
-  for (const char* f : {"two_objects.obj", "hexagon.obj"})
-    files.push_back(kObjs.parent_path() / f);
+  for (const char* f : {"two_objects.obj", "hexagon.obj"}) files.push_back(kObjs.parent_path() / f);
   ASSERT_GE(files.size(), 5u);
   for (const fs::path& file : files) {
     SCOPED_TRACE(file.filename().string());

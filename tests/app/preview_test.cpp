@@ -251,7 +251,8 @@ TEST_F(Preview, NgonsShowTheirOutlineNotTheirFan) {
   for (Int32 i = 0; i < n; ++i) ngon.outline.push_back(i);
   for (Int32 t = 0; t < n - 2; ++t) {
     op->GetPolygonW()[t] = CPolygon(0, t + 1, t + 2);
-    UVWTag::Set(tag->GetDataAddressW(), t, UVWStruct(uv[0], uv[size_t(t + 1)], uv[size_t(t + 2)], uv[size_t(t + 2)]));
+    UVWTag::Set(tag->GetDataAddressW(), t,
+                UVWStruct(uv[0], uv[size_t(t + 1)], uv[size_t(t + 2)], uv[size_t(t + 2)]));
     ngon.polygons.push_back(t);
   }
   op->SetNgons({ngon});
@@ -290,8 +291,8 @@ TEST_F(Preview, SeveralObjectsAndLayoutsWithoutArea) {
   EXPECT_EQ(note, "");
   EXPECT_FALSE(pelterra::WritePreview({none.get()}, At("none.png"), PreviewOptions{}, error_));
 
-  Object point = Make({Quad(0.5, 0.5, 0.5, 0.5), {Vector(0.5, 0.5, 0), Vector(0.5, 0.5, 0),
-                                                  Vector(0.5, 0.5, 0)}});
+  Object point = Make(
+      {Quad(0.5, 0.5, 0.5, 0.5), {Vector(0.5, 0.5, 0), Vector(0.5, 0.5, 0), Vector(0.5, 0.5, 0)}});
   ASSERT_TRUE(Write(*point, At("point.png"))) << error_;
   EXPECT_EQ(note_, "the UV layout has no area: all UVs lie on one point (0.5, 0.5)");
   Object line = Make({Quad(0.1, 0.5, 0.9, 0.5)});

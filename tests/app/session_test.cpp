@@ -120,27 +120,27 @@ TEST_F(SessionTest, EveryBadLineIsReportedBeforeAnythingRuns) {
   EXPECT_EQ(out.str(), "");
 
   // Lines that read well but fail when run stop the session there.
-  EXPECT_FALSE(Run("open builtin:cube\nselect uvpolygons 1\nselect uvpolygons 0-99\n"
-                   "select uvpolygons 2\n"));
+  EXPECT_FALSE(
+      Run("open builtin:cube\nselect uvpolygons 1\nselect uvpolygons 0-99\n"
+          "select uvpolygons 2\n"));
   EXPECT_FALSE(session->CheckFailed());
-  EXPECT_EQ(session->Error(),
-            "t.session:3: index 99 is out of range: uvpolygons go from 0 to 5");
-  EXPECT_TRUE(Active()->GetPolygonS()->IsSelected(1)) << "lines before the bad one keep their effect";
+  EXPECT_EQ(session->Error(), "t.session:3: index 99 is out of range: uvpolygons go from 0 to 5");
+  EXPECT_TRUE(Active()->GetPolygonS()->IsSelected(1))
+      << "lines before the bad one keep their effect";
   EXPECT_FALSE(Active()->GetPolygonS()->IsSelected(2)) << "nothing after it runs";
 
   struct Case {
     const char* line;
     const char* error;
   };
-  for (Case c :
-       {Case{"mode sideways", "unknown mode \"sideways\""},
-        Case{"object Nothing", "no object named \"Nothing\""},
-        Case{"click 10089", "no open dialog (use \"command ID\" first)"},
-        Case{"open missing.obj", "missing.obj"}, Case{"undo", "nothing to undo"},
-        Case{"echo \"open", "unterminated quote"}, Case{"command 4711", "no command 4711"},
-        Case{"answer maybe", "answer yes, no, ok or cancel"},
-        Case{"preview uv.jpg", "needs the suffix .png"},
-        Case{"expect changed", "needs a dialog action before it"}}) {
+  for (Case c : {Case{"mode sideways", "unknown mode \"sideways\""},
+                 Case{"object Nothing", "no object named \"Nothing\""},
+                 Case{"click 10089", "no open dialog (use \"command ID\" first)"},
+                 Case{"open missing.obj", "missing.obj"}, Case{"undo", "nothing to undo"},
+                 Case{"echo \"open", "unterminated quote"}, Case{"command 4711", "no command 4711"},
+                 Case{"answer maybe", "answer yes, no, ok or cancel"},
+                 Case{"preview uv.jpg", "needs the suffix .png"},
+                 Case{"expect changed", "needs a dialog action before it"}}) {
     EXPECT_FALSE(session->RunLine(c.line, 7)) << c.line;
     EXPECT_NE(session->Error().find(c.error), std::string::npos)
         << c.line << " -> " << session->Error();
@@ -319,8 +319,8 @@ TEST_F(SessionTest, NamesAndLabelsNameControlsAndEntries) {
   };
   for (const Case& c : std::vector<Case>{
            {"tick \"Keep Face Neighbors\" on",
-            {"the label \"Keep Face Neighbors\" is ambiguous: controls ", "10026", "10141",
-             "10151", "10152", "10215"}},
+            {"the label \"Keep Face Neighbors\" is ambiguous: controls ", "10026", "10141", "10151",
+             "10152", "10215"}},
            {"click \"Scale\"", {"is ambiguous: controls 10110 and 10065 have it"}},
            {"tick \"Scale\" on", {"no control labelled \"Scale\" that is a checkbox"}},
            {"choose 10071 \"Scale and Rotate\"",
@@ -331,8 +331,9 @@ TEST_F(SessionTest, NamesAndLabelsNameControlsAndEntries) {
       EXPECT_NE(session->Error().find(part), std::string::npos) << session->Error();
   }
   // The same names in modal actions, resolved in the modal dialog.
-  ASSERT_TRUE(Run("modal type IDC_EPS_WIDTH 640\nmodal click IDC_EPS_OK\nclick 10120\n"
-                  "expect control 10120 label \"EPS Size W:640px H:1024px\"\n"))
+  ASSERT_TRUE(
+      Run("modal type IDC_EPS_WIDTH 640\nmodal click IDC_EPS_OK\nclick 10120\n"
+          "expect control 10120 label \"EPS Size W:640px H:1024px\"\n"))
       << session->Error();
 }
 
@@ -356,18 +357,19 @@ TEST_F(SessionTest, EachActionSaysWhatItChanged) {
       << session->Error() << "\n"
       << out.str();
   const std::string o = out.str();
-  for (const char* line : {"\n10062: set to 1.5\n", "\n10065: UVs of 1 polygon changed\n",
-                           "\n10151: set to on\n", "\n10151: already on\n",
-                           "\nwarning: 10063: -3 is below the minimum 0; set to 0\n",
-                           "\n10065: nothing changed (mode: model; selected UV polygons: 1)\n"})
+  for (const char* line :
+       {"\n10062: set to 1.5\n", "\n10065: UVs of 1 polygon changed\n", "\n10151: set to on\n",
+        "\n10151: already on\n", "\nwarning: 10063: -3 is below the minimum 0; set to 0\n",
+        "\n10065: nothing changed (mode: model; selected UV polygons: 1)\n"})
     EXPECT_NE(o.find(line), std::string::npos) << line << "\n" << o;
   EXPECT_FALSE(session->RunLine("expect changed", 20));
   EXPECT_EQ(session->Error(),
             "t.session:20: expected the last action (click 10065) to change something; nothing "
             "changed (mode: model; selected UV polygons: 1)");
   // A tool that selects says so.
-  ASSERT_TRUE(Run("mode uvpolygons\nselect uvpolygons none\nchoose 10071 10072\n"
-                  "type 10031 0.1\nclick 10032\nexpect changed\n"))
+  ASSERT_TRUE(
+      Run("mode uvpolygons\nselect uvpolygons none\nchoose 10071 10072\n"
+          "type 10031 0.1\nclick 10032\nexpect changed\n"))
       << session->Error();
   EXPECT_NE(out.str().find("\n10032: polygon selection 0-2\n"), std::string::npos) << out.str();
 
@@ -381,8 +383,9 @@ TEST_F(SessionTest, EachActionSaysWhatItChanged) {
   };
   const std::string start = "open builtin:islands\ncommand 1024239\nchoose 10071 10074\n";
   EXPECT_FALSE(strictRun(start + "click 10065\necho after\n"));
-  EXPECT_EQ(session->Error(),
-            "s.session:4: 10065: nothing changed (mode: model; selected UV polygons: 0) (--strict)");
+  EXPECT_EQ(
+      session->Error(),
+      "s.session:4: 10065: nothing changed (mode: model; selected UV polygons: 0) (--strict)");
   EXPECT_EQ(out.str().find("after"), std::string::npos) << "the session stopped there";
   EXPECT_FALSE(strictRun(start + "type 10062 11\n"));
   EXPECT_EQ(session->Error(),
@@ -400,8 +403,9 @@ TEST_F(SessionTest, SavingOverTheOpenedFileTakesAWord) {
   pelterra::SessionOptions withScene;
   withScene.scene = (dir / "chair.obj").string();
   Restart(withScene);
-  ASSERT_TRUE(Run("open ${scene}\nmode uvpolygons\nselect uvpolygons 0\ncommand 1024239\n"
-                  "choose 10071 10074\ntype 10062 2\nclick 10065\nsave ${stem}-scaled.obj\n"))
+  ASSERT_TRUE(
+      Run("open ${scene}\nmode uvpolygons\nselect uvpolygons 0\ncommand 1024239\n"
+          "choose 10071 10074\ntype 10062 2\nclick 10065\nsave ${stem}-scaled.obj\n"))
       << session->Error();
   EXPECT_TRUE(fs::exists(dir / "chair-scaled.obj"));
   EXPECT_EQ(out.str().find("note:"), std::string::npos) << "written statement for statement";

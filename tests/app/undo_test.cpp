@@ -59,8 +59,9 @@ const ToolCase kTools[] = {
     {"area measure", "mode uvpolygons\nselect uvpolygons 0-2", "click 10138", Effect::kNoStep},
     {"size capture", "mode uvpolygons\nselect uvpolygons 1\nchoose 10071 10074", "click 10070",
      Effect::kNoStep},
-    {"two-point angle", "mode uvpoints\nselect uvpolygons 0\nselect uvpoints 0 1\nchoose 10071 10074",
-     "click 10053", Effect::kNoStep},
+    {"two-point angle",
+     "mode uvpoints\nselect uvpolygons 0\nselect uvpoints 0 1\nchoose 10071 10074", "click 10053",
+     Effect::kNoStep},
     {"mean of UV points", "mode uvpoints\nselect uvpoints 0-3\nchoose 10071 10073", "click 10224",
      Effect::kNoStep},
 };
@@ -102,7 +103,8 @@ TEST_P(UndoAfterTool, UndoGivesBackEveryUVBitAndRedoTheResult) {
       return session.Run(in, tc.name);
     };
     ASSERT_TRUE(run(std::string("open builtin:islands\ncommand 1024239\n") + tc.setup))
-        << session.Error() << "\n" << log.str();
+        << session.Error() << "\n"
+        << log.str();
     BaseDocument& doc = *host.ActiveDocument();
     const std::string before = UVBits(doc);
     const Int32 steps = doc.GetUndoCount();
