@@ -834,37 +834,43 @@ bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std
   const std::vector<PolygonObject*> objects = PolygonObjects(doc);
   std::string out;
   WriteState state;
-  size_t generic = 0;  // objects from here on are written from the host's data
+  std::vector<PolygonObject*> generic;  // written from the host's data
+  if (note) note->clear();
 
-  // A loaded file is written as itself when its objects are still the document's first ones,
-  // with the faces they had.
+  // A loaded file is written as itself when its objects are still in the document, in their
+  // order, with the faces they had. Objects added since (anywhere) follow its statements.
   std::string why;
   const std::shared_ptr<const obj::Source> src = SourceOf(doc);
   bool fromSource = false;
   if (src) {
     const size_t n = src->serials.size();
-    if (objects.size() < n) {
-      why = "an object of the file was removed";
-    } else {
-      for (size_t i = 0; i < n && why.empty(); ++i)
-        if (objects[i]->GetSerial() != src->serials[i])
-          why = "the objects of the file are no longer the document's first ones, in order";
-        else if (obj::Fingerprint(*objects[i]) != src->fingerprints[i])
-          why = "the points, polygons or normals of \"" + OneLine(objects[i]->GetName()) +
-                "\" changed";
+    std::vector<PolygonObject*> own;
+    std::unordered_map<UInt64, size_t> index;
+    for (size_t i = 0; i < n; ++i) index.emplace(src->serials[i], i);
+    for (PolygonObject* op : objects) {
+      auto it = index.find(op->GetSerial());
+      if (it == index.end()) {
+        generic.push_back(op);
+      } else if (it->second != own.size()) {
+        why = "the objects of the file are no longer in the file's order";
+        break;
+      } else if (obj::Fingerprint(*op) != src->fingerprints[it->second]) {
+        why = "the points, polygons or normals of \"" + OneLine(op->GetName()) + "\" changed";
+        break;
+      } else {
+        own.push_back(op);
+      }
     }
+    if (why.empty() && own.size() < n) why = "an object of the file was removed";
     obj::Tail tail;
-    if (why.empty() &&
-        obj::WriteFromSource(*src, {objects.begin(), objects.begin() + static_cast<long>(n)}, out,
-                             tail, why)) {
+    if (why.empty() && obj::WriteFromSource(*src, own, out, tail, why)) {
       fromSource = true;
-      generic = n;
       state.points = tail.points;
       state.uvs = tail.uvs;
       state.normals = tail.normals;
       state.eol = tail.eol;
       state.materialKnown = false;
-      if (generic < objects.size() && !out.empty() && out.back() != '\n' && out.back() != '\r')
+      if (!generic.empty() && !out.empty() && out.back() != '\n' && out.back() != '\r')
         out += state.eol;
     } else {
       out.clear();
@@ -872,12 +878,13 @@ bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std
     }
   }
   if (!fromSource) {
+    generic = objects;
     out = "# Pelterra\n";
     std::string libs = OneLine(doc.GetDataInstance()->GetString(OBJ_MTLLIB));
     if (!libs.empty()) out += "mtllib " + libs + "\n";
   }
-  for (size_t i = generic; i < objects.size(); ++i)
-    if (!WriteObject(*objects[i], doc, out, state, why)) {
+  for (PolygonObject* op : generic)
+    if (!WriteObject(*op, doc, out, state, why)) {
       error = "cannot save " + path + ": " + why;
       return false;
     }

@@ -383,10 +383,30 @@ TEST(ObjRoundTrip, MovedPointsRenamedObjectsAndAddedObjects) {
     EXPECT_EQ(Objects(*back)[1]->GetPointR()[i], static_cast<PolygonObject*>(cube)->GetPointR()[i]);
   EXPECT_EQ(AllUVs(*back).back(), UVTag(static_cast<PolygonObject*>(cube))->GetSlow(5));
 
-  // A changed face structure cannot be written into the file's statements: the whole document is
-  // written from the host's data, and the note says why.
+  // An object added between the file's objects (as a UV mesh is, right after its source)
+  // follows the file's statements too.
   DocPtr chair;
   Load(*chair, kObjs / "chair.obj");
+  auto* mesh = static_cast<BaseObject*>(cube->GetClone(COPYFLAGS_0, nullptr));
+  chair->InsertObject(mesh, nullptr, Objects(*chair)[0]);
+  ASSERT_TRUE(SaveObj(*chair, out.string(), error, &note)) << error;
+  EXPECT_EQ(note, "");
+  EXPECT_TRUE(Read(out).starts_with(Read(kObjs / "chair.obj") + "usemtl (null)\no Cube\n") ||
+              Read(out).starts_with(Read(kObjs / "chair.obj") + "o Cube\n"))
+      << Read(out);
+  mesh->Remove();
+  BaseObject::Free(mesh);
+  // Objects of the file in another order cannot be written into its statements.
+  BaseObject* cushion = Objects(*chair)[1];
+  cushion->Remove();
+  chair->InsertObject(cushion, nullptr, nullptr);
+  ASSERT_TRUE(SaveObj(*chair, out.string(), error, &note)) << error;
+  EXPECT_NE(note.find("no longer in the file's order"), std::string::npos) << note;
+  cushion->Remove();
+  chair->InsertObject(cushion, nullptr, Objects(*chair)[0]);
+
+  // Nor can a changed face structure: the whole document is written from the host's data, and
+  // the note says why.
   Objects(*chair)[0]->SetName("Armchair");
   ASSERT_TRUE(SaveObj(*chair, out.string(), error, &note)) << error;
   EXPECT_EQ(note, "");
