@@ -422,7 +422,13 @@ TEST_F(SessionTest, SavingOverTheOpenedFileTakesAWord) {
   pelterra::SessionOptions force;
   force.force = true;
   Restart(force);
-  ASSERT_TRUE(Run("open chair.obj\nsave chair.obj\n")) << session->Error();
+  out.str("");
+  ASSERT_TRUE(Run("open chair.obj\nsave chair.obj\nopen chair.obj\n")) << session->Error();
+  // The missing material library is said once, not at every open.
+  const std::string warning = "mtllib chair.mtl: not found";
+  const size_t first = out.str().find(warning);
+  EXPECT_NE(first, std::string::npos) << out.str();
+  EXPECT_EQ(out.str().find(warning, first + 1), std::string::npos) << out.str();
 }
 
 // The example of docs/sessions.md runs as written, strictly, on a real-world-shaped mesh.
