@@ -1,5 +1,6 @@
 // pelterra: the headless host application. It loads the plug-in modules from its plug-in
 // folder and drives them as the host does: demos, user sessions, scene info and previews.
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "c4d_commanddata.h"
+#include "controls.h"
 #include "demo.h"
 #include "obj_io.h"
 #include "preview.h"
@@ -24,24 +26,29 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* kUsage =
-    "usage: pelterra [--plugins DIR] COMMAND [ARGS]\n"
+    "usage: pelterra [--plugins DIR] [--quiet] COMMAND [ARGS]\n"
     "\n"
     "Runs the Pelterra UV tools in a headless host.\n"
     "\n"
     "commands:\n"
     "  demo [--out DIR]                   run the built-in demonstration\n"
-    "  run SESSION [--scene FILE] [--out DIR]\n"
+    "  run SESSION [--scene FILE] [--out DIR] [--strict] [--force]\n"
     "                                     run a session script (docs/sessions.md)\n"
-    "  info FILE.obj                      objects, polygon counts, UVs and their bounds\n"
-    "  preview SCENE OUT.png [--object NAME] [--size N] [--selected]\n"
-    "                                     draw an object's UV layout\n"
+    "  check SESSION [--scene FILE]       check a session script without running it\n"
+    "  info FILE.obj ...                  objects, polygon counts, UVs and their bounds\n"
+    "  preview SCENE OUT.png [--object NAME] [--size N] [--selected] [--fit]\n"
+    "                                     draw the UV layout of the objects with UVs\n"
+    "  controls [PLUGIN]                  list the controls of a command's dialog\n"
     "  plugins                            list the registered plug-ins\n"
     "  dialog ID [ACTION ...]             execute command ID, act on its dialog, print it\n"
     "                                     (click:ID tick:ID:on|off choose:ID:ENTRY type:ID:TEXT)\n"
+    "  help [COMMAND]                     this help, or a command's\n"
     "\n"
     "SCENE is an OBJ file or builtin:NAME. Every command takes --help.\n"
     "options:\n"
     "  --plugins DIR   plug-in folder (default: plugins/ beside this program)\n"
+    "  --quiet         leave out the start-up banner and the echo of the host console\n"
+    "  --version       show the version\n"
     "  -h, --help      show this help\n";
 
 struct CommandHelp {
@@ -52,26 +59,45 @@ const CommandHelp kHelp[] = {
     {"demo",
      "usage: pelterra demo [--out DIR]\n\n"
      "Opens a built-in scene, runs the demonstration session through the UV tools and writes\n"
-     "the OBJ and the UV previews to DIR (default: pelterra-demo).\n"},
+     "the OBJ files, the UV previews and the session itself (demo.session) to DIR (default:\n"
+     "pelterra-demo). Run the session again with: pelterra run DIR/demo.session --out DIR\n"},
     {"run",
-     "usage: pelterra run SESSION [--scene FILE] [--out DIR]\n\n"
+     "usage: pelterra run SESSION [--scene FILE] [--out DIR] [--strict] [--force]\n\n"
      "Runs the session script SESSION, one user action per line (docs/sessions.md).\n"
-     "${scene} in the script stands for FILE, ${out} for DIR (default: the current folder).\n"
-     "Relative files that the session reads come from the script's folder; relative files it\n"
-     "writes go to DIR. Exits 1 at the first failing line, naming it.\n"},
+     "${scene} in the script stands for FILE, ${stem} for its name without suffix, ${out} for\n"
+     "DIR (default: the current folder). Relative files that the session reads come from the\n"
+     "script's folder; relative files it writes go to DIR.\n"
+     "Every line is checked before any runs: problems are listed and the exit code is 2. Then\n"
+     "the session stops at the first failing line, naming it, with exit code 1.\n"
+     "  --strict  warnings (clamped values, unused answers) and clicks that changed nothing fail\n"
+     "  --force   save and export may replace the file a document was opened from\n"},
+    {"check",
+     "usage: pelterra check SESSION [--scene FILE] [--out DIR]\n\n"
+     "Checks every line of SESSION without running it: unknown verbs, wrong word counts, bad\n"
+     "numbers, unknown names and ${...} variables. Exit code 0 when it is fine, 2 when not.\n"},
     {"info",
-     "usage: pelterra info FILE.obj\n\n"
-     "Prints each object with its point, triangle, quad and n-gon counts and its UV bounds.\n"},
+     "usage: pelterra info FILE.obj ...\n\n"
+     "Prints each object of each file with its point, triangle, quad and n-gon counts and its\n"
+     "UV bounds. v is shown as the host shows it (0 at the top of the texture), with the file's\n"
+     "own v range (0 at the bottom) beside it.\n"},
     {"preview",
-     "usage: pelterra preview SCENE OUT.png [--object NAME] [--size N] [--selected]\n\n"
-     "Draws the UV layout of an object of SCENE (an OBJ file or builtin:NAME; the first object\n"
-     "unless --object names one) as a PNG of N x N pixels (default 1024).\n"},
+     "usage: pelterra preview SCENE OUT.png [--object NAME] [--size N] [--selected] [--fit]\n\n"
+     "Draws the UV layout of every object of SCENE (an OBJ file or builtin:NAME) that has UVs,\n"
+     "or of the one --object names, as a PNG of N x N pixels (default 1024). --selected draws\n"
+     "the unselected polygons lighter; --fit frames the UVs when they reach outside 0..1.\n"},
+    {"controls",
+     "usage: pelterra controls [PLUGIN]\n\n"
+     "Executes command PLUGIN (an identifier or symbol name; default 1024239, the UV tools)\n"
+     "and lists every control of its dialog: identifier, name, label, kind, range or entries,\n"
+     "and the tab under which it shows.\n"},
     {"plugins",
      "usage: pelterra plugins\n\nLists the registered plug-ins in registration order.\n"},
     {"dialog",
      "usage: pelterra dialog ID [ACTION ...]\n\n"
      "Executes command ID, performs the actions on its dialog as a user would and prints the\n"
-     "dialog. Actions: click:ID  tick:ID:on|off  choose:ID:ENTRY  type:ID:TEXT\n"},
+     "dialog. Actions: click:ID  tick:ID:on|off  choose:ID:ENTRY  type:ID:TEXT\n"
+     "ID and ENTRY may be identifiers, symbol names or labels.\n"},
+    {"help", "usage: pelterra help [COMMAND]\n\nShows the help, or a command's.\n"},
 };
 
 std::string DefaultPluginFolder() {
@@ -137,34 +163,50 @@ bool LoadScene(const std::string& scene, BaseDocument& doc, std::string& error) 
   return ok;
 }
 
+// A number as `info` shows a derived one: 15 significant digits, so that 1 - 0.9 reads 0.1.
+std::string Short(Float v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.15g", v == 0.0 ? 0.0 : v);
+  return buf;
+}
+
 int RunInfo(const Args& a) {
-  if (a.positional.size() != 1) return Fail("info needs one OBJ file (see pelterra info --help)");
-  BaseDocument* doc = BaseDocument::Alloc();
-  std::string error;
-  if (!LoadScene(a.positional[0], *doc, error)) {
+  if (a.positional.empty())
+    return Fail("info needs one or more OBJ files (see pelterra info --help)");
+  int rc = 0;
+  for (const std::string& file : a.positional) {
+    BaseDocument* doc = BaseDocument::Alloc();
+    std::string error;
+    if (!LoadScene(file, *doc, error)) {
+      rc = Fail(error);
+      BaseDocument::Free(doc);
+      continue;
+    }
+    const auto summary = pelterra::Summarize(*doc);
+    std::cout << file << ": " << summary.size() << " object(s); v as the host shows it (0 at "
+              << "the top of the texture), the file's own v (0 at the bottom) beside it\n";
+    for (const pelterra::ObjectSummary& s : summary) {
+      std::cout << "  " << s.name << ": " << s.points << " points, " << s.triangles
+                << " triangles, " << s.quads << " quads, " << s.ngons << " n-gons";
+      if (s.hasUVs)
+        std::cout << ", UVs u " << Short(s.uvMin.x) << ".." << Short(s.uvMax.x) << " v "
+                  << Short(s.uvMin.y) << ".." << Short(s.uvMax.y) << " (file v "
+                  << Short(1.0 - s.uvMax.y) << ".." << Short(1.0 - s.uvMin.y) << ")";
+      else
+        std::cout << ", no UVs";
+      std::cout << "\n";
+    }
     BaseDocument::Free(doc);
-    return Fail(error);
   }
-  for (const pelterra::ObjectSummary& s : pelterra::Summarize(*doc)) {
-    std::cout << s.name << ": " << s.points << " points, " << s.triangles << " triangles, "
-              << s.quads << " quads, " << s.ngons << " n-gons";
-    if (s.hasUVs)
-      std::cout << ", UVs u " << hostrt::FormatNumber(s.uvMin.x) << ".."
-                << hostrt::FormatNumber(s.uvMax.x) << " v " << hostrt::FormatNumber(s.uvMin.y)
-                << ".." << hostrt::FormatNumber(s.uvMax.y);
-    else
-      std::cout << ", no UVs";
-    std::cout << "\n";
-  }
-  BaseDocument::Free(doc);
-  return 0;
+  return rc;
 }
 
 int RunPreview(const Args& a) {
   if (a.positional.size() != 2)
     return Fail("preview needs SCENE and OUT.png (see pelterra preview --help)");
   pelterra::PreviewOptions opt;
-  opt.selectedOnly = a.Has("--selected");
+  opt.selected = a.Has("--selected");
+  opt.fit = a.Has("--fit");
   if (a.Has("--size")) {
     try {
       size_t used = 0;
@@ -175,20 +217,27 @@ int RunPreview(const Args& a) {
     }
   }
   BaseDocument* doc = BaseDocument::Alloc();
-  std::string error;
+  std::string error, note;
   int rc = 0;
   if (!LoadScene(a.positional[0], *doc, error)) {
     rc = Fail(error);
   } else {
-    BaseObject* op =
-        a.Has("--object") ? doc->SearchObject(a.Get("--object")) : doc->GetFirstObject();
-    if (!op || op->GetType() != Opolygon)
+    std::vector<PolygonObject*> objects;
+    if (a.Has("--object")) {
+      BaseObject* op = doc->SearchObject(a.Get("--object"));
+      if (op && op->GetType() == Opolygon) objects.push_back(static_cast<PolygonObject*>(op));
+    } else {
+      objects = pelterra::ObjectsWithUVs(*doc);
+    }
+    if (objects.empty())
       rc = Fail(a.Has("--object") ? "no polygon object named " + a.Get("--object")
-                                  : "the scene has no objects");
-    else if (!pelterra::WritePreview(*static_cast<PolygonObject*>(op), a.positional[1], opt, error))
+                                  : a.positional[0] + ": no object has UVs");
+    else if (!pelterra::WritePreview(objects, a.positional[1], opt, error, &note))
       rc = Fail(error);
     else
-      std::cout << "wrote " << a.positional[1] << "\n";
+      std::cout << "wrote " << a.positional[1] << " (" << objects.size() << " object"
+                << (objects.size() == 1 ? "" : "s") << ")\n";
+    if (!note.empty()) std::cout << "note: " << note << "\n";
   }
   BaseDocument::Free(doc);
   return rc;
@@ -202,6 +251,7 @@ int RunPlugins() {
   return 0;
 }
 
+// Exit codes: 0 done, 1 a line failed, 2 the check found problems before anything ran.
 int RunSessionText(hostrt::Host& host, std::istream& in, const std::string& name,
                    pelterra::SessionOptions opt, std::vector<std::string>* written) {
   std::error_code ec;
@@ -210,49 +260,150 @@ int RunSessionText(hostrt::Host& host, std::istream& in, const std::string& name
   pelterra::Session session(host, std::cout, opt);
   const bool ok = session.Run(in, name);
   if (written) *written = session.Written();
-  if (!ok) return Fail(session.Error());
+  if (!ok) {
+    Fail(session.Error());
+    return session.CheckFailed() ? 2 : 1;
+  }
   return 0;
 }
 
-int RunDemo(hostrt::Host& host, const Args& a) {
+int RunDemo(hostrt::Host& host, const Args& a, const std::string& pluginFolder) {
   if (!a.positional.empty()) return Fail("demo takes no arguments (see pelterra demo --help)");
   pelterra::SessionOptions opt;
   opt.outDir = a.Get("--out", "pelterra-demo");
+  opt.symbols = pelterra::Symbols::FromPluginFolder(pluginFolder);
   std::istringstream in(pelterra::kDemoSession);
   std::vector<std::string> written;
   int rc = RunSessionText(host, in, "demo", opt, &written);
   if (rc != 0) return rc;
+  // The session itself, for a user to learn from and adapt.
+  const std::string script = (fs::path(opt.outDir) / "demo.session").string();
+  {
+    std::ofstream out(script, std::ios::binary);
+    out << pelterra::kDemoSession;
+    if (!out) return Fail("cannot write " + script);
+  }
+  written.push_back(script);
   std::cout << "\nPelterra demo done. It opened the built-in cube and the UV tools dialog, "
                "selected UV polygons, scaled one UV island and rotated another about a picked UV "
                "point, and wrote "
             << written.size() << " file(s) to " << fs::absolute(opt.outDir).string() << ":\n";
   for (const std::string& f : written) std::cout << "  " << f << "\n";
+  std::cout << "Run the session again, or your own copy of it, with:\n  pelterra run " << script
+            << " --out " << opt.outDir << "\n";
   return 0;
 }
 
-int RunRun(hostrt::Host& host, const Args& a) {
+// The options run and check share; false with the exit code when they are wrong.
+bool SessionSetup(const Args& a, const std::string& pluginFolder, pelterra::SessionOptions& opt,
+                  int& rc) {
+  opt.outDir = a.Get("--out", ".");
+  opt.baseDir = fs::path(a.positional[0]).parent_path().string();
+  if (opt.baseDir.empty()) opt.baseDir = ".";
+  opt.strict = a.Has("--strict");
+  opt.force = a.Has("--force");
+  opt.symbols = pelterra::Symbols::FromPluginFolder(pluginFolder);
+  if (a.Has("--scene")) {
+    const std::string scene = a.Get("--scene");
+    std::error_code ec;
+    if (scene.rfind("builtin:", 0) != 0 && !fs::is_regular_file(scene, ec)) {
+      rc = 2;
+      Fail("--scene " + scene + ": " + (fs::exists(scene, ec) ? "is not a file" : "no such file"));
+      return false;
+    }
+    opt.scene = scene.rfind("builtin:", 0) == 0 ? scene : fs::absolute(scene).string();
+  }
+  return true;
+}
+
+int RunRun(hostrt::Host& host, const Args& a, const std::string& pluginFolder) {
   if (a.positional.size() != 1) return Fail("run needs one session file (see pelterra run --help)");
   const std::string& file = a.positional[0];
   std::ifstream in(file);
   if (!in) return Fail(file + ": cannot be read");
   pelterra::SessionOptions opt;
-  opt.outDir = a.Get("--out", ".");
-  opt.baseDir = fs::path(file).parent_path().string();
-  if (opt.baseDir.empty()) opt.baseDir = ".";
-  if (a.Has("--scene")) opt.scene = fs::absolute(a.Get("--scene")).string();
+  int rc = 0;
+  if (!SessionSetup(a, pluginFolder, opt, rc)) return rc;
   return RunSessionText(host, in, file, opt, nullptr);
 }
 
-// Actions "click:10089", "tick:10201:on", "choose:10071:10073", "type:10062:2.5" run as the
-// session lines "click 10089" and so on, then the dialog is printed.
-int RunDialog(hostrt::Host& host, const Args& a) {
+int RunCheck(hostrt::Host& host, const Args& a, const std::string& pluginFolder) {
+  if (a.positional.size() != 1)
+    return Fail("check needs one session file (see pelterra check --help)");
+  const std::string& file = a.positional[0];
+  std::ifstream in(file);
+  if (!in) return Fail(file + ": cannot be read");
+  pelterra::SessionOptions opt;
+  int rc = 0;
+  if (!SessionSetup(a, pluginFolder, opt, rc)) return rc;
+  pelterra::Session session(host, std::cout, opt);
+  if (!session.Check(in, file)) {
+    std::cerr << session.Error() << "\n";
+    return 2;
+  }
+  std::cout << file << ": no problems found\n";
+  return 0;
+}
+
+// The identifier of a command plug-in given as a number or a symbol name.
+bool PluginId(const std::string& word, const pelterra::Symbols& symbols, Int32& id) {
+  try {
+    size_t used = 0;
+    id = std::stoi(word, &used);
+    if (used == word.size()) return true;
+  } catch (const std::exception&) {
+  }
+  if (auto named = symbols.Find(word)) {
+    id = *named;
+    return true;
+  }
+  return false;
+}
+
+int RunControls(hostrt::Host& host, const Args& a, const std::string& pluginFolder) {
+  if (a.positional.size() > 1)
+    return Fail("controls takes one plug-in (see pelterra controls --help)");
+  auto symbols = pelterra::Symbols::FromPluginFolder(pluginFolder);
+  Int32 id = 1024239;
+  if (!a.positional.empty() && !PluginId(a.positional[0], *symbols, id))
+    return Fail("unknown plug-in " + a.positional[0]);
+  const hostrt::PluginEntry* e = hostrt::Registry::Get().Find(id);
+  if (!e || !e->command) return Fail("no command " + std::to_string(id));
+  if (!e->command->Execute(host.ActiveDocument()))
+    return Fail("command " + std::to_string(id) + " failed");
+  GeDialog* dlg = nullptr;
+  for (const hostrt::OpenWindow& win : host.Windows())
+    if (win.pluginId == id) dlg = win.dialog;
+  if (!dlg) return Fail("command " + std::to_string(id) + " opened no dialog");
+  std::cout << "dialog " << id << " \"" << dlg->GetTitle() << "\"\n";
+  pelterra::ListControls(host, *dlg, symbols.get(), std::cout);
+  return 0;
+}
+
+// Actions "click:10089", "tick:IDC_SCALE_KEEP:on", "choose:10071:Scale&Rotate", "type:10062:2.5"
+// run as session lines; a part that is neither a number nor a known name is a label.
+int RunDialog(hostrt::Host& host, const Args& a, const std::string& pluginFolder) {
   if (a.positional.empty()) return Fail("dialog needs a command identifier");
-  pelterra::Session session(host, std::cout, {});
-  std::vector<std::string> lines{"command \"" + a.positional[0] + "\""};
+  pelterra::SessionOptions opt;
+  opt.symbols = pelterra::Symbols::FromPluginFolder(pluginFolder);
+  pelterra::Session session(host, std::cout, opt);
+  auto quote = [&](const std::string& w, bool label) {
+    std::string q = "\"";
+    for (char c : w) q += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+    q += "\"";
+    Int32 n = 0;
+    const bool plain = !label || PluginId(w, *opt.symbols, n);
+    return plain && w.find_first_of(" \t\"#") == std::string::npos && !w.empty() ? w : q;
+  };
+  std::vector<std::string> lines{"command " + quote(a.positional[0], false)};
   for (size_t i = 1; i < a.positional.size(); ++i) {
+    std::vector<std::string> parts;
+    std::stringstream ss(a.positional[i]);
+    for (std::string part; std::getline(ss, part, ':');) parts.push_back(part);
     std::string line;
-    for (char c : a.positional[i]) line += c == ':' ? std::string("\" \"") : std::string(1, c);
-    lines.push_back("\"" + line + "\"");
+    for (size_t k = 0; k < parts.size(); ++k)
+      line += (k ? " " : "") + quote(parts[k], k == 1 || (k == 2 && parts[0] == "choose"));
+    lines.push_back(line);
   }
   lines.push_back("print dialog");
   for (size_t i = 0; i < lines.size(); ++i)
@@ -266,11 +417,18 @@ int RunDialog(hostrt::Host& host, const Args& a) {
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string pluginFolder = DefaultPluginFolder();
+  // --quiet may stand anywhere.
+  const bool quiet = std::find(args.begin(), args.end(), "--quiet") != args.end();
+  args.erase(std::remove(args.begin(), args.end(), "--quiet"), args.end());
   size_t i = 0;
   for (; i < args.size(); ++i) {
     const std::string& a = args[i];
     if (a == "-h" || a == "--help") {
       std::cout << kUsage;
+      return 0;
+    }
+    if (a == "--version") {
+      std::cout << "pelterra " << PELTERRA_VERSION << "\n";
       return 0;
     }
     if (a == "--plugins") {
@@ -288,10 +446,35 @@ int main(int argc, char** argv) {
   }
   const std::string command = args[i];
   std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
-  const CommandHelp* help = nullptr;
-  for (const CommandHelp& h : kHelp)
-    if (command == h.name) help = &h;
-  if (!help) return Fail("unknown command " + command + " (see pelterra --help)");
+  auto helpOf = [](const std::string& name) -> const CommandHelp* {
+    for (const CommandHelp& h : kHelp)
+      if (name == h.name) return &h;
+    return nullptr;
+  };
+  const CommandHelp* help = helpOf(command);
+  if (!help) {
+    std::vector<std::string> names;
+    for (const CommandHelp& h : kHelp) names.push_back(h.name);
+    std::string near;
+    size_t best = 3;
+    for (const std::string& n : names)
+      if (size_t d = pelterra::EditDistance(command, n); d < best) {
+        best = d;
+        near = n;
+      }
+    return Fail("unknown command " + command +
+                (near.empty() ? "" : " (did you mean " + near + "?)") + " (see pelterra --help)");
+  }
+  if (command == "help") {
+    if (rest.empty()) {
+      std::cout << kUsage;
+      return 0;
+    }
+    const CommandHelp* h = helpOf(rest[0]);
+    if (!h) return Fail("no command " + rest[0] + " (see pelterra help)");
+    std::cout << h->text;
+    return 0;
+  }
   if (std::find(rest.begin(), rest.end(), "--help") != rest.end() ||
       std::find(rest.begin(), rest.end(), "-h") != rest.end()) {
     std::cout << help->text;
@@ -299,10 +482,12 @@ int main(int argc, char** argv) {
   }
   Args a;
   std::string error;
-  const bool ok = command == "demo"  ? ParseArgs(rest, {"--out"}, {}, a, error)
-                  : command == "run" ? ParseArgs(rest, {"--out", "--scene"}, {}, a, error)
+  const bool ok = command == "demo" ? ParseArgs(rest, {"--out"}, {}, a, error)
+                  : command == "run"
+                      ? ParseArgs(rest, {"--out", "--scene"}, {"--strict", "--force"}, a, error)
+                  : command == "check" ? ParseArgs(rest, {"--out", "--scene"}, {}, a, error)
                   : command == "preview"
-                      ? ParseArgs(rest, {"--object", "--size"}, {"--selected"}, a, error)
+                      ? ParseArgs(rest, {"--object", "--size"}, {"--selected", "--fit"}, a, error)
                       : ParseArgs(rest, {}, {}, a, error);
   if (!ok) return Fail(error + " (see pelterra " + command + " --help)");
 
@@ -311,7 +496,7 @@ int main(int argc, char** argv) {
   if (command == "preview") return RunPreview(a);
 
   hostrt::Host host;
-  host.echo = [](const std::string& line) { std::cout << line << "\n"; };
+  if (!quiet) host.echo = [](const std::string& line) { std::cout << line << "\n"; };
   host.NewDocument();
   hostrt::PluginSystem plugins(host);
   if (!plugins.StartAll(pluginFolder, error)) return Fail(error);
@@ -320,11 +505,15 @@ int main(int argc, char** argv) {
   if (command == "plugins")
     rc = RunPlugins();
   else if (command == "dialog")
-    rc = RunDialog(host, a);
+    rc = RunDialog(host, a, pluginFolder);
+  else if (command == "controls")
+    rc = RunControls(host, a, pluginFolder);
   else if (command == "demo")
-    rc = RunDemo(host, a);
+    rc = RunDemo(host, a, pluginFolder);
+  else if (command == "check")
+    rc = RunCheck(host, a, pluginFolder);
   else
-    rc = RunRun(host, a);
+    rc = RunRun(host, a, pluginFolder);
   plugins.EndAll();
   return rc;
 }

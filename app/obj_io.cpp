@@ -2,26 +2,24 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <tiny_obj_loader.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <istream>
 #include <limits>
 #include <map>
 #include <sstream>
-#include <streambuf>
 #include <string_view>
 #include <unordered_map>
 
 #include "c4d_basetag.h"
+#include "obj_parse.h"
+#include "obj_source.h"
 #include "progress.h"
 
 namespace pelterra {
@@ -29,6 +27,10 @@ namespace pelterra {
 namespace {
 
 namespace fs = std::filesystem;
+using obj::EditedUVWTag;
+using obj::Kind;
+using obj::ToHost;
+using obj::UvToHost;
 
 std::string Trim(std::string_view s) {
   size_t a = s.find_first_not_of(" \t\r\n");
@@ -41,297 +43,17 @@ std::string At(const std::string& path, Int64 line) {
   return line > 0 ? path + ":" + std::to_string(line) + ": " : path + ": ";
 }
 
-// The file's lines as tinyobjloader splits them: "\n", "\r\n" and a lone "\r" end a line.
-class LineReader {
- public:
-  explicit LineReader(std::string_view text) : text_(text) {}
-  bool Next(std::string_view& line) {
-    if (pos_ >= text_.size()) return false;
-    size_t end = pos_;
-    while (end < text_.size() && text_[end] != '\n' && text_[end] != '\r') ++end;
-    line = text_.substr(pos_, end - pos_);
-    pos_ = end;
-    if (pos_ < text_.size())
-      pos_ += text_[pos_] == '\r' && pos_ + 1 < text_.size() && text_[pos_ + 1] == '\n' ? 2 : 1;
-    ++number_;
-    return true;
-  }
-  Int64 Number() const { return number_; }
-  size_t Position() const { return pos_; }
-
- private:
-  std::string_view text_;
-  size_t pos_ = 0;
-  Int64 number_ = 0;
-};
-
-// Number of the line that holds byte pos (its line end included).
+// Number of the line that holds byte pos.
 Int64 LineAt(std::string_view text, size_t pos) {
-  LineReader lines(text);
-  std::string_view line;
-  while (lines.Next(line))
-    if (lines.Position() > pos) return lines.Number();
-  return lines.Number();
+  Int64 line = 1;
+  for (size_t i = 0; i < pos && i < text.size(); ++i)
+    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n')))
+      ++line;
+  return line;
 }
-
-void SplitWords(std::string_view line, std::vector<std::string_view>& words) {
-  words.clear();
-  auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  size_t i = 0;
-  while (true) {
-    while (i < line.size() && blank(line[i])) ++i;
-    if (i == line.size()) break;
-    size_t e = i;
-    while (e < line.size() && !blank(line[e])) ++e;
-    words.push_back(line.substr(i, e - i));
-    i = e;
-  }
-}
-
-// A finite decimal number, correctly rounded; a leading '+' is allowed.
-bool ParseNumber(std::string_view w, double& out) {
-  if (w.starts_with('+')) {
-    w.remove_prefix(1);
-    if (w.starts_with('-')) return false;
-  }
-  const char* end = w.data() + w.size();
-  auto r = std::from_chars(w.data(), end, out, std::chars_format::general);
-  return !w.empty() && r.ec == std::errc() && r.ptr == end && std::isfinite(out);
-}
-
-bool ParseIndex(std::string_view w, int& out) {
-  if (w.starts_with('+')) {
-    w.remove_prefix(1);
-    if (w.starts_with('-')) return false;
-  }
-  const char* end = w.data() + w.size();
-  auto r = std::from_chars(w.data(), end, out);
-  return !w.empty() && r.ec == std::errc() && r.ptr == end;
-}
-
-// The numbers of the v, vt and vn lines. tinyobjloader's own number reading is not correctly
-// rounded ("0.3" comes out as 0.30000000000000004), so the values are taken from here, where
-// every number is checked anyway, and saved files read back exactly.
-struct Numbers {
-  std::vector<Vector> positions, uvs, normals;
-};
-
-// Line by line check of the v, vt, vn and f lines, which tinyobjloader reads leniently (a word
-// that is not a number becomes 0, an index out of range is passed on).
-bool CheckLines(std::string_view text, const std::string& path, Numbers& nums, std::string& error,
-                Progress* progress) {
-  LineReader lines(text);
-  std::string_view line;
-  std::vector<std::string_view> words;
-  auto fail = [&](const std::string& what) {
-    error = At(path, lines.Number()) + what;
-    return false;
-  };
-  auto readNumbers = [&](const char* key, size_t min, size_t max, Vector& v) {
-    size_t n = words.size() - 1;
-    if (n < min || n > max) {
-      std::string want =
-          min == max ? std::to_string(min) : std::to_string(min) + " to " + std::to_string(max);
-      return fail(std::string(key) + " needs " + want + " numbers, found " + std::to_string(n));
-    }
-    double vals[3] = {0, 0, 0};
-    for (size_t i = 1; i <= n; ++i) {
-      double d = 0;
-      if (!ParseNumber(words[i], d))
-        return fail(std::string(key) + ": \"" + std::string(words[i]) + "\" is not a number");
-      if (i <= 3) vals[i - 1] = d;
-    }
-    v = Vector(vals[0], vals[1], vals[2]);
-    return true;
-  };
-  // Checks one index of a face corner against the entries read so far.
-  auto checkIndex = [&](size_t corner, std::string_view w, const char* what, size_t count) {
-    int idx = 0;
-    std::string at = "face corner " + std::to_string(corner) + ": ";
-    if (!ParseIndex(w, idx))
-      return fail(at + what + " index \"" + std::string(w) + "\" is not a whole number");
-    if (idx == 0) return fail(at + what + " index 0 is invalid (indices start at 1)");
-    if ((idx > 0 && static_cast<size_t>(idx) > count) ||
-        (idx < 0 && static_cast<size_t>(-static_cast<Int64>(idx)) > count))
-      return fail(at + what + " " + std::to_string(idx) + " does not exist (" +
-                  std::to_string(count) + " so far)");
-    return true;
-  };
-
-  size_t lineCount = 0;
-  while (lines.Next(line)) {
-    if (progress && (++lineCount & 0xFFFF) == 0)
-      progress->Update(static_cast<std::int64_t>(lines.Position() / 2));
-    SplitWords(line, words);
-    if (words.empty()) continue;
-    const std::string_view key = words[0];
-    Vector v;
-    if (key == "v") {
-      if (!readNumbers("v", 3, 7, v)) return false;
-      nums.positions.push_back(v);
-    } else if (key == "vt") {
-      if (!readNumbers("vt", 1, 3, v)) return false;
-      nums.uvs.push_back(v);
-    } else if (key == "vn") {
-      if (!readNumbers("vn", 3, 3, v)) return false;
-      nums.normals.push_back(v);
-    } else if (key == "f") {
-      if (words.size() < 4)
-        return fail("face has " + std::to_string(words.size() - 1) +
-                    " corners; a face needs at least 3");
-      for (size_t i = 1; i < words.size(); ++i) {
-        std::string_view w = words[i];
-        size_t s1 = w.find('/');
-        size_t s2 = s1 == std::string_view::npos ? s1 : w.find('/', s1 + 1);
-        bool bad = s2 != std::string_view::npos && w.find('/', s2 + 1) != std::string_view::npos;
-        std::string_view pv = w.substr(0, s1), tv, nv;
-        if (s1 != std::string_view::npos) {
-          tv =
-              w.substr(s1 + 1, s2 == std::string_view::npos ? std::string_view::npos : s2 - s1 - 1);
-          if (s2 != std::string_view::npos) {
-            nv = w.substr(s2 + 1);
-            bad = bad || nv.empty();
-          } else {
-            bad = bad || tv.empty();
-          }
-        }
-        if (bad || pv.empty())
-          return fail("face corner \"" + std::string(w) +
-                      "\" is not of the form v, v/vt, v//vn or v/vt/vn");
-        if (!checkIndex(i, pv, "position", nums.positions.size())) return false;
-        if (!tv.empty() && !checkIndex(i, tv, "texture coordinate", nums.uvs.size())) return false;
-        if (!nv.empty() && !checkIndex(i, nv, "normal", nums.normals.size())) return false;
-      }
-    }
-  }
-  return true;
-}
-
-// The file's bytes as a stream for tinyobjloader, telling how far it has read.
-class MemoryBuffer : public std::streambuf {
- public:
-  MemoryBuffer(char* begin, char* end) { setg(begin, begin, end); }
-  size_t Position() const { return static_cast<size_t>(gptr() - eback()); }
-};
-
-// Keeps the material library names; the libraries' contents are not used. Answers "not
-// loaded" so that tinyobjloader hands over every name of an mtllib line.
-class MtlLibNames : public tinyobj::MaterialReader {
- public:
-  MtlLibNames(const fs::path& folder, const std::string& objPath, std::string_view text,
-              const MemoryBuffer& buffer)
-      : folder_(folder), objPath_(objPath), text_(text), buffer_(buffer) {}
-  bool operator()(const std::string& name, std::vector<tinyobj::material_t>*,
-                  std::map<std::string, int>*, std::string*, std::string*) override {
-    std::string n = Trim(name);
-    if (n.empty() || std::find(names.begin(), names.end(), n) != names.end()) return false;
-    names.push_back(n);
-    std::error_code ec;
-    if (!fs::is_regular_file(folder_ / n, ec))
-      // tinyobjloader has just read the line's end.
-      warnings.push_back(At(objPath_, LineAt(text_, buffer_.Position() - 1)) + "mtllib " + n +
-                         ": not found");
-    return false;
-  }
-  std::vector<std::string> names, warnings;
-
- private:
-  fs::path folder_;
-  std::string objPath_;
-  std::string_view text_;
-  const MemoryBuffer& buffer_;
-};
 
 // The usemtl name that switches back to no material.
 constexpr const char* kNoMaterial = "(null)";
-
-// What the tinyobjloader callbacks collect: faces per object or group, with file indices.
-struct Collector {
-  struct Group {
-    std::string name;
-    std::vector<ObjCorner> corners;  // point, uv, normal: 0-based file indices
-    std::vector<Int32> faceEnd;
-    std::vector<Int32> faceMaterial;  // index into materials, -1: none
-  };
-  std::string stem;
-  std::vector<Group> groups;
-  std::vector<std::string> materials;
-  std::unordered_map<std::string, Int32> materialIndex;
-  Int32 material = -1;
-  Int64 positions = 0, uvs = 0, normals = 0;
-  bool tooLarge = false;
-  const MemoryBuffer* buffer = nullptr;
-  size_t size = 0;
-  Progress* progress = nullptr;
-  Int64 faces = 0;
-
-  void StartGroup(std::string name) {
-    groups.push_back({name.empty() ? stem : std::move(name), {}, {}, {}});
-  }
-  static Int32 Resolve(int idx, Int64 count) {
-    if (idx == 0) return -1;
-    return static_cast<Int32>(idx > 0 ? idx - 1 : count + idx);
-  }
-};
-
-Collector& Of(void* user) {
-  return *static_cast<Collector*>(user);
-}
-
-tinyobj::callback_t Callbacks() {
-  tinyobj::callback_t cb;
-  cb.vertex_cb = [](void* u, tinyobj::real_t, tinyobj::real_t, tinyobj::real_t, tinyobj::real_t) {
-    ++Of(u).positions;
-  };
-  cb.texcoord_cb = [](void* u, tinyobj::real_t, tinyobj::real_t, tinyobj::real_t) { ++Of(u).uvs; };
-  cb.normal_cb = [](void* u, tinyobj::real_t, tinyobj::real_t, tinyobj::real_t) {
-    ++Of(u).normals;
-  };
-  cb.index_cb = [](void* u, tinyobj::index_t* idx, int n) {
-    Collector& c = Of(u);
-    if (c.groups.empty()) c.StartGroup(c.stem);
-    Collector::Group& g = c.groups.back();
-    if (g.corners.size() + static_cast<size_t>(n) >
-        static_cast<size_t>(std::numeric_limits<Int32>::max())) {
-      c.tooLarge = true;
-      return;
-    }
-    for (int i = 0; i < n; ++i)
-      g.corners.push_back({Collector::Resolve(idx[i].vertex_index, c.positions),
-                           Collector::Resolve(idx[i].texcoord_index, c.uvs),
-                           Collector::Resolve(idx[i].normal_index, c.normals)});
-    g.faceEnd.push_back(static_cast<Int32>(g.corners.size()));
-    g.faceMaterial.push_back(c.material);
-    if (c.progress && (++c.faces & 0xFFF) == 0)
-      c.progress->Update(static_cast<std::int64_t>(c.size / 2 + c.buffer->Position() / 2));
-  };
-  cb.usemtl_cb = [](void* u, const char* name, int) {
-    Collector& c = Of(u);
-    std::string n = Trim(name);
-    if (n.empty() || n == kNoMaterial) {
-      c.material = -1;
-      return;
-    }
-    auto [it, added] = c.materialIndex.emplace(n, static_cast<Int32>(c.materials.size()));
-    if (added) c.materials.push_back(n);
-    c.material = it->second;
-  };
-  cb.group_cb = [](void* u, const char** names, int n) {
-    std::string joined;
-    for (int i = 0; i < n; ++i) joined += (i ? " " : "") + Trim(names[i]);
-    Of(u).StartGroup(Trim(joined));
-  };
-  cb.object_cb = [](void* u, const char* name) { Of(u).StartGroup(Trim(name)); };
-  return cb;
-}
-
-Vector ToHost(const Vector& v) {
-  return Vector(v.x, v.y, -v.z);
-}
-
-Vector UvToHost(const Vector& t) {
-  return Vector(t.x, 1.0 - t.y, t.z);
-}
 
 BaseTag* LastTag(BaseObject* op) {
   return static_cast<BaseTag*>(op->GetTagHead()->GetLast());
@@ -344,6 +66,20 @@ void ForEachPolygonObject(BaseObject* op, F&& f) {
     if (auto* po = dynamic_cast<PolygonObject*>(op)) f(*po);
     ForEachPolygonObject(op->GetDown(), f);
   }
+}
+
+std::vector<PolygonObject*> PolygonObjects(BaseDocument& doc) {
+  std::vector<PolygonObject*> r;
+  ForEachPolygonObject(doc.GetFirstObject(), [&](PolygonObject& op) { r.push_back(&op); });
+  return r;
+}
+
+std::shared_ptr<const obj::Source> SourceOf(BaseDocument& doc) {
+  const GeData* d = doc.GetDataInstance()->GetDataPointer(OBJ_SOURCE);
+  const auto* s =
+      d ? static_cast<const obj::SourceData*>(d->GetCustomDataType(obj::SourceData::kType))
+        : nullptr;
+  return s ? s->source : nullptr;
 }
 
 bool ReadFile(const std::string& path, std::string& text, std::string& error) {
@@ -487,80 +223,199 @@ PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* first
   return op;
 }
 
+namespace {
+
+// What the reader collects per o block: faces with file indices, their materials and groups.
+struct Block {
+  std::string name;
+  std::vector<ObjCorner> corners;  // point, uv, normal: 0-based file indices
+  std::vector<Int32> faceEnd;
+  std::vector<Int32> faceMaterial;  // index into the material names, -1: none
+  std::vector<Int32> faceGroups;    // index into the group sets, 0: no group
+};
+
+// Group sets as `g` lines name them; set 0 is "no group".
+struct GroupSets {
+  std::vector<std::vector<std::string>> sets{{}};
+  std::map<std::vector<std::string>, Int32> index{{{}, 0}};
+  Int32 Intern(std::vector<std::string> names) {
+    auto [it, added] = index.emplace(names, static_cast<Int32>(sets.size()));
+    if (added) sets.push_back(std::move(names));
+    return it->second;
+  }
+};
+
+// Polygon selection tags of one object, one per name, filled face by face.
+struct NamedSelections {
+  std::vector<std::string> order;
+  std::unordered_map<std::string, SelectionTag*> tags;
+  SelectionTag* Get(const std::string& name) {
+    SelectionTag*& t = tags[name];
+    if (!t) {
+      t = SelectionTag::Alloc(Tpolygonselection);
+      t->SetName(name);
+      order.push_back(name);
+    }
+    return t;
+  }
+};
+
+}  // namespace
+
 bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
              std::vector<std::string>* warnings, Progress* progress) {
   std::string text;
   if (!ReadFile(path, text, error) || !CheckText(text, path, error)) return false;
-  size_t bom = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;  // a UTF-8 mark is harmless; skip it
-  std::string_view body = std::string_view(text).substr(bom);
+  const size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;  // a UTF-8 mark is harmless
+  const size_t fileSize = text.size();
+  const std::string stem = fs::path(path).stem().string();
+  const fs::path folder = fs::path(path).parent_path();
 
-  Numbers nums;
-  if (!CheckLines(body, path, nums, error, progress)) return false;
+  std::vector<Vector> positions, uvs, normals;
+  std::vector<Block> blocks;
+  GroupSets groups;
+  Int32 groupSet = 0;
+  std::vector<std::string> materials;
+  std::unordered_map<std::string, Int32> materialIndex;
+  Int32 material = -1;
+  std::vector<std::string> libs, missingLibs;
+  std::vector<std::string> mtlWarnings;
 
-  Collector col;
-  col.stem = fs::path(path).stem().string();
-  col.size = body.size();
-  col.progress = progress;
-  MemoryBuffer buffer(text.data() + bom, text.data() + text.size());
-  col.buffer = &buffer;
-  std::istream in(&buffer);
-  MtlLibNames mtl(fs::path(path).parent_path(), path, body, buffer);
-  std::string warn, err;
-  tinyobj::LoadObjWithCallback(in, Callbacks(), &col, &mtl, &warn, &err);
-  if (col.tooLarge) {
-    error = path + ": an object has more face corners than the host can hold";
+  obj::Walker walker(text, start);
+  obj::Statement s;
+  std::string why;
+  Int64 count = 0;
+  while (walker.Next(s, why)) {
+    if (progress && (++count & 0xFFFF) == 0)
+      progress->Update(static_cast<std::int64_t>(walker.Position()));
+    switch (s.kind) {
+      case Kind::kV:
+        positions.push_back(s.value);
+        break;
+      case Kind::kVt:
+        uvs.push_back(s.value);
+        break;
+      case Kind::kVn:
+        normals.push_back(s.value);
+        break;
+      case Kind::kO: {
+        std::string name = Trim(obj::RestOfLine(s));
+        blocks.push_back({name.empty() ? stem : std::move(name), {}, {}, {}, {}});
+        groupSet = 0;  // groups belong to their object
+        break;
+      }
+      case Kind::kG: {
+        std::vector<std::string> names(s.words.begin() + 1, s.words.end());
+        groupSet = groups.Intern(std::move(names));
+        break;
+      }
+      case Kind::kUsemtl: {
+        std::string n = Trim(obj::RestOfLine(s));
+        if (n.empty() || n == kNoMaterial) {
+          material = -1;
+          break;
+        }
+        auto [it, added] = materialIndex.emplace(n, static_cast<Int32>(materials.size()));
+        if (added) materials.push_back(n);
+        material = it->second;
+        break;
+      }
+      case Kind::kMtllib: {
+        const std::string_view args =
+            s.words.size() > 1
+                ? s.content.substr(static_cast<size_t>(s.words[1].data() - s.content.data()))
+                : std::string_view();
+        for (std::string& n : obj::MtlLibNames(args)) {
+          if (std::find(libs.begin(), libs.end(), n) != libs.end()) continue;
+          std::error_code ec;
+          if (!fs::is_regular_file(folder / n, ec))
+            mtlWarnings.push_back(At(path, s.number) + "mtllib " + n + ": not found");
+          libs.push_back(std::move(n));
+        }
+        break;
+      }
+      case Kind::kF: {
+        if (blocks.empty()) blocks.push_back({stem, {}, {}, {}, {}});
+        Block& b = blocks.back();
+        if (b.corners.size() + s.corners.size() >
+            static_cast<size_t>(std::numeric_limits<Int32>::max())) {
+          error = path + ": object \"" + b.name + "\" has more face corners than the host can hold";
+          return false;
+        }
+        for (const obj::Corner& c : s.corners)
+          b.corners.push_back(
+              {static_cast<Int32>(c.v), static_cast<Int32>(c.vt), static_cast<Int32>(c.vn)});
+        b.faceEnd.push_back(static_cast<Int32>(b.corners.size()));
+        b.faceMaterial.push_back(material);
+        b.faceGroups.push_back(groupSet);
+        break;
+      }
+      case Kind::kL:
+      case Kind::kP:
+        if (blocks.empty()) blocks.push_back({stem, {}, {}, {}, {}});
+        break;
+      default:
+        break;
+    }
+  }
+  if (!why.empty()) {
+    error = At(path, walker.Line()) + why;
     return false;
   }
-  if (col.positions != static_cast<Int64>(nums.positions.size()) ||
-      col.uvs != static_cast<Int64>(nums.uvs.size()) ||
-      col.normals != static_cast<Int64>(nums.normals.size())) {
-    error = path + ": tinyobjloader and the line check disagree on the number of v, vt or vn lines";
+  if (positions.size() > static_cast<size_t>(std::numeric_limits<Int32>::max())) {
+    error = path + ": more positions than the host can hold";
     return false;
   }
 
   // Build every object before touching doc, so that a failure leaves it as it was.
   std::vector<PolygonObject*> objects;
   std::vector<std::vector<Int32>> firstPolygons;
-  std::vector<const Collector::Group*> sources;
-  std::vector<Int32> local(nums.positions.size(), -1);
-  for (Collector::Group& g : col.groups) {
-    if (g.faceEnd.empty()) continue;
+  std::vector<const Block*> sources;
+  std::vector<Int32> blockObject(blocks.size(), -1);
+  std::vector<std::string> blockName;
+  std::vector<Int32> local(positions.size(), -1);
+  for (size_t bi = 0; bi < blocks.size(); ++bi) {
+    Block& b = blocks[bi];
+    blockName.push_back(b.name);
+    if (b.faceEnd.empty()) continue;
     ObjMesh mesh;
-    mesh.name = g.name;
-    mesh.uvs = nums.uvs;
-    mesh.normals = nums.normals;
+    mesh.name = b.name;
+    mesh.uvs = uvs;
+    mesh.normals = normals;
+    // The block's points: the positions its faces use, in file order.
     std::vector<Int32> used;
-    used.reserve(g.corners.size());
-    for (const ObjCorner& c : g.corners) used.push_back(c.point);
+    used.reserve(b.corners.size());
+    for (const ObjCorner& c : b.corners) used.push_back(c.point);
     std::sort(used.begin(), used.end());
     used.erase(std::unique(used.begin(), used.end()), used.end());
     mesh.points.reserve(used.size());
     for (Int32 p : used) {
       local[static_cast<size_t>(p)] = static_cast<Int32>(mesh.points.size());
-      mesh.points.push_back(nums.positions[static_cast<size_t>(p)]);
+      mesh.points.push_back(positions[static_cast<size_t>(p)]);
     }
-    mesh.corners = std::move(g.corners);
+    mesh.corners = std::move(b.corners);
     for (ObjCorner& c : mesh.corners) c.point = local[static_cast<size_t>(c.point)];
     for (Int32 p : used) local[static_cast<size_t>(p)] = -1;
-    mesh.faceEnd = std::move(g.faceEnd);
+    mesh.faceEnd = std::move(b.faceEnd);
     std::vector<Int32> first;
     PolygonObject* op = BuildPolygonObject(mesh, &first);
     if (!op) {
       for (BaseObject* o : objects) BaseObject::Free(o);
-      error = path + ": object \"" + g.name + "\" has more polygons than the host can hold";
+      error = path + ": object \"" + b.name + "\" has more polygons than the host can hold";
       return false;
     }
+    blockObject[bi] = static_cast<Int32>(objects.size());
     objects.push_back(op);
     firstPolygons.push_back(std::move(first));
-    sources.push_back(&g);
+    sources.push_back(&b);
   }
 
   // Materials: one per name in the document, reused when the document has it already.
-  std::vector<BaseMaterial*> materials;
+  std::vector<BaseMaterial*> docMaterials;
   BaseMaterial* lastMaterial = doc.GetFirstMaterial();
   while (lastMaterial && lastMaterial->GetNext())
     lastMaterial = static_cast<BaseMaterial*>(lastMaterial->GetNext());
-  for (const std::string& name : col.materials) {
+  for (const std::string& name : materials) {
     BaseMaterial* found = nullptr;
     for (BaseMaterial* m = doc.GetFirstMaterial(); m && !found;
          m = static_cast<BaseMaterial*>(m->GetNext()))
@@ -571,70 +426,86 @@ bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
       doc.InsertMaterial(found, lastMaterial);
       lastMaterial = found;
     }
-    materials.push_back(found);
+    docMaterials.push_back(found);
   }
 
+  // Per object: a selection and a texture tag per material, then a selection per group.
   for (size_t o = 0; o < objects.size(); ++o) {
     PolygonObject* op = objects[o];
-    const std::vector<Int32>& faceMaterial = sources[o]->faceMaterial;
+    const Block& b = *sources[o];
     const std::vector<Int32>& first = firstPolygons[o];
-    std::vector<Int32> usedMaterials;
-    std::vector<SelectionTag*> selections(col.materials.size(), nullptr);
-    for (size_t f = 0; f < faceMaterial.size(); ++f) {
-      Int32 m = faceMaterial[f];
-      if (m < 0) continue;
-      SelectionTag*& sel = selections[static_cast<size_t>(m)];
-      if (!sel) {
-        sel = SelectionTag::Alloc(Tpolygonselection);
-        sel->SetName(col.materials[static_cast<size_t>(m)]);
-        usedMaterials.push_back(m);
-      }
-      if (first[f + 1] > first[f]) sel->GetBaseSelect()->SelectAll(first[f], first[f + 1] - 1);
+    NamedSelections byMaterial, byGroup;
+    for (size_t f = 0; f < b.faceMaterial.size(); ++f) {
+      if (first[f + 1] <= first[f]) continue;
+      if (b.faceMaterial[f] >= 0)
+        byMaterial.Get(materials[static_cast<size_t>(b.faceMaterial[f])])
+            ->GetBaseSelect()
+            ->SelectAll(first[f], first[f + 1] - 1);
+      for (const std::string& g : groups.sets[static_cast<size_t>(b.faceGroups[f])])
+        byGroup.Get(g)->GetBaseSelect()->SelectAll(first[f], first[f + 1] - 1);
     }
-    for (Int32 m : usedMaterials) {
-      op->InsertTag(selections[static_cast<size_t>(m)], LastTag(op));
+    for (const std::string& name : byMaterial.order) {
+      op->InsertTag(byMaterial.tags[name], LastTag(op));
       TextureTag* tex = TextureTag::Alloc();
-      tex->SetMaterial(materials[static_cast<size_t>(m)]);
-      tex->GetDataInstance()->SetString(TEXTURETAG_RESTRICTION,
-                                        col.materials[static_cast<size_t>(m)]);
+      tex->SetMaterial(docMaterials[static_cast<size_t>(materialIndex[name])]);
+      tex->GetDataInstance()->SetString(TEXTURETAG_RESTRICTION, name);
       op->InsertTag(tex, LastTag(op));
+    }
+    for (const std::string& name : byGroup.order) {
+      SelectionTag* t = byGroup.tags[name];
+      t->GetDataInstance()->SetBool(OBJ_GROUP, true);
+      op->InsertTag(t, LastTag(op));
     }
   }
 
+  // A document that had no polygon object keeps the file for a statement-for-statement save.
+  const bool keepSource = PolygonObjects(doc).empty() && !SourceOf(doc);
   BaseObject* pred = static_cast<BaseObject*>(doc.GetObjectHead()->GetLast());
   for (PolygonObject* op : objects) {
     doc.InsertObject(op, nullptr, pred);
     pred = op;
   }
+  if (keepSource) {
+    auto src = std::make_shared<obj::Source>();
+    std::error_code ec;
+    fs::path abs = fs::absolute(path, ec);
+    src->path = ec ? path : abs.lexically_normal().string();
+    src->start = start;
+    src->blockObject = std::move(blockObject);
+    src->blockName = std::move(blockName);
+    for (PolygonObject* op : objects) {
+      src->serials.push_back(op->GetSerial());
+      src->fingerprints.push_back(obj::Fingerprint(*op));
+    }
+    src->text = std::move(text);
+    doc.GetDataInstance()->SetData(OBJ_SOURCE, GeData(obj::SourceData(std::move(src))));
+  }
 
-  if (!mtl.names.empty()) {
+  if (!libs.empty()) {
     BaseContainer* bc = doc.GetDataInstance();
-    std::string libs = bc->GetString(OBJ_MTLLIB);
-    std::vector<std::string_view> have;
-    SplitWords(libs, have);
-    std::string add;
-    for (const std::string& n : mtl.names)
-      if (std::find(have.begin(), have.end(), n) == have.end()) add += (add.empty() ? "" : " ") + n;
-    if (!add.empty()) bc->SetString(OBJ_MTLLIB, libs.empty() ? add : libs + " " + add);
+    std::string have = bc->GetString(OBJ_MTLLIB);
+    const std::vector<std::string> haveNames = obj::MtlLibNames(have);
+    for (const std::string& n : libs)
+      if (std::find(haveNames.begin(), haveNames.end(), n) == haveNames.end())
+        have += (have.empty() ? "" : " ") + obj::EscapeMtlName(n);
+    bc->SetString(OBJ_MTLLIB, have);
   }
   if (warnings) {
-    warnings->insert(warnings->end(), mtl.warnings.begin(), mtl.warnings.end());
+    warnings->insert(warnings->end(), mtlWarnings.begin(), mtlWarnings.end());
     if (objects.empty()) warnings->push_back(path + ": no faces, nothing to load");
   }
-  if (progress) progress->Update(static_cast<std::int64_t>(body.size()));
+  if (progress) progress->Update(static_cast<std::int64_t>(fileSize));
   return true;
+}
+
+std::string SourcePath(BaseDocument& doc) {
+  auto src = SourceOf(doc);
+  return src ? src->path : std::string();
 }
 
 // --- writing ---
 
 namespace {
-
-void AppendNumber(std::string& out, double v) {
-  if (v == 0.0) v = 0.0;  // no "-0"
-  char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  out.append(buf, r.ptr);
-}
 
 std::string OneLine(std::string s) {
   std::replace(s.begin(), s.end(), '\n', ' ');
@@ -642,15 +513,9 @@ std::string OneLine(std::string s) {
   return Trim(s);
 }
 
-// The UVW tag the UV editor edits: the first selected one, else the first.
-const UVWTag* EditedUVWTag(const PolygonObject& op) {
-  const UVWTag* first = nullptr;
-  for (BaseTag* t = op.GetFirstTag(); t; t = t->GetNext()) {
-    if (t->GetType() != Tuvw) continue;
-    if (t->GetBit(BIT_ACTIVE)) return static_cast<const UVWTag*>(t);
-    if (!first) first = static_cast<const UVWTag*>(t);
-  }
-  return first;
+bool IsGroupTag(const BaseTag* t) {
+  return t->GetType() == Tpolygonselection &&
+         const_cast<BaseTag*>(t)->GetDataInstance()->GetBool(OBJ_GROUP);
 }
 
 // Material name of each polygon from the texture tags (a later tag wins); nullptr: none.
@@ -658,6 +523,7 @@ std::vector<const std::string*> PolygonMaterials(const PolygonObject& op, BaseDo
                                                  std::vector<std::string>& names) {
   std::vector<const std::string*> result(static_cast<size_t>(op.GetPolygonCount()), nullptr);
   std::vector<std::pair<const BaseTag*, size_t>> texTags;
+  names.reserve(64);
   for (BaseTag* t = op.GetFirstTag(); t; t = t->GetNext()) {
     if (t->GetType() != Ttexture) continue;
     BaseMaterial* m = static_cast<TextureTag*>(t)->GetMaterial(&doc);
@@ -673,13 +539,41 @@ std::vector<const std::string*> PolygonMaterials(const PolygonObject& op, BaseDo
       continue;
     }
     for (BaseTag* s = op.GetFirstTag(); s; s = s->GetNext()) {
-      if (s->GetType() != Tpolygonselection || s->GetName() != restriction) continue;
+      if (s->GetType() != Tpolygonselection || IsGroupTag(s) || s->GetName() != restriction)
+        continue;
       const BaseSelect* sel = static_cast<SelectionTag*>(s)->GetBaseSelect();
       Int32 a = 0, b = 0;
       for (Int32 seg = 0; sel->GetRange(seg, op.GetPolygonCount(), &a, &b); ++seg)
         for (Int32 p = a; p <= b; ++p) result[static_cast<size_t>(p)] = name;
       break;
     }
+  }
+  return result;
+}
+
+// The `g` line of each polygon, from the group tags: set 0 is no group.
+std::vector<Int32> PolygonGroups(const PolygonObject& op, std::vector<std::string>& lines) {
+  const Int32 vc = op.GetPolygonCount();
+  std::vector<Int32> result(static_cast<size_t>(vc), 0);
+  std::vector<std::string> names;
+  lines.assign(1, std::string());
+  // Sets grow tag by tag: (set, tag) -> set with that tag's name added.
+  std::map<std::pair<Int32, Int32>, Int32> grown;
+  Int32 tagIndex = 0;
+  for (BaseTag* t = op.GetFirstTag(); t; t = t->GetNext()) {
+    if (!IsGroupTag(t)) continue;
+    const std::string name = OneLine(t->GetName());
+    const BaseSelect* sel = static_cast<SelectionTag*>(t)->GetBaseSelect();
+    Int32 a = 0, b = 0;
+    for (Int32 seg = 0; sel->GetRange(seg, vc, &a, &b); ++seg)
+      for (Int32 p = a; p <= b; ++p) {
+        Int32& set = result[static_cast<size_t>(p)];
+        auto [it, added] =
+            grown.emplace(std::pair(set, tagIndex), static_cast<Int32>(lines.size()));
+        if (added) lines.push_back(lines[static_cast<size_t>(set)] + " " + name);
+        set = it->second;
+      }
+    ++tagIndex;
   }
   return result;
 }
@@ -734,11 +628,14 @@ bool WriteAtomically(const std::string& path, const std::string& content, std::s
   return true;
 }
 
-// What runs on from one object to the next: line counts and the current material.
+// What runs on from one object to the next: line counts, the current material and group, and
+// the line end.
 struct WriteState {
   Int64 points = 0, uvs = 0, normals = 0;
+  bool materialKnown = true;  // false after a file's own statements: the next face says it
   bool hasMaterial = false;
   std::string material;
+  std::string eol = "\n";
 };
 
 using Triple = std::array<Float, 3>;
@@ -757,13 +654,14 @@ Int32 IndexOf(TripleIndex& map, std::vector<Triple>& list, const Triple& v) {
   return it->second;
 }
 
-void AppendLine(std::string& out, const char* key, const Triple& t, bool third) {
+void AppendLine(std::string& out, const char* key, const Triple& t, bool third,
+                const std::string& eol) {
   out += key;
   for (int i = 0; i < (third ? 3 : 2); ++i) {
     out += ' ';
-    AppendNumber(out, t[static_cast<size_t>(i)]);
+    obj::AppendNumber(out, t[static_cast<size_t>(i)]);
   }
-  out += '\n';
+  out += eol;
 }
 
 bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, WriteState& state,
@@ -788,11 +686,12 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
         return fail("polygon " + std::to_string(p) + " uses point " + std::to_string(polys[p][k]) +
                     ", which does not exist");
 
-  out += "o " + (name.empty() ? std::string("Polygon") : name) + "\n";
+  const std::string& eol = state.eol;
+  out += "o " + (name.empty() ? std::string("Polygon") : name) + eol;
   for (Int32 i = 0; i < pc; ++i) {
     Vector p = moved ? mg * pts[i] : pts[i];
     if (!p.IsFinite()) return fail("point " + std::to_string(i) + " is not a finite number");
-    AppendLine(out, "v", {p.x, p.y, -p.z}, true);
+    AppendLine(out, "v", {p.x, p.y, -p.z}, true, eol);
   }
 
   const UVWTag* uvw = EditedUVWTag(op);
@@ -800,21 +699,36 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
   ConstUVWHandle uvData = uvw ? uvw->GetDataAddressR() : ConstUVWHandle();
   std::vector<std::string> materialNames;
   std::vector<const std::string*> polyMaterial = PolygonMaterials(op, doc, materialNames);
+  std::vector<std::string> groupLines;
+  std::vector<Int32> polyGroup = PolygonGroups(op, groupLines);
 
-  // N-gons whose outline points all belong to their polygons are written from the outline.
+  // N-gons whose outline points all belong to their polygons are written from the outline, in
+  // the place of their first polygon. cornerOf maps a point to the n-gon polygon corner that
+  // uses it (polygon * 4 + corner), filled and cleared per n-gon so that the work stays linear.
   const auto& ngons = op.GetNgons();
-  std::vector<Int32> ngonOf(static_cast<size_t>(vc), -1);
+  std::vector<Int32> ngonOf(static_cast<size_t>(vc), -1), ngonFirst(ngons.size(), -1);
+  std::vector<Int64> cornerOf(static_cast<size_t>(pc), -1);
+  auto fillCorners = [&](const PolygonObject::Ngon& ng, bool fill) {
+    for (Int32 q : ng.polygons) {
+      if (q < 0 || q >= vc) continue;
+      for (Int32 k = 0; k < 4; ++k) {
+        Int64& slot = cornerOf[static_cast<size_t>(polys[q][k])];
+        slot = fill ? (slot < 0 ? Int64(q) * 4 + k : slot) : -1;
+      }
+    }
+  };
   for (size_t g = 0; g < ngons.size(); ++g) {
     const auto& ng = ngons[g];
-    bool ok = ng.outline.size() >= 3;
-    for (Int32 pt : ng.outline) {
-      bool found = false;
-      for (Int32 p : ng.polygons)
-        for (Int32 k = 0; k < 4 && !found; ++k) found = polys[p][k] == pt;
-      ok = ok && found;
-    }
-    if (ok)
-      for (Int32 p : ng.polygons) ngonOf[static_cast<size_t>(p)] = static_cast<Int32>(g);
+    bool ok = ng.outline.size() >= 3 && !ng.polygons.empty();
+    for (Int32 q : ng.polygons) ok = ok && q >= 0 && q < vc && ngonOf[static_cast<size_t>(q)] < 0;
+    if (!ok) continue;
+    fillCorners(ng, true);
+    for (Int32 pt : ng.outline)
+      ok = ok && pt >= 0 && pt < pc && cornerOf[static_cast<size_t>(pt)] >= 0;
+    fillCorners(ng, false);
+    if (!ok) continue;
+    for (Int32 q : ng.polygons) ngonOf[static_cast<size_t>(q)] = static_cast<Int32>(g);
+    ngonFirst[g] = *std::min_element(ng.polygons.begin(), ng.polygons.end());
   }
 
   TripleIndex uvIndex, normalIndex;
@@ -825,6 +739,7 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
   std::vector<Corner> corners;
   std::vector<size_t> faceEnd;
   std::vector<const std::string*> faceMaterial;
+  std::vector<Int32> faceGroup;
   bool finite = true;
   auto addCorner = [&](Int32 poly, Int32 k) {
     Corner c{polys[poly][k], -1, -1};
@@ -853,22 +768,18 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
     corners.push_back(c);
   };
   for (Int32 p = 0; p < vc; ++p) {
-    Int32 g = ngonOf[static_cast<size_t>(p)];
+    const Int32 g = ngonOf[static_cast<size_t>(p)];
     if (g >= 0) {
+      if (ngonFirst[static_cast<size_t>(g)] != p) continue;
       const auto& ng = ngons[static_cast<size_t>(g)];
-      if (*std::min_element(ng.polygons.begin(), ng.polygons.end()) != p) continue;
+      fillCorners(ng, true);
       // File order: the first outline corner, then the others backwards.
       const size_t n = ng.outline.size();
       for (size_t i = 0; i < n; ++i) {
-        Int32 pt = ng.outline[i == 0 ? 0 : n - i];
-        bool done = false;
-        for (Int32 q : ng.polygons)
-          for (Int32 k = 0; k < 4 && !done; ++k)
-            if (polys[q][k] == pt) {
-              addCorner(q, k);
-              done = true;
-            }
+        const Int64 at = cornerOf[static_cast<size_t>(ng.outline[i == 0 ? 0 : n - i])];
+        addCorner(static_cast<Int32>(at / 4), static_cast<Int32>(at % 4));
       }
+      fillCorners(ng, false);
     } else if (polys[p].IsTriangle()) {
       for (Int32 k : {0, 2, 1}) addCorner(p, k);
     } else {
@@ -876,22 +787,29 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
     }
     faceEnd.push_back(corners.size());
     faceMaterial.push_back(polyMaterial[static_cast<size_t>(p)]);
+    faceGroup.push_back(polyGroup[static_cast<size_t>(p)]);
   }
   if (!finite) return fail("a UV or normal is not a finite number");
 
   bool withW = std::any_of(uvList.begin(), uvList.end(), [](const Triple& t) { return t[2] != 0; });
-  for (const Triple& t : uvList) AppendLine(out, "vt", t, withW);
-  for (const Triple& n : normalList) AppendLine(out, "vn", n, true);
+  for (const Triple& t : uvList) AppendLine(out, "vt", t, withW, eol);
+  for (const Triple& n : normalList) AppendLine(out, "vn", n, true, eol);
   size_t start = 0;
+  Int32 group = 0;
   for (size_t f = 0; f < faceEnd.size(); ++f) {
     const std::string* m = faceMaterial[f];
-    if (m && (!state.hasMaterial || state.material != *m)) {
-      out += "usemtl " + *m + "\n";
+    if (m && (!state.materialKnown || !state.hasMaterial || state.material != *m)) {
+      out += "usemtl " + *m + eol;
       state.hasMaterial = true;
       state.material = *m;
-    } else if (!m && state.hasMaterial) {
-      out += std::string("usemtl ") + kNoMaterial + "\n";
+    } else if (!m && (!state.materialKnown || state.hasMaterial)) {
+      out += std::string("usemtl ") + kNoMaterial + eol;
       state.hasMaterial = false;
+    }
+    state.materialKnown = true;
+    if (faceGroup[f] != group) {
+      group = faceGroup[f];
+      out += "g" + groupLines[static_cast<size_t>(group)] + eol;
     }
     out += 'f';
     for (size_t i = start; i < faceEnd[f]; ++i) {
@@ -901,7 +819,7 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
       if (c.uv >= 0) out += std::to_string(state.uvs + c.uv + 1);
       if (c.normal >= 0) out += '/' + std::to_string(state.normals + c.normal + 1);
     }
-    out += '\n';
+    out += eol;
     start = faceEnd[f];
   }
   state.points += pc;
@@ -912,20 +830,64 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
 
 }  // namespace
 
-bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error) {
-  std::string out = "# Pelterra\n";
-  std::string libs = OneLine(doc.GetDataInstance()->GetString(OBJ_MTLLIB));
-  if (!libs.empty()) out += "mtllib " + libs + "\n";
+bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std::string* note) {
+  const std::vector<PolygonObject*> objects = PolygonObjects(doc);
+  std::string out;
   WriteState state;
-  bool ok = true;
+  std::vector<PolygonObject*> generic;  // written from the host's data
+  if (note) note->clear();
+
+  // A loaded file is written as itself when its objects are still in the document, in their
+  // order, with the faces they had. Objects added since (anywhere) follow its statements.
   std::string why;
-  ForEachPolygonObject(doc.GetFirstObject(), [&](PolygonObject& op) {
-    if (ok) ok = WriteObject(op, doc, out, state, why);
-  });
-  if (!ok) {
-    error = "cannot save " + path + ": " + why;
-    return false;
+  const std::shared_ptr<const obj::Source> src = SourceOf(doc);
+  bool fromSource = false;
+  if (src) {
+    const size_t n = src->serials.size();
+    std::vector<PolygonObject*> own;
+    std::unordered_map<UInt64, size_t> index;
+    for (size_t i = 0; i < n; ++i) index.emplace(src->serials[i], i);
+    for (PolygonObject* op : objects) {
+      auto it = index.find(op->GetSerial());
+      if (it == index.end()) {
+        generic.push_back(op);
+      } else if (it->second != own.size()) {
+        why = "the objects of the file are no longer in the file's order";
+        break;
+      } else if (obj::Fingerprint(*op) != src->fingerprints[it->second]) {
+        why = "the points, polygons or normals of \"" + OneLine(op->GetName()) + "\" changed";
+        break;
+      } else {
+        own.push_back(op);
+      }
+    }
+    if (why.empty() && own.size() < n) why = "an object of the file was removed";
+    obj::Tail tail;
+    if (why.empty() && obj::WriteFromSource(*src, own, out, tail, why)) {
+      fromSource = true;
+      state.points = tail.points;
+      state.uvs = tail.uvs;
+      state.normals = tail.normals;
+      state.eol = tail.eol;
+      state.materialKnown = false;
+      if (!generic.empty() && !out.empty() && out.back() != '\n' && out.back() != '\r')
+        out += state.eol;
+    } else {
+      out.clear();
+      if (note) *note = "written from the host's data, not statement for statement: " + why;
+    }
   }
+  if (!fromSource) {
+    generic = objects;
+    out = "# Pelterra\n";
+    std::string libs = OneLine(doc.GetDataInstance()->GetString(OBJ_MTLLIB));
+    if (!libs.empty()) out += "mtllib " + libs + "\n";
+  }
+  for (PolygonObject* op : generic)
+    if (!WriteObject(*op, doc, out, state, why)) {
+      error = "cannot save " + path + ": " + why;
+      return false;
+    }
   return WriteAtomically(path, out, error);
 }
 

@@ -1,4 +1,5 @@
-// Wavefront OBJ files as documents: reading with tinyobjloader, writing with exact numbers.
+// Wavefront OBJ files as documents. A loaded file is written back statement for statement, with
+// only the data the host changed replaced (docs/obj.md).
 #pragma once
 
 #include <span>
@@ -12,26 +13,39 @@ namespace pelterra {
 
 class Progress;
 
-// Document setting holding the OBJ material libraries (`mtllib` names, blank-separated).
+// Document setting holding the OBJ material libraries: the `mtllib` arguments as OBJ writes
+// them (blank-separated, a blank inside a name written "\ ").
 constexpr Int32 OBJ_MTLLIB = 1'100'001;
+// Container flag of the polygon selection tags that hold the OBJ groups (`g`) of an object.
+constexpr Int32 OBJ_GROUP = 1'100'002;
+// Document setting holding the text of the file the document was loaded from.
+constexpr Int32 OBJ_SOURCE = 1'100'003;
 
-// Reads path into doc: one polygon object per OBJ object or group, in file order, appended at
-// the top level of doc. On failure doc is unchanged and error names the file (and the line
-// when known). Warnings (a missing material library ...) go to warnings when given. progress,
-// when given, receives the bytes read so far (its total should be the file's size).
+// Reads path into doc: one polygon object per `o` block, its groups as polygon selection tags, in
+// file order, appended at the top level of doc. On failure doc is unchanged and error names the
+// file (and the line when known). Warnings (a missing material library ...) go to warnings when
+// given. progress, when given, receives the bytes read so far (its total should be the file's
+// size). A document that held no polygon object keeps the file's text, so that SaveObj can write
+// it back statement for statement.
 bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
              std::vector<std::string>* warnings = nullptr, Progress* progress = nullptr);
 
 // Writes every polygon object of doc to path, through a temporary file renamed into place: a
-// failed save leaves any old file as it was.
-bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error);
+// failed save leaves any old file as it was. A document loaded from a file is written as that
+// file with the changed UVs and point positions replaced, followed by objects added since; note
+// (when given) says why when the file's own statements could not be kept.
+bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error,
+             std::string* note = nullptr);
+
+// The file doc was loaded from (absolute), or empty.
+std::string SourcePath(BaseDocument& doc);
 
 // Counts for `pelterra info`.
 struct ObjectSummary {
   std::string name;
   Int32 points = 0, triangles = 0, quads = 0, ngons = 0;
   bool hasUVs = false;
-  Vector uvMin, uvMax;  // over every used UV corner; meaningful when hasUVs
+  Vector uvMin, uvMax;  // host convention (v down), over every used UV corner; when hasUVs
 };
 std::vector<ObjectSummary> Summarize(BaseDocument& doc);
 

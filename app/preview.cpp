@@ -9,14 +9,20 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <functional>
+#include <limits>
 #include <numbers>
 #include <vector>
 
 #include "c4d_painter.h"
+#include "runtime/dialog_view.h"
 
 namespace pelterra {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr int kMinSize = 16;
 constexpr int kMaxSize = 8192;
@@ -30,6 +36,7 @@ constexpr Rgb kBorder{0.45, 0.47, 0.52};
 constexpr Rgb kGrid{0.83, 0.85, 0.88};
 constexpr Rgb kFineGrid{0.92, 0.93, 0.95};
 constexpr Rgb kEdge{0.10, 0.13, 0.20};
+constexpr Rgb kEdgeLight{0.66, 0.70, 0.78};  // unselected polygons when the selection leads
 constexpr Rgb kSelectedFill{0.15, 0.55, 1.00};
 constexpr double kSelectedFillAlpha = 0.30;
 constexpr Rgb kPoint{0.90, 0.10, 0.05};
@@ -38,11 +45,18 @@ struct Point2 {
   double x, y;
 };
 
-// Unit square → picture: margin + (u, v) × span, v downwards.
+// UV → picture: margin + (uv − origin) / extent × span, v downwards. The unit square has origin
+// (0, 0) and extent 1; a fitted picture frames the UVs' bounds instead.
 struct Mapping {
   double margin;
   double span;
-  Point2 operator()(const Vector& uv) const { return {margin + uv.x * span, margin + uv.y * span}; }
+  double u0 = 0.0, v0 = 0.0, extent = 1.0;
+  Point2 operator()(const Vector& uv) const {
+    return {margin + (uv.x - u0) / extent * span, margin + (uv.y - v0) / extent * span};
+  }
+  double X(double u) const { return margin + (u - u0) / extent * span; }
+  double Y(double v) const { return margin + (v - v0) / extent * span; }
+  bool Unit() const { return u0 == 0.0 && v0 == 0.0 && extent == 1.0; }
 };
 
 Mapping MappingFor(int size) {
@@ -132,6 +146,14 @@ struct Shape {
   Int32 polygon;
   int corners;
   Point2 p[4];
+  bool selected = false;
+  bool inNgon = false;  // its edges are drawn as the n-gon's outline
+};
+
+// An n-gon's outline in pixels.
+struct Outline {
+  std::vector<Point2> p;
+  bool selected = false;
 };
 
 std::vector<bool> Membership(const BaseSelect& sel, Int32 count) {
@@ -147,43 +169,55 @@ void SetColour(cairo_t* cr, Rgb c, double alpha = 1.0) {
   cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);
 }
 
-// Grid lines thinner than the UV edges, the border as wide as them, all whole pixels.
+// Grid lines thinner than the UV edges, the unit square's border as wide as them, all whole
+// pixels. A fitted picture has its grid over the whole picture, where lines are far enough apart.
 void DrawGrid(cairo_t* cr, int size, const Mapping& map, double edgeWidth) {
   const int gridWidth = std::max(1, static_cast<int>(std::lround(0.6 * edgeWidth)));
   const int borderWidth = std::max(1, static_cast<int>(std::lround(edgeWidth)));
-  auto lines = [&](int divisions, int skipEvery, int width, Rgb colour) {
+  // Lines at multiples of 1 / divisions, within lo..hi in UV.
+  auto lines = [&](int divisions, int skipEvery, int width, Rgb colour, double lo, double hi) {
+    const double step = 1.0 / divisions;
+    if (map.span / map.extent * step < 4.0) return;  // too dense to read
     SetColour(cr, colour);
     cairo_set_line_width(cr, width);
-    const double lo = Snap(map.margin, width), hi = Snap(map.margin + map.span, width);
-    for (int i = 1; i < divisions; ++i) {
+    const double from = Snap(map.X(lo), width), to = Snap(map.X(hi), width);
+    const double fromV = Snap(map.Y(lo), width), toV = Snap(map.Y(hi), width);
+    for (long i = static_cast<long>(std::ceil(lo * divisions));
+         i <= static_cast<long>(std::floor(hi * divisions)); ++i) {
       if (skipEvery && i % skipEvery == 0) continue;
-      const double c = Snap(map.margin + map.span * i / divisions, width);
-      cairo_move_to(cr, c, lo);
-      cairo_line_to(cr, c, hi);
-      cairo_move_to(cr, lo, c);
-      cairo_line_to(cr, hi, c);
+      if (map.Unit() && (i <= 0 || i >= divisions)) continue;
+      cairo_move_to(cr, Snap(map.X(i * step), width), fromV);
+      cairo_line_to(cr, Snap(map.X(i * step), width), toV);
+      cairo_move_to(cr, from, Snap(map.Y(i * step), width));
+      cairo_line_to(cr, to, Snap(map.Y(i * step), width));
     }
     cairo_stroke(cr);
   };
+  double lo = 0.0, hi = 1.0;
+  if (!map.Unit()) {  // the picture's extent in UV, on both axes alike
+    const double pad = map.margin / map.span * map.extent;
+    lo = std::floor(std::min(map.u0, map.v0) - pad);
+    hi = std::ceil(std::max(map.u0, map.v0) + map.extent + pad);
+  }
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_SQUARE);
-  if (size >= 512) lines(32, 4, gridWidth, kFineGrid);
-  lines(8, 0, gridWidth, kGrid);
+  if (size >= 512) lines(32, 4, gridWidth, kFineGrid, lo, hi);
+  lines(8, 0, gridWidth, kGrid, lo, hi);
   SetColour(cr, kBorder);
   cairo_set_line_width(cr, borderWidth);
-  const double lo = Snap(map.margin, borderWidth), hi = Snap(map.margin + map.span, borderWidth);
-  cairo_rectangle(cr, lo, lo, hi - lo, hi - lo);
+  const double x0 = Snap(map.X(0), borderWidth), x1 = Snap(map.X(1), borderWidth);
+  const double y0 = Snap(map.Y(0), borderWidth), y1 = Snap(map.Y(1), borderWidth);
+  cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
   cairo_stroke(cr);
   cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
 }
 
 // Selected polygons as one path, each turned counter-clockwise on screen so the non-zero rule
 // paints their union once: overlaps are not tinted twice.
-void FillSelected(cairo_t* cr, const std::vector<Shape>& shapes, const std::vector<bool>& selected,
-                  const ClipBox& box) {
+void FillSelected(cairo_t* cr, const std::vector<Shape>& shapes, const ClipBox& box) {
   bool any = false;
   for (const Shape& s : shapes) {
-    if (!selected[static_cast<size_t>(s.polygon)]) continue;
+    if (!s.selected) continue;
     std::vector<Point2> poly(s.p, s.p + s.corners);
     double area = 0.0;
     for (size_t i = 0; i < poly.size(); ++i) {
@@ -204,25 +238,34 @@ void FillSelected(cairo_t* cr, const std::vector<Shape>& shapes, const std::vect
   cairo_fill(cr);
 }
 
-// All edges in one path stroked once, so an edge two polygons share is not drawn darker.
-void StrokeEdges(cairo_t* cr, const std::vector<Shape>& shapes, const ClipBox& box, double width) {
-  for (const Shape& s : shapes) {
-    bool inside = true;
-    for (int i = 0; i < s.corners; ++i) inside = inside && box.Inside(s.p[i]);
-    if (inside) {
-      cairo_move_to(cr, s.p[0].x, s.p[0].y);
-      for (int i = 1; i < s.corners; ++i) cairo_line_to(cr, s.p[i].x, s.p[i].y);
-      cairo_close_path(cr);
-      continue;
-    }
-    for (int i = 0; i < s.corners; ++i) {
-      Point2 a = s.p[i], b = s.p[(i + 1) % s.corners];
-      if (!ClipSegment(box, a, b)) continue;
-      cairo_move_to(cr, a.x, a.y);
-      cairo_line_to(cr, b.x, b.y);
-    }
+// A closed line through points, clipped to the box.
+void AddLoop(cairo_t* cr, const Point2* p, size_t n, const ClipBox& box) {
+  bool inside = true;
+  for (size_t i = 0; i < n; ++i) inside = inside && box.Inside(p[i]);
+  if (inside) {
+    cairo_move_to(cr, p[0].x, p[0].y);
+    for (size_t i = 1; i < n; ++i) cairo_line_to(cr, p[i].x, p[i].y);
+    cairo_close_path(cr);
+    return;
   }
-  SetColour(cr, kEdge);
+  for (size_t i = 0; i < n; ++i) {
+    Point2 a = p[i], b = p[(i + 1) % n];
+    if (!ClipSegment(box, a, b)) continue;
+    cairo_move_to(cr, a.x, a.y);
+    cairo_line_to(cr, b.x, b.y);
+  }
+}
+
+// The edges of the shapes and outlines whose selection is `selected` (all of them when
+// `which` is false), in one path stroked once, so an edge two polygons share is not drawn darker.
+void StrokeEdges(cairo_t* cr, const std::vector<Shape>& shapes,
+                 const std::vector<Outline>& outlines, const ClipBox& box, double width, bool which,
+                 bool selected, Rgb colour) {
+  for (const Shape& s : shapes)
+    if (!s.inNgon && (!which || s.selected == selected)) AddLoop(cr, s.p, size_t(s.corners), box);
+  for (const Outline& o : outlines)
+    if (!which || o.selected == selected) AddLoop(cr, o.p.data(), o.p.size(), box);
+  SetColour(cr, colour);
   cairo_set_line_width(cr, width);
   cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
@@ -313,27 +356,122 @@ bool SavePng(cairo_surface_t* surface, const std::string& path, std::string& err
   return true;
 }
 
+// One object as the picture shows it.
+struct Drawn {
+  PolygonObject* op = nullptr;
+  std::vector<Shape> shapes;
+  std::vector<Int32> shapeOf;  // per polygon: its shape, -1 when not drawn
+  std::vector<Outline> outlines;
+};
+
+bool HasSuffix(const std::string& path, const char* suffix) {
+  std::string ext = fs::path(path).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
+  return ext == suffix;
+}
+
 }  // namespace
 
+std::vector<PolygonObject*> ObjectsWithUVs(BaseDocument& doc) {
+  std::vector<PolygonObject*> r;
+  std::function<void(BaseObject*)> walk = [&](BaseObject* op) {
+    for (; op; op = op->GetNext()) {
+      if (auto* po = dynamic_cast<PolygonObject*>(op); po && GetEditedUVWTag(po)) r.push_back(po);
+      walk(op->GetDown());
+    }
+  };
+  walk(doc.GetFirstObject());
+  return r;
+}
+
 bool WritePreview(PolygonObject& op, const std::string& path, const PreviewOptions& options,
-                  std::string& error) {
+                  std::string& error, std::string* note) {
+  return WritePreview(std::vector<PolygonObject*>{&op}, path, options, error, note);
+}
+
+bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string& path,
+                  const PreviewOptions& options, std::string& error, std::string* note) {
   const int size = options.size;
+  if (!HasSuffix(path, ".png")) {
+    error = "cannot write " + Quoted(path) +
+            ": a preview is a PNG picture; give the file the suffix .png";
+    return false;
+  }
   if (size < kMinSize || size > kMaxSize) {
     error = "cannot write " + Quoted(path) + ": preview size " + std::to_string(size) +
             " is outside " + std::to_string(kMinSize) + " to " + std::to_string(kMaxSize) +
             " pixels";
     return false;
   }
-  UVWTag* tag = GetEditedUVWTag(&op);
-  if (!tag) {
-    const std::string name = op.GetName();
+  std::vector<Drawn> drawn;
+  for (PolygonObject* op : objects)
+    if (op && GetEditedUVWTag(op)) drawn.push_back({op, {}, {}, {}});
+  if (drawn.empty()) {
+    const std::string name = objects.size() == 1 && objects[0] ? objects[0]->GetName() : "";
     error = "cannot write " + Quoted(path) + ": " +
-            (name.empty() ? std::string("the object") : "object " + Quoted(name)) +
-            " has no UVW tag";
+            (objects.size() != 1 ? std::string("no object has UVs")
+             : name.empty()      ? std::string("the object has no UVW tag")
+                                 : "object " + Quoted(name) + " has no UVW tag");
     return false;
   }
 
-  const Mapping map = MappingFor(size);
+  // The UVs of the polygons drawn, and their bounds.
+  struct UVPolygon {
+    Int32 polygon;
+    int corners;
+    Vector uv[4];
+  };
+  std::vector<std::vector<UVPolygon>> uvs(drawn.size());
+  Vector lo(std::numeric_limits<double>::infinity()), hi(-std::numeric_limits<double>::infinity());
+  double area = 0.0;
+  size_t corners = 0;
+  for (size_t o = 0; o < drawn.size(); ++o) {
+    PolygonObject& op = *drawn[o].op;
+    const ConstUVWHandle uvw = GetEditedUVWTag(&op)->GetDataAddressR();
+    const Int32 count = std::min(op.GetPolygonCount(), uvw.count);
+    const CPolygon* polys = op.GetPolygonR();
+    uvs[o].reserve(static_cast<size_t>(std::max(count, 0)));
+    for (Int32 i = 0; i < count; ++i) {
+      UVWStruct s;
+      UVWTag::Get(uvw, i, s);
+      UVPolygon p{i, polys[i].IsTriangle() ? 3 : 4, {s.a, s.b, s.c, s.d}};
+      bool finite = true;
+      for (int k = 0; k < p.corners; ++k)
+        finite = finite && std::isfinite(p.uv[k].x) && std::isfinite(p.uv[k].y);
+      if (!finite) continue;  // left out: it would spoil the picture
+      double twice = 0.0;     // twice the polygon's signed area
+      for (int k = 0; k < p.corners; ++k) {
+        lo = Vector(std::min(lo.x, p.uv[k].x), std::min(lo.y, p.uv[k].y), 0);
+        hi = Vector(std::max(hi.x, p.uv[k].x), std::max(hi.y, p.uv[k].y), 0);
+        const Vector& a = p.uv[k];
+        const Vector& b = p.uv[(k + 1) % p.corners];
+        twice += a.x * b.y - b.x * a.y;
+        ++corners;
+      }
+      area += std::fabs(twice);
+      uvs[o].push_back(p);
+    }
+  }
+  if (note) {
+    note->clear();
+    if (corners > 0 && lo.x == hi.x && lo.y == hi.y)
+      *note = "the UV layout has no area: all UVs lie on one point (" + hostrt::FormatNumber(lo.x) +
+              ", " + hostrt::FormatNumber(lo.y) + ")";
+    else if (corners > 0 && area == 0.0)
+      *note = "the UV layout has no area: all UVs lie on lines";
+  }
+
+  Mapping map = MappingFor(size);
+  const bool outside = corners > 0 && (lo.x < 0.0 || lo.y < 0.0 || hi.x > 1.0 || hi.y > 1.0);
+  const double extent = std::max(hi.x - lo.x, hi.y - lo.y);
+  if (options.fit && outside && extent > 0.0 && std::isfinite(extent)) {
+    // A square frame about the bounds' centre.
+    map.extent = extent;
+    map.u0 = (lo.x + hi.x) / 2.0 - extent / 2.0;
+    map.v0 = (lo.y + hi.y) / 2.0 - extent / 2.0;
+  }
+
   const double scale = size / 256.0;
   const double edgeWidth = 0.45 + 0.7 * std::sqrt(scale);            // 1.15 px at 256, 1.85 at 1024
   const double radius = std::max(1.5, 2.5 * std::pow(scale, 0.34));  // 2.5 px at 256, 4 at 1024
@@ -341,28 +479,57 @@ bool WritePreview(PolygonObject& op, const std::string& path, const PreviewOptio
   const double pad = edgeWidth + radius + ring + 2.0;
   const ClipBox box{-pad, size + pad};
 
-  // The polygons drawn, with their corners in pixels.
-  const Int32 polyCount = op.GetPolygonCount();
-  const std::vector<bool> selected = Membership(*op.GetPolygonS(), polyCount);
-  const ConstUVWHandle uvw = tag->GetDataAddressR();
-  const Int32 count = std::min(polyCount, uvw.count);
-  const CPolygon* polys = op.GetPolygonR();
-  std::vector<Shape> shapes;
-  std::vector<Int32> shapeOf(static_cast<size_t>(std::max(count, 0)), -1);
-  shapes.reserve(static_cast<size_t>(std::max(count, 0)));
-  for (Int32 i = 0; i < count; ++i) {
-    if (options.selectedOnly && !selected[static_cast<size_t>(i)]) continue;
-    UVWStruct uv;
-    UVWTag::Get(uvw, i, uv);
-    Shape s{i, polys[i].IsTriangle() ? 3 : 4, {}};
-    bool finite = true;
-    for (int k = 0; k < s.corners; ++k) {
-      s.p[k] = map(uv[k]);
-      finite = finite && std::isfinite(s.p[k].x) && std::isfinite(s.p[k].y);
+  // The polygons in pixels, with their selection; n-gons as outlines.
+  for (size_t o = 0; o < drawn.size(); ++o) {
+    Drawn& d = drawn[o];
+    PolygonObject& op = *d.op;
+    const Int32 polyCount = op.GetPolygonCount();
+    const std::vector<bool> selected = Membership(*op.GetPolygonS(), polyCount);
+    d.shapeOf.assign(static_cast<size_t>(std::max(polyCount, 0)), -1);
+    d.shapes.reserve(uvs[o].size());
+    for (const UVPolygon& p : uvs[o]) {
+      Shape s{p.polygon, p.corners, {}, selected[static_cast<size_t>(p.polygon)], false};
+      for (int k = 0; k < p.corners; ++k) s.p[k] = map(p.uv[k]);
+      d.shapeOf[static_cast<size_t>(p.polygon)] = static_cast<Int32>(d.shapes.size());
+      d.shapes.push_back(s);
     }
-    if (!finite) continue;
-    shapeOf[static_cast<size_t>(i)] = static_cast<Int32>(shapes.size());
-    shapes.push_back(s);
+    // An outline corner takes its place from the first drawn polygon of the n-gon that uses it;
+    // cornerOf is filled and cleared per n-gon, so the work stays linear.
+    const CPolygon* polys = op.GetPolygonR();
+    std::vector<Int64> cornerOf(static_cast<size_t>(std::max(op.GetPointCount(), 0)), -1);
+    for (const PolygonObject::Ngon& g : op.GetNgons()) {
+      std::vector<Int32> members;
+      for (Int32 q : g.polygons)
+        if (q >= 0 && q < polyCount && d.shapeOf[static_cast<size_t>(q)] >= 0) members.push_back(q);
+      if (members.empty()) continue;
+      for (Int32 q : members)
+        for (Int32 k = 0; k < 4; ++k) {
+          const Int32 pt = polys[q][k];
+          if (pt >= 0 && pt < op.GetPointCount() && cornerOf[static_cast<size_t>(pt)] < 0)
+            cornerOf[static_cast<size_t>(pt)] = Int64(q) * 4 + k;
+        }
+      Outline outline;
+      outline.selected = selected[static_cast<size_t>(members.front())];
+      bool complete = g.outline.size() >= 3;
+      for (Int32 pt : g.outline) {
+        const Int64 at =
+            pt >= 0 && pt < op.GetPointCount() ? cornerOf[static_cast<size_t>(pt)] : -1;
+        if (at < 0) {
+          complete = false;
+          break;
+        }
+        const Shape& s = d.shapes[static_cast<size_t>(d.shapeOf[static_cast<size_t>(at / 4)])];
+        outline.p.push_back(s.p[at % 4]);
+      }
+      for (Int32 q : members)
+        for (Int32 k = 0; k < 4; ++k)
+          if (polys[q][k] >= 0 && polys[q][k] < op.GetPointCount())
+            cornerOf[static_cast<size_t>(polys[q][k])] = -1;
+      if (!complete) continue;  // drawn as its triangles
+      for (Int32 q : members)
+        d.shapes[static_cast<size_t>(d.shapeOf[static_cast<size_t>(q)])].inNgon = true;
+      d.outlines.push_back(std::move(outline));
+    }
   }
 
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, size, size);
@@ -370,16 +537,25 @@ bool WritePreview(PolygonObject& op, const std::string& path, const PreviewOptio
   cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
   cairo_paint(cr);
   DrawGrid(cr, size, map, edgeWidth);
-  FillSelected(cr, shapes, selected, box);
-  StrokeEdges(cr, shapes, box, edgeWidth);
-  DrawPoints(cr, shapes, shapeOf, *hostrt::UVPointSelection(&op), radius, ring, size);
-  const cairo_status_t drawn = cairo_status(cr);
+  for (const Drawn& d : drawn) FillSelected(cr, d.shapes, box);
+  if (options.selected) {
+    for (const Drawn& d : drawn)
+      StrokeEdges(cr, d.shapes, d.outlines, box, edgeWidth, true, false, kEdgeLight);
+    for (const Drawn& d : drawn)
+      StrokeEdges(cr, d.shapes, d.outlines, box, edgeWidth, true, true, kEdge);
+  } else {
+    for (const Drawn& d : drawn)
+      StrokeEdges(cr, d.shapes, d.outlines, box, edgeWidth, false, false, kEdge);
+  }
+  for (const Drawn& d : drawn)
+    DrawPoints(cr, d.shapes, d.shapeOf, *hostrt::UVPointSelection(d.op), radius, ring, size);
+  const cairo_status_t status = cairo_status(cr);
   cairo_destroy(cr);
   cairo_surface_flush(surface);
 
   bool ok = false;
-  if (drawn != CAIRO_STATUS_SUCCESS)
-    error = "cannot write " + Quoted(path) + ": " + cairo_status_to_string(drawn);
+  if (status != CAIRO_STATUS_SUCCESS)
+    error = "cannot write " + Quoted(path) + ": " + cairo_status_to_string(status);
   else
     ok = SavePng(surface, path, error);
   cairo_surface_destroy(surface);

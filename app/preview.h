@@ -2,20 +2,31 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
+#include "c4d_basedocument.h"
 #include "c4d_baseobject.h"
 
 namespace pelterra {
 
 struct PreviewOptions {
-  int size = 1024;            // width and height in pixels
-  bool selectedOnly = false;  // draw only the edges of the selected polygons
+  int size = 1024;        // width and height in pixels
+  bool selected = false;  // the selection in front: unselected polygons drawn lighter
+  bool fit = false;       // frame the UVs' bounds when they reach outside 0..1
 };
 
-// Draws the UV layout of op's edited UVW tag (the first selected UVW tag, else the first one):
-// the unit square with a light grid, the polygons' UV edges, the selected UV points highlighted.
-// Written through a temporary file renamed into place.
+// Draws the UV layouts of objects (each its edited UVW tag: the first selected one, else the
+// first one) into one PNG: the unit square with a light grid, the polygons' UV edges (an n-gon's
+// outline, not its fan), the selected polygons tinted and the selected UV points highlighted.
+// Written through a temporary file renamed into place. note, when given, tells what the picture
+// cannot show (a layout without area). Objects without a UVW tag are left out; none with one is
+// an error.
+bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string& path,
+                  const PreviewOptions& options, std::string& error, std::string* note = nullptr);
 bool WritePreview(PolygonObject& op, const std::string& path, const PreviewOptions& options,
-                  std::string& error);
+                  std::string& error, std::string* note = nullptr);
+
+// The polygon objects of doc that have a UVW tag, depth first in document order.
+std::vector<PolygonObject*> ObjectsWithUVs(BaseDocument& doc);
 
 }  // namespace pelterra

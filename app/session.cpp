@@ -16,7 +16,6 @@
 #include "c4d_painter.h"
 #include "obj_io.h"
 #include "preview.h"
-#include "runtime/dialog_driver.h"
 #include "runtime/dialog_model.h"
 #include "runtime/dialog_view.h"
 #include "runtime/scene.h"
@@ -58,6 +57,18 @@ std::string ModeText(Int32 mode) {
   for (const ModeName& m : kModes)
     if (m.mode == mode) return m.name;
   return std::to_string(mode);
+}
+
+bool IsMode(const std::string& s) {
+  return std::any_of(std::begin(kModes), std::end(kModes),
+                     [&](const ModeName& m) { return s == m.name; });
+}
+
+const std::vector<std::string> kSelectionKinds = {"points", "edges", "polygons", "uvpoints",
+                                                  "uvpolygons"};
+
+bool IsSelectionKind(const std::string& s) {
+  return std::find(kSelectionKinds.begin(), kSelectionKinds.end(), s) != kSelectionKinds.end();
 }
 
 // Index ranges as written: "0-3,7 9" (words already split at blanks).
@@ -107,10 +118,69 @@ Int32 CornerIndex(const std::string& s) {
   return ToInt(s, v) && v >= 0 && v < 4 ? v : -1;
 }
 
+std::string Quote(const std::string& s) {
+  return "\"" + s + "\"";
+}
+
+// The word closest to w among known, when it is close enough to be a slip.
+std::string Nearest(const std::string& w, const std::vector<std::string>& known) {
+  std::string best;
+  size_t bestDistance = std::max<size_t>(1, w.size() / 3) + 1;
+  for (const std::string& k : known) {
+    const size_t d = EditDistance(w, k);
+    if (d < bestDistance) {
+      bestDistance = d;
+      best = k;
+    }
+  }
+  return best;
+}
+
+std::string Unknown(const char* what, const std::string& w, const std::vector<std::string>& known) {
+  std::string msg = std::string("unknown ") + what + " " + Quote(w);
+  const std::string near = Nearest(w, known);
+  if (!near.empty()) msg += "; did you mean " + Quote(near) + "?";
+  return msg;
+}
+
+const std::vector<std::string> kPrints = {"dialog",    "console", "messages", "uvs",
+                                          "selection", "tags",    "objects",  "mode"};
+const std::vector<std::string> kExpects = {"uv",       "selection", "control", "message",
+                                           "messages", "console",   "mode",    "objects",
+                                           "polygons", "file",      "changed", "unchanged"};
+const std::vector<std::string> kDialogVerbs = {"click", "tick", "choose", "type", "close"};
+
+bool IsDialogVerb(const std::string& v) {
+  return std::find(kDialogVerbs.begin(), kDialogVerbs.end(), v) != kDialogVerbs.end();
+}
+
+bool Quoted(const std::vector<bool>& q, size_t i) {
+  return i < q.size() && q[i];
+}
+
+ControlUse UseOf(const std::string& verb) {
+  return verb == "click"    ? ControlUse::kClick
+         : verb == "tick"   ? ControlUse::kTick
+         : verb == "choose" ? ControlUse::kChoose
+         : verb == "type"   ? ControlUse::kType
+                            : ControlUse::kAny;
+}
+
 }  // namespace
 
-bool SplitWords(const std::string& line, std::vector<std::string>& words, std::string& error) {
+const std::vector<std::string>& SessionVerbs() {
+  static const std::vector<std::string> verbs = {
+      "open",    "object",   "tag",    "mode",  "select", "time",   "frame",
+      "fps",     "evaluate", "draw",   "undo",  "redo",   "save",   "export",
+      "preview", "command",  "dialog", "click", "tick",   "choose", "type",
+      "close",   "modal",    "answer", "file",  "print",  "echo",   "expect"};
+  return verbs;
+}
+
+bool SplitWords(const std::string& line, std::vector<std::string>& words, std::string& error,
+                std::vector<bool>* quoted) {
   words.clear();
+  if (quoted) quoted->clear();
   size_t i = 0;
   while (i < line.size()) {
     char c = line[i];
@@ -120,7 +190,8 @@ bool SplitWords(const std::string& line, std::vector<std::string>& words, std::s
     }
     if (c == '#') break;
     std::string w;
-    if (c == '"') {
+    const bool inQuotes = c == '"';
+    if (inQuotes) {
       ++i;
       bool closed = false;
       while (i < line.size()) {
@@ -143,6 +214,7 @@ bool SplitWords(const std::string& line, std::vector<std::string>& words, std::s
         w += line[i++];
     }
     words.push_back(w);
+    if (quoted) quoted->push_back(inQuotes);
   }
   return true;
 }
@@ -165,13 +237,20 @@ Session::Session(hostrt::Host& host, std::ostream& out, SessionOptions options)
   };
   host_.modalHandler = [this](GeDialog* dlg) {
     auto actions = std::move(modalActions_);
+    auto quoted = std::move(modalQuoted_);
     modalActions_.clear();
-    for (const auto& a : actions) {
+    modalQuoted_.clear();
+    modalLines_.clear();
+    for (size_t i = 0; i < actions.size(); ++i) {
       std::string why;
-      if (!DialogAction(*dlg, a, 0, why)) {
+      hostrt::ActionResult result;
+      Int32 id = 0;
+      if (!DialogAction(*dlg, actions[i], quoted[i], 0, why, result, id)) {
         if (modalError_.empty()) modalError_ = "modal dialog: " + why;
         return;
       }
+      if (!result.warning.empty())
+        modalWarnings_.push_back("modal dialog: " + std::to_string(id) + ": " + result.warning);
       if (!host_.FindWindow(dlg)) return;
     }
     if (host_.FindWindow(dlg)) out_ << "modal dialog closed without an answer\n";
@@ -189,6 +268,13 @@ bool Session::Fail(const std::string& what) {
   return false;
 }
 
+// Prints a warning; with --strict it fails the line.
+bool Session::Warn(const std::string& what) {
+  if (options_.strict) return Fail(what + " (--strict)");
+  out_ << "warning: " << what << "\n";
+  return true;
+}
+
 std::string Session::InputPath(const std::string& p) const {
   fs::path path(p);
   return path.is_absolute() ? p : (fs::path(options_.baseDir) / path).string();
@@ -199,110 +285,376 @@ std::string Session::OutputPath(const std::string& p) const {
   return path.is_absolute() ? p : (fs::path(options_.outDir) / path).string();
 }
 
-bool Session::Run(std::istream& in, const std::string& name) {
-  name_ = name;
-  std::string text;
-  int n = 0;
-  while (std::getline(in, text)) {
-    if (!RunLine(text, ++n)) return false;
+// ${scene}, ${stem} and ${out} in every word.
+bool Session::Expand(std::vector<std::string>& words, std::string& error) const {
+  for (std::string& word : words) {
+    std::string out;
+    size_t i = 0;
+    while (i < word.size()) {
+      const size_t at = word.find("${", i);
+      if (at == std::string::npos) {
+        out.append(word, i);
+        break;
+      }
+      out.append(word, i, at - i);
+      const size_t end = word.find('}', at + 2);
+      if (end == std::string::npos) {
+        error = "unterminated variable in " + Quote(word);
+        return false;
+      }
+      const std::string name = word.substr(at + 2, end - at - 2);
+      if (name == "scene" || name == "stem") {
+        if (options_.scene.empty()) {
+          error = "${" + name + "} needs a scene (--scene FILE)";
+          return false;
+        }
+        out += name == "scene" ? options_.scene : fs::path(options_.scene).stem().string();
+      } else if (name == "out") {
+        out += options_.outDir;
+      } else {
+        error = "unknown variable ${" + name + "}; known are ${scene}, ${stem} and ${out}";
+        return false;
+      }
+      i = end + 1;
+    }
+    word = std::move(out);
   }
   return true;
+}
+
+bool Session::Check(std::istream& in, const std::string& name) {
+  name_ = name;
+  std::string text, problems;
+  int n = 0;
+  while (std::getline(in, text)) {
+    ++n;
+    std::vector<std::string> w;
+    std::vector<bool> q;
+    std::string why;
+    if (SplitWords(text, w, why, &q) && Expand(w, why) && !w.empty()) why = CheckWords(w, q);
+    if (!why.empty()) problems += name_ + ":" + std::to_string(n) + ": " + why + "\n";
+  }
+  checkFailed_ = !problems.empty();
+  if (checkFailed_) {
+    problems.pop_back();
+    error_ = problems;
+  }
+  return !checkFailed_;
+}
+
+bool Session::Run(std::istream& in, const std::string& name) {
+  std::vector<std::string> lines;
+  for (std::string text; std::getline(in, text);) lines.push_back(text);
+  std::string all;
+  for (const std::string& l : lines) all += l + "\n";
+  std::istringstream check(all);
+  if (!Check(check, name)) return false;
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (!RunLine(lines[i], static_cast<int>(i + 1))) return false;
+  return Finish();
+}
+
+bool Session::Finish() {
+  // What is still queued is dropped with a warning each. Queues are first in, first out: what is
+  // left are the last ones queued.
+  const std::vector<Queued> answers = std::move(answers_), files = std::move(files_);
+  std::vector<Queued> modal;
+  for (size_t i = 0; i < modalActions_.size(); ++i) {
+    std::string t = "modal";
+    for (const std::string& w : modalActions_[i]) t += " " + w;
+    modal.push_back({modalLines_[i], t});
+  }
+  answers_.clear();
+  files_.clear();
+  modalActions_.clear();
+  modalQuoted_.clear();
+  modalLines_.clear();
+  auto unused = [&](const std::vector<Queued>& queued, size_t left, const char* what) {
+    for (size_t i = queued.size() - std::min(left, queued.size()); i < queued.size(); ++i) {
+      line_ = queued[i].line;
+      if (!Warn(queued[i].text + " was never used: no " + what + " came up")) return false;
+    }
+    return true;
+  };
+  return unused(answers, host_.PendingAnswers(), "message box") &&
+         unused(files, host_.PendingFiles(), "file selector") &&
+         unused(modal, modal.size(), "modal dialog");
 }
 
 bool Session::RunLine(const std::string& text, int line) {
   line_ = line;
   std::vector<std::string> w;
   std::string why;
-  if (!SplitWords(text, w, why)) return Fail(why);
+  if (!SplitWords(text, w, why, &quoted_)) return Fail(why);
   if (w.empty()) return true;
-  for (std::string& word : w) {
-    // ${scene} and ${out} name the command line's scene and output folder.
-    for (auto [key, value] :
-         {std::pair<const char*, const std::string*>{"${scene}", &options_.scene},
-          {"${out}", &options_.outDir}}) {
-      for (size_t p = word.find(key); p != std::string::npos;
-           p = word.find(key, p + value->size())) {
-        if (key == std::string("${scene}") && value->empty())
-          return Fail("no scene given (--scene FILE)");
-        word.replace(p, std::string(key).size(), *value);
-      }
-    }
-  }
+  if (!Expand(w, why)) return Fail(why);
+  why = CheckWords(w, quoted_);
+  if (!why.empty()) return Fail(why);
   modalError_.clear();
+  modalWarnings_.clear();
   bool ok = Dispatch(w);
   if (ok && !modalError_.empty()) return Fail(modalError_);
+  for (const std::string& warning : modalWarnings_)
+    if (ok) ok = Warn(warning);
   return ok;
 }
 
-bool Session::DialogAction(GeDialog& dlg, const std::vector<std::string>& w, size_t first,
-                           std::string& error) {
-  auto need = [&](size_t n) {
-    if (w.size() - first == n) return true;
-    error = "\"" + w[first] + "\" takes " + std::to_string(n - 1) + " argument(s)";
-    return false;
-  };
+// The line's form without running it: verbs, word counts, numbers, names.
+std::string Session::CheckWords(const std::vector<std::string>& w, const std::vector<bool>& q,
+                                size_t first) const {
   const std::string& verb = w[first];
-  Int32 id = 0;
-  if (verb != "close" && (w.size() <= first + 1 || !ToInt(w[first + 1], id))) {
-    error = "\"" + verb + "\" needs a control identifier";
-    return false;
+  const size_t n = w.size() - first - 1;  // words after the verb
+  auto arg = [&](size_t i) -> const std::string& { return w[first + i]; };
+  auto count = [&](size_t lo, size_t hi, const char* form) -> std::string {
+    if (n >= lo && n <= hi) return "";
+    return "\"" + verb + "\" takes " +
+           (lo == hi ? std::to_string(lo) : std::to_string(lo) + " to " + std::to_string(hi)) +
+           " argument(s), got " + std::to_string(n) + " (" + form + ")";
+  };
+  auto control = [&](size_t i) -> std::string {
+    std::string why;
+    return CheckControlRef(options_.symbols.get(), {arg(i), Quoted(q, first + i)}, why) ? "" : why;
+  };
+  auto number = [&](size_t i, const char* what) -> std::string {
+    Float v = 0;
+    return ToFloat(arg(i), v) ? "" : std::string(what) + " " + Quote(arg(i)) + " is not a number";
+  };
+  auto whole = [&](size_t i, const char* what) -> std::string {
+    Int32 v = 0;
+    return ToInt(arg(i), v) ? ""
+                            : std::string(what) + " " + Quote(arg(i)) + " is not a whole number";
+  };
+  auto indices = [&](size_t from) -> std::string {
+    std::vector<std::pair<Int32, Int32>> ranges;
+    std::string why;
+    if (!ParseRanges(w, first + from, ranges, why)) return why;
+    return ranges.empty() ? "no indices given" : "";
+  };
+  auto plugin = [&](size_t i) -> std::string {
+    Int32 v = 0;
+    if (ToInt(arg(i), v)) return "";
+    std::string why;
+    return CheckControlRef(options_.symbols.get(), {arg(i), false}, why) ? "" : why;
+  };
+  std::string e;
+
+  if (verb == "open" || verb == "object" || verb == "file") return count(1, 1, "NAME");
+  if (verb == "echo") return "";
+  if (verb == "evaluate" || verb == "draw" || verb == "undo" || verb == "redo" || verb == "close")
+    return count(0, 0, "no arguments");
+  if (verb == "tag") {
+    if (!(e = count(1, 2, "uvw [N] or none")).empty()) return e;
+    if (arg(1) == "none") return n == 1 ? "" : "\"tag none\" takes no index";
+    if (arg(1) != "uvw") return "expected \"tag uvw [N]\" or \"tag none\"";
+    return n == 2 ? whole(2, "tag index") : "";
   }
-  hostrt::ActionResult r;
-  if (verb == "click") {
-    if (!need(2)) return false;
-    r = hostrt::Click(host_, dlg, id);
-  } else if (verb == "tick") {
-    if (!need(3)) return false;
-    if (w[first + 2] != "on" && w[first + 2] != "off") {
-      error = "tick takes on or off";
-      return false;
+  if (verb == "mode") {
+    if (!(e = count(1, 1, "NAME")).empty()) return e;
+    std::vector<std::string> names;
+    for (const ModeName& m : kModes) names.push_back(m.name);
+    return IsMode(arg(1)) ? "" : Unknown("mode", arg(1), names);
+  }
+  if (verb == "select") {
+    if (n < 2) return "select KIND [add|remove] INDICES, or select KIND all|none";
+    if (!IsSelectionKind(arg(1))) return Unknown("selection", arg(1), kSelectionKinds);
+    if (arg(2) == "all" || arg(2) == "none")
+      return n == 2 ? "" : "\"select KIND " + arg(2) + "\" takes nothing more";
+    return indices(arg(2) == "add" || arg(2) == "remove" ? 3 : 2);
+  }
+  if (verb == "time" || verb == "frame" || verb == "fps") {
+    if (!(e = count(1, 1, "NUMBER")).empty()) return e;
+    if (!(e = number(1, verb.c_str())).empty()) return e;
+    Float v = 0;
+    ToFloat(arg(1), v);
+    if (verb == "fps" && (v < 1 || v > 1000 || v != std::floor(v)))
+      return "fps must be a whole number from 1 to 1000";
+    return "";
+  }
+  if (verb == "save" || verb == "export") {
+    if (!(e = count(1, 2, "FILE [overwrite]")).empty()) return e;
+    return n == 1 || arg(2) == "overwrite" ? "" : "expected \"overwrite\" after the file name";
+  }
+  if (verb == "preview") {
+    if (n < 1) return "preview needs a file name";
+    std::string suffix = fs::path(arg(1)).extension().string();
+    std::transform(suffix.begin(), suffix.end(), suffix.begin(), ::tolower);
+    if (suffix != ".png")
+      return "a preview is a PNG picture: " + Quote(arg(1)) + " needs the suffix .png";
+    for (size_t i = 2; i <= n; ++i) {
+      if (arg(i) == "selected" || arg(i) == "fit" || arg(i) == "all") continue;
+      if (arg(i) == "size") {
+        if (i + 1 > n) return "size needs a number of pixels";
+        if (!(e = whole(++i, "size")).empty()) return e;
+        continue;
+      }
+      return Unknown("preview option", arg(i), {"size", "selected", "fit", "all"});
     }
-    r = hostrt::Tick(host_, dlg, id, w[first + 2] == "on");
-  } else if (verb == "choose") {
-    Int32 entry = 0;
-    if (!need(3)) return false;
-    if (!ToInt(w[first + 2], entry)) {
-      error = "choose needs an entry identifier";
-      return false;
+    return "";
+  }
+  if (verb == "command" || verb == "dialog") {
+    if (!(e = count(1, 1, "ID")).empty()) return e;
+    return plugin(1);
+  }
+  if (verb == "click") return (e = count(1, 1, "CONTROL")).empty() ? control(1) : e;
+  if (verb == "tick") {
+    if (!(e = count(2, 2, "CONTROL on|off")).empty()) return e;
+    if (arg(2) != "on" && arg(2) != "off") return "tick takes on or off";
+    return control(1);
+  }
+  if (verb == "choose") {
+    if (!(e = count(2, 2, "CONTROL ENTRY")).empty()) return e;
+    if (!(e = control(1)).empty()) return e;
+    std::string why;
+    return CheckControlRef(options_.symbols.get(), {arg(2), Quoted(q, first + 2)}, why) ? "" : why;
+  }
+  if (verb == "type") return (e = count(2, 2, "CONTROL TEXT")).empty() ? control(1) : e;
+  if (verb == "modal") {
+    if (first > 0) return "a modal action cannot queue another";
+    if (n < 1) return "modal needs an action: type, click, tick, choose or close";
+    if (!IsDialogVerb(arg(1))) return Unknown("modal action", arg(1), kDialogVerbs);
+    return CheckWords(w, q, first + 1);
+  }
+  if (verb == "answer") {
+    if (!(e = count(1, 1, "yes|no|ok|cancel")).empty()) return e;
+    return arg(1) == "yes" || arg(1) == "no" || arg(1) == "ok" || arg(1) == "cancel"
+               ? ""
+               : "answer yes, no, ok or cancel";
+  }
+  if (verb == "print") {
+    if (n < 1) return "print dialog|console|messages|uvs|selection|tags|objects|mode";
+    const std::string& what = arg(1);
+    if (what == "uvs") return n == 1 ? "" : indices(2);
+    if (what == "selection") {
+      if (n != 2) return "print selection KIND";
+      return IsSelectionKind(arg(2)) ? "" : Unknown("selection", arg(2), kSelectionKinds);
     }
-    r = hostrt::Choose(host_, dlg, id, entry);
-  } else if (verb == "type") {
-    if (!need(3)) return false;
-    r = hostrt::Type(host_, dlg, id, w[first + 2]);
-  } else if (verb == "close") {
-    if (!need(1)) return false;
-    r = hostrt::CloseWindow(host_, dlg);
+    if (std::find(kPrints.begin(), kPrints.end(), what) == kPrints.end())
+      return Unknown("print", what, kPrints);
+    return n == 1 ? "" : "\"print " + what + "\" takes nothing more";
+  }
+  if (verb == "expect") {
+    if (n < 1) return "expect what?";
+    const std::string& what = arg(1);
+    if (what == "changed" || what == "unchanged")
+      return n == 1 ? "" : "\"expect " + what + "\" takes nothing more";
+    if (what == "uv") {
+      const char* form = "expect uv POLY CORNER U V [W] [within TOLERANCE]";
+      if (n < 5) return form;
+      if (!(e = whole(2, "polygon")).empty()) return e;
+      if (CornerIndex(arg(3)) < 0) return "corner " + Quote(arg(3)) + " is not a, b, c, d or 0-3";
+      if (!(e = number(4, "u")).empty() || !(e = number(5, "v")).empty()) return e;
+      size_t i = 6;
+      if (i <= n && arg(i) != "within" && !(e = number(i++, "w")).empty()) return e;
+      if (i <= n && (arg(i) != "within" || i + 1 != n))
+        return "expected \"within TOLERANCE\" at the end";
+      return i <= n ? number(i + 1, "tolerance") : "";
+    }
+    if (what == "selection") {
+      if (n < 3) return "expect selection KIND INDICES|none";
+      if (!IsSelectionKind(arg(2))) return Unknown("selection", arg(2), kSelectionKinds);
+      return n == 3 && arg(3) == "none" ? "" : indices(3);
+    }
+    if (what == "control") {
+      const char* form =
+          "expect control CONTROL value X|enabled|disabled|visible|hidden|label TEXT";
+      if (n < 3) return form;
+      if (!(e = control(2)).empty()) return e;
+      const std::string& prop = arg(3);
+      if (prop == "enabled" || prop == "disabled" || prop == "visible" || prop == "hidden")
+        return n == 3 ? "" : "too many words";
+      if (prop != "value" && prop != "label")
+        return Unknown("control property", prop,
+                       {"value", "label", "enabled", "disabled", "visible", "hidden"});
+      return n == 4 ? "" : "expect control CONTROL " + prop + " VALUE";
+    }
+    if (what == "message" || what == "console") return n == 2 ? "" : "expect " + what + " TEXT";
+    if (what == "mode") {
+      if (n != 2) return "expect mode NAME";
+      std::vector<std::string> names;
+      for (const ModeName& m : kModes) names.push_back(m.name);
+      return IsMode(arg(2)) ? "" : Unknown("mode", arg(2), names);
+    }
+    if (what == "messages" || what == "objects" || what == "polygons")
+      return n == 2 ? whole(2, "count") : "expect " + what + " COUNT";
+    if (what == "file") {
+      if (n < 3) return "expect file PATH exists|missing|contains TEXT";
+      if (arg(3) == "exists" || arg(3) == "missing") return n == 3 ? "" : "too many words";
+      return arg(3) == "contains" && n == 4 ? "" : "expect file PATH exists|missing|contains TEXT";
+    }
+    return Unknown("expectation", what, kExpects);
+  }
+  return Unknown("action", verb, SessionVerbs());
+}
+
+bool Session::DialogAction(GeDialog& dlg, const std::vector<std::string>& w,
+                           const std::vector<bool>& q, size_t first, std::string& error,
+                           hostrt::ActionResult& result, Int32& id) {
+  const std::string& verb = w[first];
+  id = 0;
+  if (verb == "close") {
+    result = hostrt::CloseWindow(host_, dlg);
   } else {
-    error = "unknown dialog action \"" + verb + "\"";
-    return false;
+    if (!ResolveControl(dlg, options_.symbols.get(), {w[first + 1], Quoted(q, first + 1)},
+                        UseOf(verb), id, error))
+      return false;
+    if (verb == "click") {
+      result = hostrt::Click(host_, dlg, id);
+    } else if (verb == "tick") {
+      result = hostrt::Tick(host_, dlg, id, w[first + 2] == "on");
+    } else if (verb == "choose") {
+      const hostrt::DialogControl* c = dlg.GetModel() ? dlg.GetModel()->Find(id) : nullptr;
+      Int32 entry = 0;
+      if (!c) {
+        error = "no control " + std::to_string(id);
+        return false;
+      }
+      if (!ResolveEntry(*c, options_.symbols.get(), {w[first + 2], Quoted(q, first + 2)}, entry,
+                        error))
+        return false;
+      result = hostrt::Choose(host_, dlg, id, entry);
+    } else if (verb == "type") {
+      result = hostrt::Type(host_, dlg, id, w[first + 2]);
+    } else {
+      error = "unknown dialog action \"" + verb + "\"";
+      return false;
+    }
   }
-  if (!r.ok) error = r.error;
-  return r.ok;
+  if (!result.ok) error = result.error;
+  return result.ok;
+}
+
+// A user's action on the current dialog, with the line that says what it changed.
+bool Session::UserAction(const std::vector<std::string>& w) {
+  if (!dialog_ || !host_.FindWindow(dialog_))
+    return Fail("no open dialog (use \"command ID\" first)");
+  BaseDocument* doc = host_.ActiveDocument();
+  const Snapshot before = TakeSnapshot(doc, dialog_);
+  hostrt::ActionResult result;
+  Int32 id = 0;
+  std::string why;
+  const bool ok = DialogAction(*dialog_, w, quoted_, 0, why, result, id);
+  if (!ok) return Fail(why);
+  GeDialog* open = host_.FindWindow(dialog_) ? dialog_ : nullptr;
+  const Snapshot after = TakeSnapshot(host_.ActiveDocument(), open);
+  ActionReport report = Describe(w[0], id, before, after, host_.ActiveDocument());
+  if (!result.warning.empty()) report.warnings.push_back(report.subject + ": " + result.warning);
+  auto own = after.controls.find(id);
+  const std::string ownValue = own != after.controls.end() ? own->second.value : std::string();
+  last_ = report;
+  out_ << report.Line(ownValue) << "\n";
+  for (const std::string& warning : report.warnings)
+    if (!Warn(warning)) return false;
+  if (options_.strict && report.NothingHappened())
+    return Fail(report.subject + ": nothing changed (" + report.state + ") (--strict)");
+  return true;
 }
 
 bool Session::Dispatch(std::vector<std::string>& w) {
   const std::string& verb = w[0];
-  auto args = [&](size_t lo, size_t hi) {
-    if (w.size() - 1 >= lo && w.size() - 1 <= hi) return true;
-    return Fail("\"" + verb + "\" takes " +
-                (lo == hi ? std::to_string(lo) : std::to_string(lo) + " to " + std::to_string(hi)) +
-                " argument(s), got " + std::to_string(w.size() - 1));
-  };
   BaseDocument* doc = host_.ActiveDocument();
-  auto activePoly = [&](std::string& why) -> PolygonObject* {
-    BaseObject* op = doc ? doc->GetActiveObject() : nullptr;
-    if (!op)
-      why = "no active object";
-    else if (op->GetType() != Opolygon)
-      why = "the active object is not a polygon object";
-    else
-      return static_cast<PolygonObject*>(op);
-    return nullptr;
-  };
   std::string why;
 
   if (verb == "open") {
-    if (!args(1, 1)) return false;
     BaseDocument* fresh = host_.NewDocument();
     std::vector<std::string> warnings;
     bool ok;
@@ -314,7 +666,8 @@ bool Session::Dispatch(std::vector<std::string>& w) {
       fresh->SetDocumentPath(fs::path(path).parent_path().string());
       fresh->SetDocumentName(fs::path(path).filename().string());
     }
-    for (const std::string& warn : warnings) out_ << "warning: " << warn << "\n";
+    for (const std::string& warn : warnings)
+      if (warned_.insert(warn).second) out_ << "warning: " << warn << "\n";
     if (!ok) return Fail(why);
     host_.SetActiveDocument(fresh);
     fresh->SetActiveObject(fresh->GetFirstObject());
@@ -326,10 +679,32 @@ bool Session::Dispatch(std::vector<std::string>& w) {
     dialog_ = nullptr;
     return true;
   }
+  if (verb == "echo") {
+    for (size_t i = 1; i < w.size(); ++i) out_ << (i > 1 ? " " : "") << w[i];
+    out_ << "\n";
+    return true;
+  }
+  if (verb == "modal") {
+    modalActions_.emplace_back(w.begin() + 1, w.end());
+    modalQuoted_.emplace_back(quoted_.begin() + 1, quoted_.end());
+    modalLines_.push_back(line_);
+    return true;
+  }
+  if (verb == "answer") {
+    const std::map<std::string, GEMB_R> answers{
+        {"yes", GEMB_R_YES}, {"no", GEMB_R_NO}, {"ok", GEMB_R_OK}, {"cancel", GEMB_R_CANCEL}};
+    host_.QueueAnswer(answers.at(w[1]));
+    answers_.push_back({line_, "answer " + w[1]});
+    return true;
+  }
+  if (verb == "file") {
+    host_.QueueFile(w[1] == "cancel" ? std::string() : OutputPath(w[1]));
+    files_.push_back({line_, "file " + w[1]});
+    return true;
+  }
   if (!doc) return Fail("no document");
 
   if (verb == "object") {
-    if (!args(1, 1)) return false;
     BaseObject* op = doc->SearchObject(w[1]);
     if (!op) return Fail("no object named \"" + w[1] + "\"");
     doc->SetActiveObject(op);
@@ -337,15 +712,12 @@ bool Session::Dispatch(std::vector<std::string>& w) {
   }
   if (verb == "tag") {
     // tag uvw N: the N-th UVW tag (from 0) becomes the selected one; tag none clears them.
-    if (!args(1, 2)) return false;
     BaseObject* op = doc->GetActiveObject();
     if (!op) return Fail("no active object");
-    Int32 nr = 0;
-    if (w[1] == "none") {
-      if (w.size() != 2) return Fail("\"tag none\" takes no index");
-      nr = -1;
-    } else if (w[1] != "uvw" || (w.size() == 3 && !ToInt(w[2], nr))) {
-      return Fail("expected \"tag uvw [N]\" or \"tag none\"");
+    Int32 nr = -1;
+    if (w[1] == "uvw") {
+      nr = 0;
+      if (w.size() == 3) ToInt(w[2], nr);
     }
     if (nr >= 0 && !op->GetTag(Tuvw, nr))
       return Fail("the active object has no UVW tag " + std::to_string(nr));
@@ -360,21 +732,27 @@ bool Session::Dispatch(std::vector<std::string>& w) {
     return true;
   }
   if (verb == "mode") {
-    if (!args(1, 1)) return false;
     for (const ModeName& m : kModes)
-      if (w[1] == m.name) {
-        doc->SetMode(m.mode);
-        return true;
-      }
-    return Fail("unknown mode \"" + w[1] +
-                "\" (object, points, edges, polygons, model, uvpoints, uvpolygons)");
+      if (w[1] == m.name) doc->SetMode(m.mode);
+    return true;
   }
   if (verb == "select") return Select(w);
 
-  if (verb == "command") {
+  if (verb == "command" || verb == "dialog") {
     Int32 id = 0;
-    if (!args(1, 1)) return false;
-    if (!ToInt(w[1], id)) return Fail("command needs a plug-in identifier");
+    if (!ToInt(w[1], id)) {
+      auto named = options_.symbols ? options_.symbols->Find(w[1]) : std::nullopt;
+      if (!named) return Fail("unknown name " + w[1]);
+      id = *named;
+    }
+    if (verb == "dialog") {
+      for (const hostrt::OpenWindow& win : host_.Windows())
+        if (win.pluginId == id) {
+          dialog_ = win.dialog;
+          return true;
+        }
+      return Fail("no open dialog " + w[1]);
+    }
     const hostrt::PluginEntry* e = hostrt::Registry::Get().Find(id);
     if (!e || !e->command) return Fail("no command " + w[1]);
     const size_t before = host_.Windows().size();
@@ -384,63 +762,19 @@ bool Session::Dispatch(std::vector<std::string>& w) {
     if (host_.Windows().size() > before) out_ << "opened dialog " << id << "\n";
     return true;
   }
-  if (verb == "dialog") {
-    Int32 id = 0;
-    if (!args(1, 1)) return false;
-    if (!ToInt(w[1], id)) return Fail("dialog needs a plug-in identifier");
-    for (const hostrt::OpenWindow& win : host_.Windows())
-      if (win.pluginId == id) {
-        dialog_ = win.dialog;
-        return true;
-      }
-    return Fail("no open dialog " + w[1]);
-  }
-  if (verb == "click" || verb == "tick" || verb == "choose" || verb == "type" || verb == "close") {
-    if (!dialog_ || !host_.FindWindow(dialog_))
-      return Fail("no open dialog (use \"command ID\" first)");
-    if (!DialogAction(*dialog_, w, 0, why)) return Fail(why);
-    return true;
-  }
-  if (verb == "modal") {
-    if (w.size() < 2) return Fail("modal needs an action: type, click, tick, choose or close");
-    std::vector<std::string> action(w.begin() + 1, w.end());
-    const std::string& v = action[0];
-    if (v != "type" && v != "click" && v != "tick" && v != "choose" && v != "close")
-      return Fail("unknown modal action \"" + v + "\"");
-    modalActions_.push_back(action);
-    return true;
-  }
-  if (verb == "answer") {
-    if (!args(1, 1)) return false;
-    const std::map<std::string, GEMB_R> answers{
-        {"yes", GEMB_R_YES}, {"no", GEMB_R_NO}, {"ok", GEMB_R_OK}, {"cancel", GEMB_R_CANCEL}};
-    auto it = answers.find(w[1]);
-    if (it == answers.end()) return Fail("answer yes, no, ok or cancel");
-    host_.QueueAnswer(it->second);
-    return true;
-  }
-  if (verb == "file") {
-    if (!args(1, 1)) return false;
-    host_.QueueFile(w[1] == "cancel" ? std::string() : OutputPath(w[1]));
-    return true;
-  }
+  if (IsDialogVerb(verb)) return UserAction(w);
   if (verb == "time" || verb == "frame" || verb == "fps") {
-    if (!args(1, 1)) return false;
     Float v = 0;
-    if (!ToFloat(w[1], v)) return Fail(verb + " needs a number");
-    if (verb == "fps") {
-      if (v < 1 || v > 1000 || v != std::floor(v))
-        return Fail("fps must be a whole number from 1 to 1000");
+    ToFloat(w[1], v);
+    if (verb == "fps")
       doc->SetFps(static_cast<Int32>(v));
-    } else if (verb == "time") {
+    else if (verb == "time")
       doc->SetTime(BaseTime(v));
-    } else {
+    else
       doc->SetTime(BaseTime(v, doc->GetFps()));
-    }
     return true;
   }
   if (verb == "evaluate") {
-    if (!args(0, 0)) return false;
     hostrt::EvaluationReport r = hostrt::EvaluateScene(*doc);
     out_ << "evaluated: " << r.tagsExecuted << " tag(s)";
     if (r.tagErrors) out_ << ", " << r.tagErrors << " with errors";
@@ -448,69 +782,87 @@ bool Session::Dispatch(std::vector<std::string>& w) {
     return true;
   }
   if (verb == "draw") {
-    if (!args(0, 0)) return false;
     BaseDraw view;
     Int32 drew = hostrt::DrawViews(*doc, view);
     out_ << "drew: " << drew << " tag(s), " << view.Lines().size() << " line(s)\n";
     return true;
   }
   if (verb == "undo" || verb == "redo") {
-    if (!args(0, 0)) return false;
     if (!(verb == "undo" ? doc->DoUndo() : doc->DoRedo())) return Fail("nothing to " + verb);
     return true;
   }
-  if (verb == "save" || verb == "export") {
-    if (!args(1, 1)) return false;
-    const std::string path = OutputPath(w[1]);
-    bool ok;
-    if (verb == "save") {
-      ok = SaveObj(*doc, path, why);
-    } else {
-      // Only the active object, in a document of its own.
-      BaseObject* op = doc->GetActiveObject();
-      if (!op) return Fail("no active object to export");
-      BaseDocument* tmp = BaseDocument::Alloc();
-      tmp->InsertObject(static_cast<BaseObject*>(op->GetClone(COPYFLAGS_NO_HIERARCHY, nullptr)),
-                        nullptr, nullptr);
-      ok = SaveObj(*tmp, path, why);
-      BaseDocument::Free(tmp);
-    }
-    if (!ok) return Fail(why);
-    written_.push_back(path);
-    out_ << "wrote " << path << "\n";
-    return true;
-  }
-  if (verb == "preview") {
-    // preview FILE.png [size N] [selected]
-    if (w.size() < 2) return Fail("preview needs a file name");
-    PreviewOptions opt;
-    for (size_t i = 2; i < w.size(); ++i) {
-      if (w[i] == "selected") {
-        opt.selectedOnly = true;
-      } else if (w[i] == "size" && i + 1 < w.size()) {
-        Int32 size = 0;
-        if (!ToInt(w[++i], size)) return Fail("size needs a number of pixels");
-        opt.size = size;
-      } else {
-        return Fail("unknown preview option \"" + w[i] + "\"");
-      }
-    }
-    PolygonObject* op = activePoly(why);
-    if (!op) return Fail(why);
-    const std::string path = OutputPath(w[1]);
-    if (!WritePreview(*op, path, opt, why)) return Fail(why);
-    written_.push_back(path);
-    out_ << "wrote " << path << "\n";
-    return true;
-  }
+  if (verb == "save" || verb == "export") return Save(w);
+  if (verb == "preview") return Preview(w);
   if (verb == "print") return Print(w);
   if (verb == "expect") return Expect(w);
-  if (verb == "echo") {
-    for (size_t i = 1; i < w.size(); ++i) out_ << (i > 1 ? " " : "") << w[i];
-    out_ << "\n";
-    return true;
-  }
   return Fail("unknown action \"" + verb + "\"");
+}
+
+bool Session::Save(const std::vector<std::string>& w) {
+  BaseDocument* doc = host_.ActiveDocument();
+  const std::string path = OutputPath(w[1]);
+  // Replacing the mesh a document came from is easy to do by mistake: it takes a word.
+  const std::string source = SourcePath(*doc);
+  std::error_code ec;
+  if (!source.empty() && fs::exists(path, ec) && fs::equivalent(path, source, ec) && w.size() < 3 &&
+      !options_.force)
+    return Fail(w[1] + " is the file this document was opened from; write \"" + w[0] + " " + w[1] +
+                " overwrite\" or run with --force to replace it");
+  std::string why, note;
+  bool ok;
+  if (w[0] == "save") {
+    ok = SaveObj(*doc, path, why, &note);
+  } else {
+    // Only the active object, in a document of its own.
+    BaseObject* op = doc->GetActiveObject();
+    if (!op) return Fail("no active object to export");
+    BaseDocument* tmp = BaseDocument::Alloc();
+    tmp->InsertObject(static_cast<BaseObject*>(op->GetClone(COPYFLAGS_NO_HIERARCHY, nullptr)),
+                      nullptr, nullptr);
+    tmp->GetDataInstance()->SetString(OBJ_MTLLIB, doc->GetDataInstance()->GetString(OBJ_MTLLIB));
+    ok = SaveObj(*tmp, path, why);
+    BaseDocument::Free(tmp);
+  }
+  if (!ok) return Fail(why);
+  if (!note.empty()) out_ << "note: " << note << "\n";
+  written_.push_back(path);
+  out_ << "wrote " << path << "\n";
+  return true;
+}
+
+bool Session::Preview(const std::vector<std::string>& w) {
+  // preview FILE.png [size N] [selected] [fit] [all]
+  PreviewOptions opt;
+  bool all = false;
+  for (size_t i = 2; i < w.size(); ++i) {
+    if (w[i] == "selected") {
+      opt.selected = true;
+    } else if (w[i] == "fit") {
+      opt.fit = true;
+    } else if (w[i] == "all") {
+      all = true;
+    } else if (w[i] == "size") {
+      ToInt(w[++i], opt.size);
+    }
+  }
+  BaseDocument* doc = host_.ActiveDocument();
+  std::vector<PolygonObject*> objects;
+  if (all) {
+    objects = ObjectsWithUVs(*doc);
+    if (objects.empty()) return Fail("no object of the document has UVs");
+  } else {
+    BaseObject* op = doc->GetActiveObject();
+    if (!op) return Fail("no active object");
+    if (op->GetType() != Opolygon) return Fail("the active object is not a polygon object");
+    objects.push_back(static_cast<PolygonObject*>(op));
+  }
+  const std::string path = OutputPath(w[1]);
+  std::string why, note;
+  if (!WritePreview(objects, path, opt, why, &note)) return Fail(why);
+  if (!note.empty()) out_ << "note: " << note << "\n";
+  written_.push_back(path);
+  out_ << "wrote " << path << "\n";
+  return true;
 }
 
 namespace {
@@ -623,6 +975,9 @@ bool Session::Print(const std::vector<std::string>& w) {
     for (BaseTag* t = obj->GetFirstTag(); t; t = t->GetNext()) {
       out_ << "tag " << t->GetType();
       if (t->GetType() == Tuvw) out_ << " uvw";
+      if (t->GetType() == Tpolygonselection)
+        out_ << " selection " << Quote(t->GetName())
+             << (t->GetDataInstance()->GetBool(OBJ_GROUP) ? " (group)" : "");
       if (const hostrt::PluginEntry* e = hostrt::Registry::Get().Find(t->GetType()))
         out_ << " " << e->name;
       if (t->GetBit(BIT_ACTIVE)) out_ << " (selected)";
@@ -728,9 +1083,11 @@ bool Session::Expect(const std::vector<std::string>& w) {
   if (what == "control") {
     // expect control ID value X | enabled | disabled | visible | hidden | label TEXT
     Int32 id = 0;
-    if (w.size() < 4 || !ToInt(w[2], id))
-      return Fail("expect control ID value|enabled|disabled|visible|hidden|label ...");
     if (!dialog_ || !host_.FindWindow(dialog_)) return Fail("no open dialog");
+    std::string why;
+    if (!ResolveControl(*dialog_, options_.symbols.get(), {w[2], Quoted(quoted_, 2)},
+                        ControlUse::kAny, id, why))
+      return Fail(why);
     const hostrt::DialogControl* c = dialog_->GetModel()->Find(id);
     if (!c) return Fail("no control " + w[2]);
     const std::string& prop = w[3];
@@ -765,7 +1122,11 @@ bool Session::Expect(const std::vector<std::string>& w) {
         return true;
       case ValueKind::Int: {
         Int32 want = 0;
-        if (!ToInt(w[4], want)) return Fail("expected a whole number");
+        // The entry of a combo box or radio group may be named like a choice.
+        const bool list = !c->entries.empty();
+        if (list ? !ResolveEntry(*c, options_.symbols.get(), {w[4], Quoted(quoted_, 4)}, want, why)
+                 : !ToInt(w[4], want))
+          return Fail(list ? why : "expected a whole number");
         if (c->intValue != want) return mismatch(w[4], std::to_string(c->intValue));
         return true;
       }
@@ -782,6 +1143,13 @@ bool Session::Expect(const std::vector<std::string>& w) {
         return true;
       }
     }
+  }
+  if (what == "changed" || what == "unchanged") {
+    if (!last_) return Fail("expect " + what + " needs a dialog action before it");
+    if (last_->Changed() == (what == "changed")) return true;
+    return Fail("expected the last action (" + last_->verb + " " + last_->subject + ") to " +
+                (what == "changed" ? "change something; nothing changed (" + last_->state + ")"
+                                   : "change nothing; it changed: " + last_->Line("")));
   }
   if (what == "message") {
     if (w.size() != 3) return Fail("expect message TEXT");

@@ -3,9 +3,15 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "controls.h"
+#include "report.h"
+#include "runtime/dialog_driver.h"
 #include "runtime/host.h"
 
 class GeDialog;
@@ -16,6 +22,9 @@ struct SessionOptions {
   std::string scene;          // ${scene}: the scene file given on the command line
   std::string outDir = ".";   // ${out}; files the session writes with a relative name go here
   std::string baseDir = ".";  // files the session reads with a relative name come from here
+  bool strict = false;        // warnings, and clicks that changed nothing, fail the session
+  bool force = false;         // save and export may replace the file a document was opened from
+  std::shared_ptr<const Symbols> symbols;  // control names; without them only numbers and labels
 };
 
 class Session {
@@ -24,42 +33,76 @@ class Session {
   Session(hostrt::Host& host, std::ostream& out, SessionOptions options);
   ~Session();
 
-  // Runs every line of in; stops at the first line that fails. name labels error messages.
+  // Checks every line of in first: when any is wrong, nothing runs and CheckFailed() is true.
+  // Then runs the lines, stopping at the first that fails, and ends with Finish().
   bool Run(std::istream& in, const std::string& name);
+  // Only the check of Run: unknown verbs, wrong word counts, bad numbers, unknown variables.
+  bool Check(std::istream& in, const std::string& name);
   // Runs one line (line is its number, for messages).
   bool RunLine(const std::string& text, int line);
+  // The end of the session: warns about answers that no message box, file selector or modal
+  // dialog took.
+  bool Finish();
 
-  // "name:line: what went wrong" after a failed Run or RunLine.
+  // "name:line: what went wrong" after a failure; after a failed check one such line per problem.
   const std::string& Error() const { return error_; }
+  bool CheckFailed() const { return checkFailed_; }
   // Files the session wrote, in order.
   const std::vector<std::string>& Written() const { return written_; }
   GeDialog* CurrentDialog() const { return dialog_; }
+  // What the last dialog action did.
+  const std::optional<ActionReport>& LastReport() const { return last_; }
 
  private:
+  struct Queued {
+    int line;
+    std::string text;
+  };
+
   hostrt::Host& host_;
   std::ostream& out_;
   SessionOptions options_;
   std::string name_ = "session";
   int line_ = 0;
   std::string error_;
+  bool checkFailed_ = false;
   std::vector<std::string> written_;
   GeDialog* dialog_ = nullptr;
   std::vector<std::vector<std::string>> modalActions_;
+  std::vector<std::vector<bool>> modalQuoted_;
+  std::vector<int> modalLines_;
   std::string modalError_;
+  std::vector<std::string> modalWarnings_;
+  std::vector<Queued> answers_, files_;
+  std::set<std::string> warned_;  // warnings already printed
+  std::optional<ActionReport> last_;
+  std::vector<bool> quoted_;  // which words of the current line were in quotes
 
   bool Fail(const std::string& what);
+  bool Warn(const std::string& what);
+  bool Expand(std::vector<std::string>& words, std::string& error) const;
+  std::string CheckWords(const std::vector<std::string>& w, const std::vector<bool>& q,
+                         size_t first = 0) const;
   bool Dispatch(std::vector<std::string>& w);
   bool Expect(const std::vector<std::string>& w);
   bool Print(const std::vector<std::string>& w);
   bool Select(const std::vector<std::string>& w);
-  bool DialogAction(GeDialog& dlg, const std::vector<std::string>& w, size_t first,
-                    std::string& error);
+  bool Save(const std::vector<std::string>& w);
+  bool Preview(const std::vector<std::string>& w);
+  bool UserAction(const std::vector<std::string>& w);
+  bool DialogAction(GeDialog& dlg, const std::vector<std::string>& w, const std::vector<bool>& q,
+                    size_t first, std::string& error, hostrt::ActionResult& result, Int32& id);
   std::string InputPath(const std::string& p) const;
   std::string OutputPath(const std::string& p) const;
 };
 
 // Splits a line into words: blanks separate, "double quotes" group (with \" and \\), # starts a
-// comment outside quotes. False with error for an unterminated quote.
-bool SplitWords(const std::string& line, std::vector<std::string>& words, std::string& error);
+// comment outside quotes. False with error for an unterminated quote. quoted, when given,
+// receives per word whether it was written in quotes.
+bool SplitWords(const std::string& line, std::vector<std::string>& words, std::string& error,
+                std::vector<bool>* quoted = nullptr);
+
+// The verbs a session knows.
+const std::vector<std::string>& SessionVerbs();
 
 }  // namespace pelterra

@@ -23,9 +23,15 @@ class TempUVHandle {
   const CPolygon* GetPoly() const { return op_->GetPolygonR(); }
   Int32 GetPointCount() const { return op_->GetPointCount(); }
   const Vector* GetPoint() const { return op_->GetPointR(); }
-  // Working copy of the UVs, one record per polygon; SetUVW writes it back to the tag.
+  // Working copy of the UVs, one record per polygon.
   UVWStruct* GetUVW() { return uvw_.data(); }
-  Bool SetUVW(const UVWStruct* uv);
+  // Writes uv (one record per polygon) back into the tag, as one undo step of the document: it
+  // joins an undo group the caller has open, otherwise it is a step of its own. The selection
+  // flags are accepted for the SDK's signature; this host always writes every record.
+  Bool SetUVWFromTextureView(const UVWStruct* uv, Bool polySelection = false,
+                             Bool pointSelection = false, Bool allPoints = true);
+  // Older name of the same write-back.
+  Bool SetUVW(const UVWStruct* uv) { return SetUVWFromTextureView(uv); }
   // UV polygon selection (the object's polygon selection) and UV point selection.
   BaseSelect* GetPolySel() const { return op_->GetPolygonS(); }
   BaseSelect* GetUVPointSel() const;
@@ -35,6 +41,7 @@ class TempUVHandle {
   friend TempUVHandle* GetActiveUVSet(BaseDocument* doc, Int32 flags);
   friend void FreeActiveUVSet(TempUVHandle* handle);
   TempUVHandle() = default;
+  BaseDocument* doc_ = nullptr;
   PolygonObject* op_ = nullptr;
   UVWTag* tag_ = nullptr;
   Int32 mode_ = 0;

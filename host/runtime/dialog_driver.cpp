@@ -5,16 +5,17 @@
 #include <cmath>
 
 #include "c4d_customgui.h"
+#include "runtime/dialog_view.h"
 
 namespace hostrt {
 
 namespace {
 
 ActionResult Done() {
-  return {true, String()};
+  return {true, String(), String()};
 }
 ActionResult Refuse(const String& why) {
-  return {false, why};
+  return {false, why, String()};
 }
 
 String Describe(const DialogControl& c) {
@@ -67,6 +68,16 @@ bool ParseNumber(const String& typed, const String& suffix, Float& out, String& 
 
 Float Clamp(const DialogControl& c, Float v) {
   return c.min < c.max ? std::clamp(v, c.min, c.max) : v;
+}
+
+// The warning for a value typed as `typed` (in the units shown, scale times the stored value)
+// that the field's range turned into `stored`; empty when it was kept.
+String ClampWarning(Float typed, Float stored, Float scale) {
+  const Float shown = std::round(stored * scale * 1e9) / 1e9;
+  if (stored * scale == typed || shown == typed) return String();
+  return FormatNumber(typed) +
+         (typed < shown ? " is below the minimum " : " is above the maximum ") +
+         FormatNumber(shown) + "; set to " + FormatNumber(shown);
 }
 
 }  // namespace
@@ -173,7 +184,7 @@ ActionResult Type(Host& host, GeDialog& dlg, Int32 id, const String& text) {
       c->kind != ControlKind::EditText && c->kind != ControlKind::MultiLineText)
     return Refuse(Describe(*c) + " takes no typing");
 
-  String why;
+  String why, warning;
   Float v = 0.0;
   switch (c->valueKind) {
     case ValueKind::String:
@@ -185,27 +196,33 @@ ActionResult Type(Host& host, GeDialog& dlg, Int32 id, const String& text) {
       if (!ParseNumber(text, String(), v, why)) return Refuse(Describe(*c) + ": " + why);
       if (v != std::floor(v))
         return Refuse(Describe(*c) + ": not a whole number: \"" + text + "\"");
-      v = std::clamp(Clamp(*c, v), Float(LIMIT_MIN), Float(LIMIT_MAX));
-      c->intValue = static_cast<Int32>(v);
+      c->intValue =
+          static_cast<Int32>(std::clamp(Clamp(*c, v), Float(LIMIT_MIN), Float(LIMIT_MAX)));
+      warning = ClampWarning(v, c->intValue, 1.0);
       break;
     case ValueKind::Float:
       if (!ParseNumber(text, String(), v, why)) return Refuse(Describe(*c) + ": " + why);
       c->floatValue = Clamp(*c, v);
+      warning = ClampWarning(v, c->floatValue, 1.0);
       break;
     case ValueKind::Percent:
       if (!ParseNumber(text, "%", v, why)) return Refuse(Describe(*c) + ": " + why);
       c->floatValue = Clamp(*c, v / 100.0);
+      warning = ClampWarning(v, c->floatValue, 100.0);
       break;
     case ValueKind::Degree:
       if (!ParseNumber(text, "\xC2\xB0", v, why)) return Refuse(Describe(*c) + ": " + why);
       c->floatValue = Clamp(*c, v * PI / 180.0);
+      warning = ClampWarning(v, c->floatValue, 180.0 / PI);
       break;
     case ValueKind::None:
     case ValueKind::Bool:
       return Refuse(Describe(*c) + " holds no number or text");
   }
   Send(host, dlg, id);
-  return Done();
+  ActionResult done = Done();
+  done.warning = warning;
+  return done;
 }
 
 ActionResult CloseWindow(Host& host, GeDialog& dlg) {

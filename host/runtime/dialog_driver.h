@@ -12,7 +12,8 @@ namespace hostrt {
 
 struct ActionResult {
   bool ok = false;
-  String error;  // why the action was refused; empty when ok
+  String error;    // why the action was refused; empty when ok
+  String warning;  // what the UI did differently from what was asked (a clamped value)
   explicit operator bool() const { return ok; }
 };
 
@@ -27,7 +28,8 @@ ActionResult Tick(Host& host, GeDialog& dlg, Int32 id, bool on);
 ActionResult Choose(Host& host, GeDialog& dlg, Int32 id, Int32 entry);
 // Types text into a number field, slider or text field. Numbers are read in the units the
 // field shows (degrees, percent; "45°" and "50%" are accepted), must be whole for integer
-// fields and are clamped to the field's range.
+// fields and are clamped to the field's range, as the real field does; the result's warning then
+// says so ("-3 is below the minimum 0; set to 0").
 ActionResult Type(Host& host, GeDialog& dlg, Int32 id, const String& text);
 // Closes the window as with its close box (Host::UserClose): AskClose may refuse.
 ActionResult CloseWindow(Host& host, GeDialog& dlg);

@@ -188,6 +188,21 @@ String RenderControl(const DialogControl& c) {
   return out;
 }
 
+String ValueText(const DialogControl& c) {
+  if (c.kind == ControlKind::QuickTab) {
+    if (c.settings.GetBool(QUICKTAB_BAR))
+      return c.entries.empty() ? String() : c.selectedTabs.empty() ? "folded" : "open";
+    String out;
+    for (const auto& [id, label] : c.entries)
+      if (TabSelected(c, id))
+        out += (out.empty() ? "" : ", ") + std::to_string(id) + " " + Quote(label);
+    return out;
+  }
+  String out;
+  RenderValue(c, out);
+  return out.size() > 3 ? out.substr(3) : String();
+}
+
 String RenderDialog(const GeDialog& dlg) {
   String out = "dialog " + Quote(dlg.GetTitle()) + "\n";
   const DialogModel* m = dlg.GetModel();

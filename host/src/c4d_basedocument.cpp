@@ -1,5 +1,6 @@
 #include "c4d_basedocument.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "c4d_baseobject.h"
@@ -40,6 +41,12 @@ class UndoSystem {
       case UNDOTYPE_CHANGE_NOCHILDREN:
       case UNDOTYPE_CHANGE_SMALL:
       case UNDOTYPE_CHANGE_SELECTION:
+        // An open group that already saved this node restores it to that earlier state; a
+        // second copy (a write-back inside a tool's own group) would only cost memory.
+        if (depth_ > 0 && std::any_of(open_.begin(), open_.end(), [&e](const Entry& o) {
+              return o.serial == e.serial && o.type != UNDOTYPE_NEW;
+            }))
+          return true;
         e.state = node->SaveState();
         break;
       case UNDOTYPE_NEW:

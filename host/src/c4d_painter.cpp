@@ -19,6 +19,7 @@ TempUVHandle* GetActiveUVSet(BaseDocument* doc, Int32 flags) {
   UVWTag* tag = GetEditedUVWTag(op);
   if (!tag) return nullptr;
   auto* h = new TempUVHandle();
+  h->doc_ = doc;
   h->op_ = static_cast<PolygonObject*>(op);
   h->tag_ = tag;
   switch (doc->GetMode()) {
@@ -44,8 +45,18 @@ void FreeActiveUVSet(TempUVHandle* handle) {
   delete handle;
 }
 
-Bool TempUVHandle::SetUVW(const UVWStruct* uv) {
+Bool TempUVHandle::SetUVWFromTextureView(const UVWStruct* uv, Bool polySelection,
+                                         Bool pointSelection, Bool allPoints) {
+  (void)polySelection;
+  (void)pointSelection;
+  (void)allPoints;
   if (!uv || !tag_) return false;
+  // A user of a UV editor undoes every write-back; nested in an open group it joins that group.
+  if (doc_) {
+    doc_->StartUndo();
+    doc_->AddUndo(UNDOTYPE_CHANGE, op_);
+    doc_->EndUndo();
+  }
   UVWHandle w = tag_->GetDataAddressW();
   const Int32 n = std::min(GetPolyCount(), w.count);
   for (Int32 i = 0; i < n; ++i) UVWTag::Set(w, i, uv[i]);

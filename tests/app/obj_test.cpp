@@ -1,5 +1,4 @@
 // Reading and writing OBJ files; expected values are worked out by hand from the files.
-#define TINYOBJLOADER_USE_DOUBLE
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -121,6 +120,13 @@ NormalStruct AllCorners(const Vector& n) {
   return s;
 }
 
+std::vector<std::string> GroupNames(const PolygonObject& op) {
+  std::vector<std::string> r;
+  for (BaseTag* t = op.GetFirstTag(); t; t = t->GetNext())
+    if (t->GetDataInstance()->GetBool(OBJ_GROUP)) r.push_back(t->GetName());
+  return r;
+}
+
 // Every property the round trip must keep.
 void ExpectSameDocuments(BaseDocument& a, BaseDocument& b) {
   auto oa = Objects(a), ob = Objects(b);
@@ -134,6 +140,7 @@ void ExpectSameDocuments(BaseDocument& a, BaseDocument& b) {
     EXPECT_EQ(oa[i]->GetNgons(), ob[i]->GetNgons());
     EXPECT_EQ(Normals(*oa[i]), Normals(*ob[i]));
     EXPECT_EQ(MaterialTags(*oa[i], a), MaterialTags(*ob[i], b));
+    EXPECT_EQ(GroupNames(*oa[i]), GroupNames(*ob[i]));
   }
   EXPECT_EQ(MaterialNames(a), MaterialNames(b));
   EXPECT_EQ(a.GetDataInstance()->GetString(OBJ_MTLLIB), b.GetDataInstance()->GetString(OBJ_MTLLIB));
@@ -184,7 +191,7 @@ TEST(ObjLoad, NgonsAndSummary) {
   auto objects = Objects(*doc);
   ASSERT_EQ(objects.size(), 3u) << "the second file is appended";
   const PolygonObject& hex = *objects[0];
-  EXPECT_EQ(hex.GetName(), "Hex");
+  EXPECT_EQ(hex.GetName(), "hexagon") << "no o line: the file's stem; g Hex is a group";
   // Host order 1 6 5 4 3 2, fanned from the first corner.
   EXPECT_EQ(Polygons(hex), (std::vector<CPolygon>{{0, 5, 4}, {0, 4, 3}, {0, 3, 2}, {0, 2, 1}}));
   EXPECT_EQ(hex.GetNgons(), (std::vector<PolygonObject::Ngon>{{{0, 1, 2, 3}, {0, 5, 4, 3, 2, 1}}}));
@@ -196,7 +203,7 @@ TEST(ObjLoad, NgonsAndSummary) {
     return std::tuple(r.name, r.points, r.triangles, r.quads, r.ngons, r.hasUVs);
   };
   // n-gon polygons are not counted as triangles.
-  EXPECT_EQ(row(sum[0]), std::tuple("Hex", 6, 0, 0, 1, true));
+  EXPECT_EQ(row(sum[0]), std::tuple("hexagon", 6, 0, 0, 1, true));
   EXPECT_EQ(row(sum[1]), std::tuple("Roof", 5, 1, 1, 0, true));
   EXPECT_EQ(row(sum[2]), std::tuple("Floor", 3, 1, 0, 0, false));
   EXPECT_EQ(sum[0].uvMin, Vector(0.25, 0.5, 0));
@@ -255,9 +262,14 @@ TEST(ObjLoad, NamesAndMaterialRuns) {
   Load(*doc, path);
   Load(*doc, path);
   auto objects = Objects(*doc);
-  ASSERT_EQ(objects.size(), 4u) << "\"Empty\" has no faces";
-  EXPECT_EQ(objects[0]->GetName(), "lonely tri") << "faces before any o or g: the file's stem";
-  EXPECT_EQ(objects[1]->GetName(), "Two Words");
+  ASSERT_EQ(objects.size(), 4u);
+  EXPECT_EQ(objects[0]->GetName(), "lonely tri") << "faces before any o: the file's stem";
+  EXPECT_EQ(objects[1]->GetName(), "Empty");
+  // "g  Two  Words": the face is in two groups.
+  std::vector<std::string> groups;
+  for (BaseTag* t = objects[1]->GetFirstTag(); t; t = t->GetNext())
+    if (t->GetDataInstance()->GetBool(OBJ_GROUP)) groups.push_back(t->GetName());
+  EXPECT_EQ(groups, (std::vector<std::string>{"Two", "Words"}));
   EXPECT_EQ(MaterialNames(*doc), (std::vector<std::string>{"a", "b"})) << "one per name";
   // One selection per material, however many runs; the pentagon is polygons 3 to 5.
   for (PolygonObject* op : {objects[0], objects[2]})
@@ -284,6 +296,8 @@ TEST(ObjLoad, BadFilesAreRefusedWithFileAndLine) {
       {tri + "vt 0 0\nf 1/1 2/1 3/2\n", 5, "texture coordinate 2 does not exist (1 so far)"},
       {tri + "f 1//1 2//1 3//1\n", 4, "normal 1 does not exist (0 so far)"},
       {tri + "f 1/1/1/1 2 3\n", 4, "not of the form v, v/vt, v//vn or v/vt/vn"},
+      {tri + "l 1 9\n", 4, "line corner 2: position 9 does not exist (3 so far)"},
+      {tri + "p\n", 4, "point has 0 corners; a point needs at least 1"},
       {tri + "\n\n# fine so far\nf 1 2 3\nf 1 2 3 # comment\n", 8, "\"#\" is not a whole number"},
       {tri + "f 1 2 3\nv 0 0\0 0\n"s, 5, "NUL bytes"},
       {tri + "\0"s, 4, "NUL bytes"},
@@ -327,8 +341,11 @@ TEST(ObjSave, LoadSaveLoadKeepsTheDocument) {
 
   fs::path out = dir.path / "round.obj";
   Save(*first, out);
-  // The hexagon is one face again, after Roof's 5 + Floor's 3 points and Roof's 5 UVs.
-  EXPECT_NE(Read(out).find("\nf 9/6 10/7 11/8 12/9 13/10 14/11\n"), std::string::npos);
+  // The first file's statements, then the hexagon as one face again, after the file's 6 points
+  // and 5 UVs, in its group.
+  EXPECT_TRUE(Read(out).starts_with(Read(kData / "two_objects.obj")));
+  EXPECT_NE(Read(out).find("\ng Hex\nf 7/6 8/7 9/8 10/9 11/10 12/11\n"), std::string::npos)
+      << Read(out);
   DocPtr second;
   Load(*second, out);
   ExpectSameDocuments(*first, *second);
@@ -337,10 +354,12 @@ TEST(ObjSave, LoadSaveLoadKeepsTheDocument) {
   EXPECT_EQ(Read(out), Read(again));
 }
 
-// The file written back in its own corner order, and what tinyobjloader reads from it.
+// A document written from the host's data alone (here: one that forgot its file), in the
+// file's own corner order, and what tinyobjloader reads from it.
 TEST(ObjSave, TinyObjLoaderReadsTheSameContent) {
   DocPtr doc;
   Load(*doc, kData / "two_objects.obj");
+  doc->GetDataInstance()->RemoveData(OBJ_SOURCE);
   TempDir dir;
   fs::path out = dir.path / "out.obj";
   Save(*doc, out);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -85,6 +86,9 @@ struct Image {
     const Rgb c = Darkest(x, y);
     return c.r >= 200 && c.g >= 200 && c.b >= 200;
   }
+  bool Light(int x, int y) const {  // a line in the lighter style: neither dark nor clear
+    return !Dark(x, y) && !Clear(x, y);
+  }
 };
 
 Image Decode(const std::string& path) {
@@ -121,17 +125,17 @@ class Preview : public testing::Test {
     for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
     return names;
   }
-  bool Write(PolygonObject& op, const std::string& path, int size = 256,
-             bool selectedOnly = false) {
+  bool Write(PolygonObject& op, const std::string& path, int size = 256, bool selected = false,
+             bool fit = false) {
     error_.clear();
-    return pelterra::WritePreview(op, path, PreviewOptions{size, selectedOnly}, error_);
+    return pelterra::WritePreview(op, path, PreviewOptions{size, selected, fit}, error_, &note_);
   }
-  Image Render(PolygonObject& op, int size = 256, bool selectedOnly = false) {
-    EXPECT_TRUE(Write(op, At("out.png"), size, selectedOnly)) << error_;
+  Image Render(PolygonObject& op, int size = 256, bool selected = false, bool fit = false) {
+    EXPECT_TRUE(Write(op, At("out.png"), size, selected, fit)) << error_;
     return Decode(At("out.png"));
   }
   fs::path dir_;
-  std::string error_;
+  std::string error_, note_;
 };
 
 TEST_F(Preview, EdgesAtTheirPlacesWithVDownwards) {
@@ -185,12 +189,11 @@ TEST_F(Preview, SelectionsTintHighlightAndFilter) {
   const Rgb dot = all.At(224, 188), plain = all.At(152, 188);
   EXPECT_TRUE(dot.r > 180 && dot.g < 80 && dot.b < 80);
   EXPECT_LT(plain.r, 100) << "corner d is just the dark edge";
-  // selectedOnly: only the selected quad's edges, its point still highlighted.
-  Image only = Render(*op, 256, true);
-  EXPECT_TRUE(only.Clear(31, 128) && only.Dark(152, 128) && only.At(224, 188).r > 180);
-  op->GetPolygonS()->DeselectAll();
-  op->GetPolygonS()->Select(0);
-  EXPECT_TRUE(Render(*op, 256, true).Clear(224, 188)) << "the point goes with its polygon";
+  // The selection in front: the unselected quad's edges lighter, the selected ones dark, the
+  // point highlighted.
+  Image front = Render(*op, 256, true);
+  EXPECT_TRUE(front.Light(31, 128) && front.Dark(152, 128) && front.At(224, 188).r > 180);
+  EXPECT_TRUE(White(front.At(79, 103)));
 }
 
 TEST_F(Preview, DrawsTheSelectedUVWTag) {
@@ -216,9 +219,15 @@ TEST_F(Preview, FailuresNameThePathAndLeaveOldFilesAlone) {
   EXPECT_FALSE(Write(*op, missing));
   EXPECT_NE(error_.find(missing), std::string::npos) << error_;
   // A folder in the way: the picture is made but cannot take its place, the temp file goes.
-  fs::create_directory(At("taken"));
-  EXPECT_FALSE(Write(*op, At("taken")));
-  EXPECT_NE(error_.find(At("taken")), std::string::npos) << error_;
+  fs::create_directory(At("taken.png"));
+  EXPECT_FALSE(Write(*op, At("taken.png")));
+  EXPECT_NE(error_.find(At("taken.png")), std::string::npos) << error_;
+  EXPECT_NE(error_.find("Is a directory"), std::string::npos) << error_;
+  // A name that is not a PNG picture's is refused before anything is drawn.
+  EXPECT_FALSE(Write(*op, At("layout.jpg")));
+  EXPECT_NE(error_.find("give the file the suffix .png"), std::string::npos) << error_;
+  EXPECT_TRUE(Write(*op, At("upper.PNG"))) << error_;
+  fs::remove(At("upper.PNG"));
   EXPECT_EQ(fs::file_size(path), 11u) << "the old picture stays";
   EXPECT_EQ(Files().size(), 2u);
   // A good write replaces the old file, readable by all.
@@ -226,6 +235,72 @@ TEST_F(Preview, FailuresNameThePathAndLeaveOldFilesAlone) {
   EXPECT_EQ(Decode(path).width, 64);
   EXPECT_EQ(fs::status(path).permissions() & fs::perms::others_read, fs::perms::others_read);
   EXPECT_EQ(Files().size(), 2u);
+}
+
+// A hexagon as the OBJ reader makes it: a fan of four triangles and one n-gon record.
+TEST_F(Preview, NgonsShowTheirOutlineNotTheirFan) {
+  const Int32 n = 6;
+  Object op(PolygonObject::Alloc(n, n - 2));
+  UVWTag* tag = UVWTag::Alloc(n - 2);
+  std::vector<Vector> uv;
+  for (Int32 i = 0; i < n; ++i) {
+    const double a = 2.0 * 3.14159265358979 * i / n;
+    uv.emplace_back(0.5 + 0.4 * std::cos(a), 0.5 + 0.4 * std::sin(a), 0);
+  }
+  PolygonObject::Ngon ngon;
+  for (Int32 i = 0; i < n; ++i) ngon.outline.push_back(i);
+  for (Int32 t = 0; t < n - 2; ++t) {
+    op->GetPolygonW()[t] = CPolygon(0, t + 1, t + 2);
+    UVWTag::Set(tag->GetDataAddressW(), t,
+                UVWStruct(uv[0], uv[size_t(t + 1)], uv[size_t(t + 2)], uv[size_t(t + 2)]));
+    ngon.polygons.push_back(t);
+  }
+  op->SetNgons({ngon});
+  op->InsertTag(tag);
+  Image image = Render(*op);
+  // The outline edge between corners 1 and 2 is drawn, the fan's diagonal from corner 0 to corner
+  // 3 through the centre (0.5, 0.5) → (128, 128) is not.
+  const Vector mid = (uv[1] + uv[2]) * 0.5;
+  EXPECT_TRUE(image.Dark(int(7 + 242 * mid.x), int(7 + 242 * mid.y)));
+  EXPECT_TRUE(image.Clear(128, 128) && image.Clear(108, 128));
+}
+
+TEST_F(Preview, FitFramesUVsOutsideTheUnitSquare) {
+  Object op = Make({Quad(2.0, 2.0, 3.0, 2.5), Quad(2.5, 2.5, 2.75, 3.0)});
+  Image plain = Render(*op);
+  EXPECT_TRUE(plain.Clear(128, 128) && plain.Clear(200, 200)) << "beyond the picture";
+  // Fitted: the bounds 2..3 fill the picture, u 2 → 7, u 3 → 249, v 2.5 → 128.
+  Image fit = Render(*op, 256, false, true);
+  EXPECT_TRUE(fit.Dark(7, 60) && fit.Dark(249, 60) && fit.Dark(60, 128) && fit.Dark(60, 7));
+  EXPECT_TRUE(fit.Clear(60, 190)) << "below the first quad, left of the second";
+  // UVs inside the unit square keep the unit frame, fit or not.
+  Object inside = Make({Quad(0.25, 0.25, 0.75, 0.75)});
+  Image same = Render(*inside, 256, false, true);
+  EXPECT_TRUE(same.Dark(128, 67) && same.Dark(67, 128));
+}
+
+TEST_F(Preview, SeveralObjectsAndLayoutsWithoutArea) {
+  Object a = Make({Quad(0.1, 0.1, 0.4, 0.4)}), b = Make({Quad(0.6, 0.6, 0.9, 0.9)});
+  Object none = Make({Quad(0.2, 0.2, 0.3, 0.3)}, false);
+  std::string note;
+  ASSERT_TRUE(pelterra::WritePreview({a.get(), none.get(), b.get()}, At("all.png"),
+                                     PreviewOptions{256, false, false}, error_, &note))
+      << error_;
+  Image both = Decode(At("all.png"));
+  EXPECT_TRUE(both.Dark(31, 55) && both.Dark(152, 188)) << "both objects with UVs";
+  EXPECT_EQ(note, "");
+  EXPECT_FALSE(pelterra::WritePreview({none.get()}, At("none.png"), PreviewOptions{}, error_));
+
+  Object point = Make(
+      {Quad(0.5, 0.5, 0.5, 0.5), {Vector(0.5, 0.5, 0), Vector(0.5, 0.5, 0), Vector(0.5, 0.5, 0)}});
+  ASSERT_TRUE(Write(*point, At("point.png"))) << error_;
+  EXPECT_EQ(note_, "the UV layout has no area: all UVs lie on one point (0.5, 0.5)");
+  Object line = Make({Quad(0.1, 0.5, 0.9, 0.5)});
+  ASSERT_TRUE(Write(*line, At("line.png"))) << error_;
+  EXPECT_EQ(note_, "the UV layout has no area: all UVs lie on lines");
+  Object mirrored = Make({Quad(0.1, 0.1, 0.4, 0.4), Quad(0.4, 0.1, 0.1, 0.4)});
+  ASSERT_TRUE(Write(*mirrored, At("mirrored.png"))) << error_;
+  EXPECT_EQ(note_, "") << "areas of opposite winding do not cancel";
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
 // Built-in scenes: their counts, their UV layouts and the winding the host expects.
-#define TINYOBJLOADER_USE_DOUBLE
 #include "scenes.h"
 
 #include <gtest/gtest.h>

@@ -28,9 +28,14 @@ struct SessionTest : ::testing::Test {
     ASSERT_TRUE(plugins.StartAll(PELTERRA_PLUGINS, error)) << error;
     fs::remove_all(dir);
     fs::create_directories(dir);
-    pelterra::SessionOptions opt;
+    Restart({});
+  }
+  // A fresh session with these options (folders and names filled in).
+  void Restart(pelterra::SessionOptions opt) {
     opt.outDir = dir.string();
     opt.baseDir = dir.string();
+    opt.symbols = pelterra::Symbols::FromPluginFolder(PELTERRA_PLUGINS);
+    session.reset();
     session = std::make_unique<pelterra::Session>(host, out, opt);
   }
   void TearDown() override {
@@ -88,9 +93,38 @@ TEST_F(SessionTest, SceneObjectTagModeAndSelections) {
   EXPECT_FALSE(op->GetTag(Tuvw)->GetBit(BIT_ACTIVE));
 }
 
-TEST_F(SessionTest, BadLinesNameTheirLineAndStopTheSession) {
-  EXPECT_FALSE(Run("open builtin:cube\nselect uvpolygons 1\nfrobnicate 3\nselect uvpolygons 2\n"));
-  EXPECT_EQ(session->Error(), "t.session:3: unknown action \"frobnicate\"");
+TEST_F(SessionTest, EveryBadLineIsReportedBeforeAnythingRuns) {
+  EXPECT_FALSE(
+      Run("open builtin:cube\n"
+          "clik 10065\n"
+          "select uvpolygons 1\n"
+          "select uvpolygons 3-1\n"
+          "type 10062\n"
+          "expect uv 0 a 0.5 abc\n"
+          "save ${stem}.obj\n"
+          "echo ${nothing}\n"
+          "click IDC_SCAEL\n"
+          "frobnicate 3\n"
+          "print selection uvpolygons\n"));
+  EXPECT_TRUE(session->CheckFailed());
+  EXPECT_EQ(session->Error(),
+            "t.session:2: unknown action \"clik\"; did you mean \"click\"?\n"
+            "t.session:4: bad index or range \"3-1\"\n"
+            "t.session:5: \"type\" takes 2 argument(s), got 1 (CONTROL TEXT)\n"
+            "t.session:6: v \"abc\" is not a number\n"
+            "t.session:7: ${stem} needs a scene (--scene FILE)\n"
+            "t.session:8: unknown variable ${nothing}; known are ${scene}, ${stem} and ${out}\n"
+            "t.session:9: unknown name IDC_SCAEL (did you mean IDC_SCALE?); put a label in quotes\n"
+            "t.session:10: unknown action \"frobnicate\"");
+  EXPECT_EQ(host.ActiveDocument()->GetFirstObject(), nullptr) << "nothing ran";
+  EXPECT_EQ(out.str(), "");
+
+  // Lines that read well but fail when run stop the session there.
+  EXPECT_FALSE(
+      Run("open builtin:cube\nselect uvpolygons 1\nselect uvpolygons 0-99\n"
+          "select uvpolygons 2\n"));
+  EXPECT_FALSE(session->CheckFailed());
+  EXPECT_EQ(session->Error(), "t.session:3: index 99 is out of range: uvpolygons go from 0 to 5");
   EXPECT_TRUE(Active()->GetPolygonS()->IsSelected(1))
       << "lines before the bad one keep their effect";
   EXPECT_FALSE(Active()->GetPolygonS()->IsSelected(2)) << "nothing after it runs";
@@ -99,15 +133,14 @@ TEST_F(SessionTest, BadLinesNameTheirLineAndStopTheSession) {
     const char* line;
     const char* error;
   };
-  for (Case c :
-       {Case{"select uvpolygons 0-99", "index 99 is out of range: uvpolygons go from 0 to 5"},
-        Case{"select uvpolygons 3-1", "bad index or range \"3-1\""},
-        Case{"mode sideways", "unknown mode \"sideways\""},
-        Case{"object Nothing", "no object named \"Nothing\""},
-        Case{"click 10089", "no open dialog (use \"command ID\" first)"},
-        Case{"open missing.obj", "missing.obj"}, Case{"undo", "nothing to undo"},
-        Case{"echo \"open", "unterminated quote"}, Case{"command 4711", "no command 4711"},
-        Case{"answer maybe", "answer yes, no, ok or cancel"}}) {
+  for (Case c : {Case{"mode sideways", "unknown mode \"sideways\""},
+                 Case{"object Nothing", "no object named \"Nothing\""},
+                 Case{"click 10089", "no open dialog (use \"command ID\" first)"},
+                 Case{"open missing.obj", "missing.obj"}, Case{"undo", "nothing to undo"},
+                 Case{"echo \"open", "unterminated quote"}, Case{"command 4711", "no command 4711"},
+                 Case{"answer maybe", "answer yes, no, ok or cancel"},
+                 Case{"preview uv.jpg", "needs the suffix .png"},
+                 Case{"expect changed", "needs a dialog action before it"}}) {
     EXPECT_FALSE(session->RunLine(c.line, 7)) << c.line;
     EXPECT_NE(session->Error().find(c.error), std::string::npos)
         << c.line << " -> " << session->Error();
@@ -262,4 +295,159 @@ TEST_F(SessionTest, IslandToolSessions) {
     ++ran;
   }
   EXPECT_EQ(ran, 5);
+}
+
+TEST_F(SessionTest, NamesAndLabelsNameControlsAndEntries) {
+  ASSERT_TRUE(
+      Run("open builtin:islands\n"
+          "command ID_UVCOMMAND\n"
+          "choose 10071 \"Scale&Rotate\"\n"
+          "type IDC_SCALE_U 2\n"
+          "expect control 10062 value 2\n"
+          "expect control \"Scale U\" value on\n"
+          "tick \"Link U/V\" on\n"
+          "expect control IDC_SCALE_LINK value on\n"
+          "choose IDC_ANGLE_AXIS IDC_ANGLE_AXIS_V\n"
+          "expect control IDC_ANGLE_AXIS value \"V\"\n"
+          "choose IDC_ANGLE_AXIS \"U\"\n"
+          "expect control 10216 value IDC_ANGLE_AXIS_U\n"))
+      << session->Error() << "\n"
+      << out.str();
+  struct Case {
+    const char* line;
+    std::vector<const char*> expected;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"tick \"Keep Face Neighbors\" on",
+            {"the label \"Keep Face Neighbors\" is ambiguous: controls ", "10026", "10141", "10151",
+             "10152", "10215"}},
+           {"click \"Scale\"", {"is ambiguous: controls 10110 and 10065 have it"}},
+           {"tick \"Scale\" on", {"no control labelled \"Scale\" that is a checkbox"}},
+           {"choose 10071 \"Scale and Rotate\"",
+            {"control 10071 has no entry labelled \"Scale and Rotate\""}},
+           {"click IDC_SCALE_USE", {"unknown name IDC_SCALE_USE (did you mean IDC_SCALE_U?)"}}}) {
+    EXPECT_FALSE(session->RunLine(c.line, 3)) << c.line;
+    for (const char* part : c.expected)
+      EXPECT_NE(session->Error().find(part), std::string::npos) << session->Error();
+  }
+  // The same names in modal actions, resolved in the modal dialog.
+  ASSERT_TRUE(
+      Run("modal type IDC_EPS_WIDTH 640\nmodal click IDC_EPS_OK\nclick 10120\n"
+          "expect control 10120 label \"EPS Size W:640px H:1024px\"\n"))
+      << session->Error();
+}
+
+TEST_F(SessionTest, EachActionSaysWhatItChanged) {
+  ASSERT_TRUE(
+      Run("open builtin:islands\n"
+          "mode uvpolygons\n"
+          "select uvpolygons 1\n"
+          "command 1024239\n"
+          "choose 10071 10074\n"
+          "type 10062 1.5\n"
+          "click 10065\n"
+          "expect changed\n"
+          "tick 10151 on\n"
+          "tick 10151 on\n"
+          "expect unchanged\n"
+          "type 10063 -3\n"
+          "mode model\n"
+          "click 10065\n"
+          "expect unchanged\n"))
+      << session->Error() << "\n"
+      << out.str();
+  const std::string o = out.str();
+  for (const char* line :
+       {"\n10062: set to 1.5\n", "\n10065: UVs of 1 polygon changed\n", "\n10151: set to on\n",
+        "\n10151: already on\n", "\nwarning: 10063: -3 is below the minimum 0; set to 0\n",
+        "\n10065: nothing changed (mode: model; selected UV polygons: 1)\n"})
+    EXPECT_NE(o.find(line), std::string::npos) << line << "\n" << o;
+  EXPECT_FALSE(session->RunLine("expect changed", 20));
+  EXPECT_EQ(session->Error(),
+            "t.session:20: expected the last action (click 10065) to change something; nothing "
+            "changed (mode: model; selected UV polygons: 1)");
+  // A tool that selects says so.
+  ASSERT_TRUE(
+      Run("mode uvpolygons\nselect uvpolygons none\nchoose 10071 10072\n"
+          "type 10031 0.1\nclick 10032\nexpect changed\n"))
+      << session->Error();
+  EXPECT_NE(out.str().find("\n10032: polygon selection 0-2\n"), std::string::npos) << out.str();
+
+  // --strict: warnings and clicks that change nothing fail the session.
+  pelterra::SessionOptions strict;
+  strict.strict = true;
+  Restart(strict);
+  auto strictRun = [&](const std::string& text) {
+    std::istringstream in(text);
+    return session->Run(in, "s.session");
+  };
+  const std::string start = "open builtin:islands\ncommand 1024239\nchoose 10071 10074\n";
+  EXPECT_FALSE(strictRun(start + "click 10065\necho after\n"));
+  EXPECT_EQ(
+      session->Error(),
+      "s.session:4: 10065: nothing changed (mode: model; selected UV polygons: 0) (--strict)");
+  EXPECT_EQ(out.str().find("after"), std::string::npos) << "the session stopped there";
+  EXPECT_FALSE(strictRun(start + "type 10062 11\n"));
+  EXPECT_EQ(session->Error(),
+            "s.session:4: 10062: 11 is above the maximum 10; set to 10 (--strict)");
+  EXPECT_TRUE(strictRun(start + "mode uvpolygons\nselect uvpolygons 0\nclick 10065\n"))
+      << session->Error();
+  EXPECT_FALSE(strictRun(start + "answer yes\nfile list.uva\ntype 10062 2\n"));
+  EXPECT_EQ(session->Error(),
+            "s.session:4: answer yes was never used: no message box came up (--strict)");
+}
+
+TEST_F(SessionTest, SavingOverTheOpenedFileTakesAWord) {
+  const fs::path data = fs::path(PELTERRA_SOURCE_DIR) / "tests/app/data/objs";
+  fs::copy_file(data / "chair.obj", dir / "chair.obj");
+  pelterra::SessionOptions withScene;
+  withScene.scene = (dir / "chair.obj").string();
+  Restart(withScene);
+  ASSERT_TRUE(
+      Run("open ${scene}\nmode uvpolygons\nselect uvpolygons 0\ncommand 1024239\n"
+          "choose 10071 10074\ntype 10062 2\nclick 10065\nsave ${stem}-scaled.obj\n"))
+      << session->Error();
+  EXPECT_TRUE(fs::exists(dir / "chair-scaled.obj"));
+  EXPECT_EQ(out.str().find("note:"), std::string::npos) << "written statement for statement";
+  for (const char* line : {"save chair.obj", "export ./chair.obj", "save ${scene}"}) {
+    EXPECT_FALSE(session->RunLine(line, 9)) << line;
+    EXPECT_NE(session->Error().find("is the file this document was opened from; write \""),
+              std::string::npos)
+        << session->Error();
+  }
+  EXPECT_EQ(fs::file_size(dir / "chair.obj"), fs::file_size(data / "chair.obj"));
+  ASSERT_TRUE(session->RunLine("save chair.obj overwrite", 10)) << session->Error();
+  EXPECT_NE(fs::file_size(dir / "chair.obj"), fs::file_size(data / "chair.obj"));
+
+  pelterra::SessionOptions force;
+  force.force = true;
+  Restart(force);
+  out.str("");
+  ASSERT_TRUE(Run("open chair.obj\nsave chair.obj\nopen chair.obj\n")) << session->Error();
+  // The missing material library is said once, not at every open.
+  const std::string warning = "mtllib chair.mtl: not found";
+  const size_t first = out.str().find(warning);
+  EXPECT_NE(first, std::string::npos) << out.str();
+  EXPECT_EQ(out.str().find(warning, first + 1), std::string::npos) << out.str();
+}
+
+// The example of docs/sessions.md runs as written, strictly, on a real-world-shaped mesh.
+TEST_F(SessionTest, TheDocumentedExampleRuns) {
+  std::ifstream doc(fs::path(PELTERRA_SOURCE_DIR) / "docs/sessions.md");
+  std::stringstream all;
+  all << doc.rdbuf();
+  const std::string text = all.str();
+  const size_t heading = text.find("## Example");
+  ASSERT_NE(heading, std::string::npos);
+  const size_t start = text.find("```\n", heading) + 4;
+  const std::string example = text.substr(start, text.find("```", start) - start);
+  const fs::path data = fs::path(PELTERRA_SOURCE_DIR) / "tests/app/data/objs";
+  pelterra::SessionOptions opt;
+  opt.scene = (data / "chair.obj").string();
+  opt.strict = true;
+  Restart(opt);
+  std::istringstream in(example);
+  ASSERT_TRUE(session->Run(in, "example")) << session->Error() << "\n" << out.str();
+  EXPECT_TRUE(fs::exists(dir / "chair-scaled.obj"));
+  EXPECT_TRUE(fs::exists(dir / "chair-scaled.png"));
 }

@@ -1,0 +1,260 @@
+#include "obj_parse.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace pelterra::obj {
+
+namespace {
+
+bool Blank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+void SplitWords(std::string_view line, std::vector<std::string_view>& words) {
+  words.clear();
+  size_t i = 0;
+  while (true) {
+    while (i < line.size() && Blank(line[i])) ++i;
+    if (i == line.size()) break;
+    size_t e = i;
+    while (e < line.size() && !Blank(line[e])) ++e;
+    words.push_back(line.substr(i, e - i));
+    i = e;
+  }
+}
+
+// A finite decimal number, correctly rounded; a leading '+' is allowed.
+bool ParseNumber(std::string_view w, double& out) {
+  if (w.starts_with('+')) {
+    w.remove_prefix(1);
+    if (w.starts_with('-')) return false;
+  }
+  const char* end = w.data() + w.size();
+  auto r = std::from_chars(w.data(), end, out, std::chars_format::general);
+  return !w.empty() && r.ec == std::errc() && r.ptr == end && std::isfinite(out);
+}
+
+bool ParseIndex(std::string_view w, Int64& out) {
+  if (w.starts_with('+')) {
+    w.remove_prefix(1);
+    if (w.starts_with('-')) return false;
+  }
+  const char* end = w.data() + w.size();
+  auto r = std::from_chars(w.data(), end, out);
+  return !w.empty() && r.ec == std::errc() && r.ptr == end;
+}
+
+Kind KindOf(std::string_view key) {
+  switch (key.size()) {
+    case 1:
+      switch (key[0]) {
+        case 'v':
+          return Kind::kV;
+        case 'f':
+          return Kind::kF;
+        case 'l':
+          return Kind::kL;
+        case 'p':
+          return Kind::kP;
+        case 'o':
+          return Kind::kO;
+        case 'g':
+          return Kind::kG;
+        default:
+          return Kind::kOther;
+      }
+    case 2:
+      return key == "vt" ? Kind::kVt : key == "vn" ? Kind::kVn : Kind::kOther;
+    default:
+      return key == "usemtl" ? Kind::kUsemtl : key == "mtllib" ? Kind::kMtllib : Kind::kOther;
+  }
+}
+
+}  // namespace
+
+Walker::Walker(std::string_view text, size_t start) : text_(text), pos_(start) {}
+
+bool Walker::Next(Statement& s, std::string& error) {
+  if (pos_ >= text_.size()) return false;
+  // Lines end at "\n", "\r\n" or a lone "\r".
+  size_t end = pos_;
+  while (end < text_.size() && text_[end] != '\n' && text_[end] != '\r') ++end;
+  s.begin = pos_;
+  s.end = end;
+  s.next = end;
+  if (end < text_.size())
+    s.next += text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n' ? 2 : 1;
+  pos_ = s.next;
+  s.number = ++line_;
+  s.content = text_.substr(s.begin, s.end - s.begin);
+  SplitWords(s.content, s.words);
+  s.kind = s.words.empty() ? Kind::kOther : KindOf(s.words[0]);
+  s.corners.clear();
+  s.numbers = 0;
+  s.index = -1;
+
+  auto fail = [&](const std::string& what) {
+    error = what;
+    return false;
+  };
+  auto numbers = [&](const char* key, size_t min, size_t max) {
+    const size_t n = s.words.size() - 1;
+    if (n < min || n > max) {
+      std::string want =
+          min == max ? std::to_string(min) : std::to_string(min) + " to " + std::to_string(max);
+      return fail(std::string(key) + " needs " + want + " numbers, found " + std::to_string(n));
+    }
+    double vals[3] = {0, 0, 0};
+    for (size_t i = 1; i <= n; ++i) {
+      double d = 0;
+      if (!ParseNumber(s.words[i], d))
+        return fail(std::string(key) + ": \"" + std::string(s.words[i]) + "\" is not a number");
+      if (i <= 3) vals[i - 1] = d;
+    }
+    s.value = Vector(vals[0], vals[1], vals[2]);
+    s.numbers = static_cast<Int32>(n);
+    return true;
+  };
+  // One index of a corner, resolved against the lines of its kind read so far.
+  auto index = [&](const std::string& at, std::string_view w, const char* what, Int64 count,
+                   Int64& out, bool& relative) {
+    Int64 idx = 0;
+    if (!ParseIndex(w, idx))
+      return fail(at + what + " index \"" + std::string(w) + "\" is not a whole number");
+    if (idx == 0) return fail(at + what + " index 0 is invalid (indices start at 1)");
+    if ((idx > 0 && idx > count) || (idx < 0 && -idx > count))
+      return fail(at + what + " " + std::to_string(idx) + " does not exist (" +
+                  std::to_string(count) + " so far)");
+    relative = idx < 0;
+    out = idx > 0 ? idx - 1 : count + idx;
+    return true;
+  };
+  auto corners = [&](const char* element, size_t min) {
+    const size_t n = s.words.size() - 1;
+    if (n < min)
+      return fail(std::string(element) + " has " + std::to_string(n) + " corners; a " + element +
+                  " needs at least " + std::to_string(min));
+    s.corners.resize(n);
+    for (size_t i = 1; i <= n; ++i) {
+      const std::string_view w = s.words[i];
+      Corner& c = s.corners[i - 1];
+      c = Corner();
+      c.text = w;
+      const size_t s1 = w.find('/');
+      const size_t s2 = s1 == std::string_view::npos ? s1 : w.find('/', s1 + 1);
+      bool bad = s2 != std::string_view::npos && w.find('/', s2 + 1) != std::string_view::npos;
+      const std::string_view pv = w.substr(0, s1);
+      std::string_view tv, nv;
+      if (s1 != std::string_view::npos) {
+        tv = w.substr(s1 + 1, s2 == std::string_view::npos ? std::string_view::npos : s2 - s1 - 1);
+        if (s2 != std::string_view::npos) {
+          nv = w.substr(s2 + 1);
+          bad = bad || nv.empty();
+        } else {
+          bad = bad || tv.empty();
+        }
+      }
+      const std::string at = std::string(element) + " corner " + std::to_string(i) + ": ";
+      if (bad || pv.empty())
+        return fail(std::string(element) + " corner \"" + std::string(w) +
+                    "\" is not of the form v, v/vt, v//vn or v/vt/vn");
+      bool unused = false;
+      if (!index(at, pv, "position", v_, c.v, c.relative)) return false;
+      if (!tv.empty() && !index(at, tv, "texture coordinate", vt_, c.vt, c.vtRelative))
+        return false;
+      if (!nv.empty() && !index(at, nv, "normal", vn_, c.vn, unused)) return false;
+    }
+    return true;
+  };
+  // Elements before any o line form a block of their own.
+  auto inBlock = [&]() {
+    if (block_ < 0) {
+      block_ = 0;
+      implicit_ = true;
+      polygons_ = 0;
+    }
+  };
+
+  switch (s.kind) {
+    case Kind::kV:
+      if (!numbers("v", 3, 7)) return false;
+      s.index = v_++;
+      break;
+    case Kind::kVt:
+      if (!numbers("vt", 1, 3)) return false;
+      s.index = vt_++;
+      break;
+    case Kind::kVn:
+      if (!numbers("vn", 3, 3)) return false;
+      s.index = vn_++;
+      break;
+    case Kind::kF:
+      if (!corners("face", 3)) return false;
+      inBlock();
+      s.firstPolygon = polygons_;
+      polygons_ += PolygonsOfFace(s.corners.size());
+      break;
+    case Kind::kL:
+      if (!corners("line", 2)) return false;
+      inBlock();
+      break;
+    case Kind::kP:
+      if (!corners("point", 1)) return false;
+      inBlock();
+      break;
+    case Kind::kO:
+      ++block_;
+      implicit_ = false;
+      polygons_ = 0;
+      break;
+    default:
+      break;
+  }
+  s.block = block_;
+  s.implicitBlock = implicit_;
+  return true;
+}
+
+std::string RestOfLine(const Statement& s) {
+  if (s.words.size() < 2) return {};
+  const char* first = s.words[1].data();
+  const char* last = s.words.back().data() + s.words.back().size();
+  return std::string(first, static_cast<size_t>(last - first));
+}
+
+std::vector<std::string> MtlLibNames(std::string_view args) {
+  std::vector<std::string> names;
+  std::string name;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const char c = args[i];
+    if (c == '\\' && i + 1 < args.size() && Blank(args[i + 1])) {
+      name += args[++i];
+    } else if (Blank(c)) {
+      if (!name.empty()) names.push_back(std::move(name));
+      name.clear();
+    } else {
+      name += c;
+    }
+  }
+  if (!name.empty()) names.push_back(std::move(name));
+  return names;
+}
+
+std::string EscapeMtlName(const std::string& name) {
+  std::string out;
+  for (char c : name) {
+    if (Blank(c)) out += '\\';
+    out += c;
+  }
+  return out;
+}
+
+void AppendNumber(std::string& out, double v) {
+  if (v == 0.0) v = 0.0;  // no "-0"
+  char buf[32];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, r.ptr);
+}
+
+}  // namespace pelterra::obj

@@ -1,0 +1,76 @@
+// OBJ text statement by statement: the reader builds documents from it, and the writer walks
+// the same text again to write a loaded file back with only the changed data replaced.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ge_math.h"
+
+namespace pelterra::obj {
+
+enum class Kind : std::uint8_t { kOther, kV, kVt, kVn, kF, kL, kP, kO, kG, kUsemtl, kMtllib };
+
+// One corner of an f, l or p element.
+struct Corner {
+  Int64 v = -1, vt = -1, vn = -1;  // 0-based file indices, -1: none
+  std::string_view text;           // the corner as written
+  bool relative = false;           // its position index is negative (counted backwards)
+  bool vtRelative = false;         // its texture index is negative
+};
+
+struct Statement {
+  Int64 number = 0;                     // line number, from 1
+  size_t begin = 0, end = 0, next = 0;  // in the text: content [begin, end), line end [end, next)
+  Kind kind = Kind::kOther;
+  std::string_view content;             // the line without its end
+  std::vector<std::string_view> words;  // blank-separated; words[0] is the keyword
+  std::vector<Corner> corners;          // f, l, p
+  Vector value;                         // v, vt, vn: the first three numbers (missing ones 0)
+  Int32 numbers = 0;                    // v, vt, vn: how many numbers the line has
+  Int64 index = -1;                     // v, vt, vn: 0-based index among the lines of its kind
+  Int32 block = -1;            // the object block: -1 before the first, one more at each o line
+  bool implicitBlock = false;  // the block holds faces written before any o line
+  Int64 firstPolygon = 0;      // f: how many host polygons the block's earlier faces made
+};
+
+// Host polygons one face of n corners becomes: a triangle or quad is one, an n-gon a fan.
+inline Int64 PolygonsOfFace(size_t n) {
+  return n < 3 ? 0 : n <= 4 ? 1 : static_cast<Int64>(n) - 2;
+}
+
+// Walks the statements of text from start (past a UTF-8 byte order mark), checking each: numbers
+// of v, vt and vn lines, corner forms and indices of f, l and p elements.
+class Walker {
+ public:
+  Walker(std::string_view text, size_t start);
+  // The next statement; false at the end, or with error set when the line is malformed (the
+  // message names no file or line; Line() has the number).
+  bool Next(Statement& s, std::string& error);
+  Int64 Line() const { return line_; }
+  size_t Position() const { return pos_; }
+  Int64 Positions() const { return v_; }
+  Int64 TexCoords() const { return vt_; }
+  Int64 Normals() const { return vn_; }
+
+ private:
+  std::string_view text_;
+  size_t pos_;
+  Int64 line_ = 0;
+  Int64 v_ = 0, vt_ = 0, vn_ = 0;
+  Int32 block_ = -1;
+  bool implicit_ = false;
+  Int64 polygons_ = 0;  // host polygons of the current block so far
+};
+
+// Words of a name line after its keyword, as one name: "o  Two Words " -> "Two Words".
+std::string RestOfLine(const Statement& s);
+// mtllib names: blanks separate them, "\ " is a blank inside a name.
+std::vector<std::string> MtlLibNames(std::string_view args);
+std::string EscapeMtlName(const std::string& name);
+// Shortest text that reads back as v, without "-0".
+void AppendNumber(std::string& out, double v);
+
+}  // namespace pelterra::obj
