@@ -30,8 +30,6 @@ class TempUVHandle {
   // flags are accepted for the SDK's signature; this host always writes every record.
   Bool SetUVWFromTextureView(const UVWStruct* uv, Bool polySelection = false,
                              Bool pointSelection = false, Bool allPoints = true);
-  // Older name of the same write-back.
-  Bool SetUVW(const UVWStruct* uv) { return SetUVWFromTextureView(uv); }
   // UV polygon selection (the object's polygon selection) and UV point selection.
   BaseSelect* GetPolySel() const { return op_->GetPolygonS(); }
   BaseSelect* GetUVPointSel() const;

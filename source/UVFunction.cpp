@@ -746,7 +746,7 @@ void UVToolScope::BeginUndo() {
 }
 
 void UVToolScope::Commit(Bool writeBack) {
-  if (writeBack && uvset_) uvset_->SetUVW(uvset_->GetUVW());
+  if (writeBack && uvset_) uvset_->SetUVWFromTextureView(uvset_->GetUVW());
   if (op_) op_->Message(MSG_UPDATE);
   EventAdd();
 }

@@ -73,7 +73,7 @@ TEST_F(DocFixture, UVSetReportsModeAndWritesBack) {
   UVWStruct* uv = h->GetUVW();
   uv[1].c = Vector(0.75, 0.25, 0);
   EXPECT_EQ(uvw->GetSlow(1).c, Vector(1, 1, 0)) << "the array is a copy until written back";
-  EXPECT_TRUE(h->SetUVW(uv));
+  EXPECT_TRUE(h->SetUVWFromTextureView(uv));
   EXPECT_EQ(uvw->GetSlow(1).c, Vector(0.75, 0.25, 0));
   EXPECT_EQ(h->GetPolySel(), op->GetPolygonS()) << "UV polygons are the object's polygon selection";
   h->GetUVPointSel()->Select(5);

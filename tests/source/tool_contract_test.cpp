@@ -95,18 +95,18 @@ void ArmLiveRotate(ContractTest& t) {
 
 const std::vector<Contract>& Contracts() {
   static const std::vector<Contract> rows = {
-      // Island tools: a change of the UVs, told and redrawn.
-      {IDC_SCALE, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 0, true, true, nullptr, TypeTwo},
-      {IDC_ROTATE, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 0, true, true, nullptr,
+      // Island tools: a change of the UVs, one undo step (the write-back), told and redrawn.
+      {IDC_SCALE, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 1, true, true, nullptr, TypeTwo},
+      {IDC_ROTATE, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 1, true, true, nullptr,
        [](ContractTest& t) { t.Type(IDC_ANGLE, "30"); }},
-      {IDC_MOVE, IDC_TAB_FUNCTION2, Muvpolygons, true, false, 0, true, true, nullptr,
+      {IDC_MOVE, IDC_TAB_FUNCTION2, Muvpolygons, true, false, 1, true, true, nullptr,
        [](ContractTest& t) { t.Choose(IDC_SET_OR_MOVE, IDC_SET_OR_MOVE_MOVE); }},
-      // Live forms: the snapshot is one undo step; each field change redraws from it.
-      {IDC_SCALE_U, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 0, true, true, TypeTwo,
+      // Live forms: each field change transforms again from the snapshot, one step each.
+      {IDC_SCALE_U, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 1, true, true, TypeTwo,
        ArmLiveScale},
-      {IDC_SCALE_V, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 0, true, true,
+      {IDC_SCALE_V, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 1, true, true,
        [](ContractTest& t) { t.Type(IDC_SCALE_V, "0.5"); }, ArmLiveScale},
-      {IDC_ANGLE, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 0, true, true,
+      {IDC_ANGLE, IDC_TAB_SCALE_ROTATE, Muvpolygons, true, false, 1, true, true,
        [](ContractTest& t) { t.Type(IDC_ANGLE, "45"); }, ArmLiveRotate},
       // Readouts write dialog fields only.
       {IDC_TWO_POINT_ANGLE, IDC_TAB_SCALE_ROTATE, Muvpoints},
