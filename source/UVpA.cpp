@@ -364,7 +364,8 @@ Bool UVpointAlign::SpaceByEdgeLength(UVToolScope& scope, Int32 mode) {
   const Bool alongU = mode == 2;
   const EdgeRecord& first = records[static_cast<size_t>(chain[0])];
   Vector q = uvAt(first, first.point[0]);
-  const Float sign = CoordOf(uvAt(first, first.point[1]), alongU) >= CoordOf(q, alongU) ? 1.0 : -1.0;
+  const Float sign =
+      CoordOf(uvAt(first, first.point[1]), alongU) >= CoordOf(q, alongU) ? 1.0 : -1.0;
   for (size_t i = 0; i < chain.size(); ++i) {
     EdgeRecord& e = records[static_cast<size_t>(chain[i])];
     e.uv[0] = q;
@@ -443,7 +444,10 @@ struct CarryEntry {
 class GridSquaring {
  public:
   GridSquaring(UVWStruct* uv, const CPolygon* polys, Int32 polyCount, Bool crossIsU)
-      : uv_(uv), polys_(polys), polyCount_(polyCount), crossIsU_(crossIsU),
+      : uv_(uv),
+        polys_(polys),
+        polyCount_(polyCount),
+        crossIsU_(crossIsU),
         visited_(static_cast<size_t>(polyCount), 0) {}
 
   Bool Run(std::span<const UVPointRef> selected, Bool sortByU) {
@@ -452,7 +456,8 @@ class GridSquaring {
     std::vector<Vector> kept;
     for (size_t k : DistinctUVPoints(collected, true)) kept.push_back(collected[k]);
     MiddlePivotSort(kept, [sortByU](const Vector& v) { return CoordOf(v, sortByU); });
-    for (size_t j = 0; j < kept.size(); ++j) keptAt_.emplace(kept[j], static_cast<Int32>(j));
+    // Kept positions differ unless infinite; then the last place is the one a later row needs.
+    for (size_t j = 0; j < kept.size(); ++j) keptAt_[kept[j]] = static_cast<Int32>(j);
     NearGrid near;
     for (size_t c = 0; c < collected.size(); ++c)
       if (Finite(collected[c])) near.Insert(collected[c], static_cast<Int32>(c));
@@ -557,7 +562,7 @@ class GridSquaring {
   Int32 polyCount_;
   Bool crossIsU_;
   std::vector<std::uint8_t> visited_;
-  ExactMap<Int32> keptAt_;  // kept position -> its place in the sorted order
+  ExactMap<Int32> keptAt_;  // kept position -> its last place in the sorted order
   std::unique_ptr<CornerIndex> corners_;
 };
 
@@ -565,8 +570,7 @@ class GridSquaring {
 
 Bool StraightenGridUVs(UVWStruct* uv, const CPolygon* polys, Int32 polyCount,
                        std::span<const UVPointRef> selected, Int32 mode) {
-  if ((mode != 2 && mode != 3) || !uv || !polys || polyCount <= 0 || selected.empty())
-    return false;
+  if ((mode != 2 && mode != 3) || !uv || !polys || polyCount <= 0 || selected.empty()) return false;
   // Mode 2 aligned a row of one v: it is sorted by u and the crossing sides run along v, so the
   // far corners take the u of the row's corners; mode 3 the other way round.
   const Bool alongU = mode == 2;

@@ -51,11 +51,11 @@ std::vector<size_t> DistinctUVPoints(std::span<const Vector> positions, Bool dro
 // One selected mesh edge of the UV Rate pass.
 struct EdgeRecord {
   Int32 polygon = 0;
-  Int32 side = 0;         // 0 a-b, 1 b-c, 2 c-d, 3 d-a
-  Int32 point[2] = {};    // its point indices, in walking order once chained
-  Bool shared[2] = {};    // another record has this end's point
-  Int32 next = -1;        // the next record of the chain
-  Vector uv[2];           // new UV positions of the ends
+  Int32 side = 0;       // 0 a-b, 1 b-c, 2 c-d, 3 d-a
+  Int32 point[2] = {};  // its point indices, in walking order once chained
+  Bool shared[2] = {};  // another record has this end's point
+  Int32 next = -1;      // the next record of the chain
+  Vector uv[2];         // new UV positions of the ends
 };
 
 // The records of the selected edges (4 * polygon + side), ascending, without repeats of an edge

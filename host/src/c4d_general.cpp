@@ -125,9 +125,8 @@ Bool ConvertSelection(PolygonObject* op, Int32 from, Int32 to, Bool tolerant) {
   if (from == kPoints) {
     const std::vector<std::uint8_t> points = Flags(pointSel, m.pointCount);
     auto on = [&](Int32 i) { return points[static_cast<size_t>(i)] != 0; };
-    std::vector<std::uint8_t> out(static_cast<size_t>(to == kEdges ? 4 : 1) *
-                                      static_cast<size_t>(m.polyCount),
-                                  0);
+    std::vector<std::uint8_t> out(
+        static_cast<size_t>(to == kEdges ? 4 : 1) * static_cast<size_t>(m.polyCount), 0);
     for (Int32 p = 0; p < m.polyCount; ++p) {
       if (!m.Valid(p)) continue;
       const CPolygon& c = m.polys[p];

@@ -42,7 +42,8 @@ std::vector<EdgeRecord> PlainRecords(const std::vector<Int32>& edges,
   for (size_t i = 0; i < all.size(); ++i) {
     bool repeat = false;
     for (size_t j = 0; j < i; ++j)
-      repeat = repeat || (all[i].point[0] == all[j].point[0] && all[i].point[1] == all[j].point[1]) ||
+      repeat = repeat ||
+               (all[i].point[0] == all[j].point[0] && all[i].point[1] == all[j].point[1]) ||
                (all[i].point[0] == all[j].point[1] && all[i].point[1] == all[j].point[0]);
     if (!repeat) out.push_back(all[i]);
   }
@@ -123,7 +124,8 @@ struct PlainGrid {
     bool done = false;
     for (Int32 n : {(k + 1) % 4, (k + 3) % 4}) {
       bool on = false;
-      for (size_t j = i + 1; j < kept.size(); ++j) on = on || uv[static_cast<size_t>(p)][n] == kept[j];
+      for (size_t j = i + 1; j < kept.size(); ++j)
+        on = on || uv[static_cast<size_t>(p)][n] == kept[j];
       if (!on) continue;
       const Int32 fk = n == (k + 1) % 4 ? (k + 3) % 4 : (k + 1) % 4, fn = (k + 2) % 4;
       e[slot] = {uv[static_cast<size_t>(p)][fk], X(p, k)};
@@ -153,7 +155,8 @@ struct PlainGrid {
         const Int32 gap = (m[1].first - m[0].first + 4) % 4;
         if (gap != 1 && gap != 3) continue;
         for (int t = 0; t < 2; ++t) {
-          const Int32 k = m[static_cast<size_t>(t)].first, other = m[static_cast<size_t>(1 - t)].first;
+          const Int32 k = m[static_cast<size_t>(t)].first,
+                      other = m[static_cast<size_t>(1 - t)].first;
           const Int32 far = (k + 1) % 4 == other ? (k + 3) % 4 : (k + 1) % 4;
           const Vector before = uv[static_cast<size_t>(q)][far];
           X(q, far) = X(q, k);
@@ -185,7 +188,7 @@ struct PlainGrid {
 
 // A grid of w x h cells over (w + 1) x (h + 1) points, in shuffled polygon order. Most cells are
 // quads, some triangles; UVs sit on a jittered lattice shared exactly between neighbours, with a
-// few torn corners, repeats within the tolerance and corners at the origin.
+// few torn corners, repeats within the tolerance, corners at the origin and at one infinite place.
 struct RandomGrid {
   std::vector<CPolygon> polys;
   std::vector<UVWStruct> uv;
@@ -196,7 +199,9 @@ struct RandomGrid {
     std::uniform_real_distribution<Float> jitter(-0.02, 0.02), unit(0.0, 1.0);
     for (Int32 j = 0; j <= h; ++j)
       for (Int32 i = 0; i <= w; ++i)
-        lattice.push_back(unit(rng) < 0.03 ? Vector() : Vector(0.05 * i + jitter(rng), 0.05 * j + jitter(rng), 0));
+        lattice.push_back(unit(rng) < 0.03
+                              ? Vector()
+                              : Vector(0.05 * i + jitter(rng), 0.05 * j + jitter(rng), 0));
     std::vector<Int32> order(static_cast<size_t>(w * h));
     for (size_t k = 0; k < order.size(); ++k) order[k] = static_cast<Int32>(k);
     std::shuffle(order.begin(), order.end(), rng);
@@ -214,6 +219,8 @@ struct RandomGrid {
       // Now and then a torn corner, or one moved within the tolerance.
       if (kind == 1) uv.back()[static_cast<Int32>(unit(rng) * 4)] += Vector(0.3, 0.0, 0.0);
       if (kind == 2) uv.back()[static_cast<Int32>(unit(rng) * 4)] += Vector(0.004, -0.003, 0.0);
+      if (kind == 3 && unit(rng) < 0.5)
+        uv.back()[static_cast<Int32>(unit(rng) * 4)] = Vector(HUGE_VAL, 0.5, 0);
     }
   }
   Vector P(Int32 i) const { return lattice[static_cast<size_t>(i)]; }
@@ -301,7 +308,8 @@ TEST(AlignIndex, GridAsThePlainPasses) {
     const Int32 line = static_cast<Int32>(unit(rng) * (mode == 2 ? g.h : g.w));
     const Float at = 0.05 * line + 0.001;
     for (Int32 i = 0; i <= (mode == 2 ? g.w : g.h); ++i) {
-      Vector& p = g.lattice[static_cast<size_t>(mode == 2 ? line * (g.w + 1) + i : i * (g.w + 1) + line)];
+      Vector& p =
+          g.lattice[static_cast<size_t>(mode == 2 ? line * (g.w + 1) + i : i * (g.w + 1) + line)];
       (mode == 2 ? p.y : p.x) = at;
     }
     std::vector<UVPointRef> sel;
@@ -324,7 +332,8 @@ TEST(AlignIndex, GridAsThePlainPasses) {
     StraightenGridUVs(indexedUV.data(), g.polys.data(), n, sel, mode);
     SCOPED_TRACE("round " + std::to_string(round));
     ASSERT_EQ(0, std::memcmp(plainUV.data(), indexedUV.data(), plainUV.size() * sizeof(UVWStruct)));
-    if (std::memcmp(plainUV.data(), g.uv.data(), plainUV.size() * sizeof(UVWStruct)) != 0) ++squared;
+    if (std::memcmp(plainUV.data(), g.uv.data(), plainUV.size() * sizeof(UVWStruct)) != 0)
+      ++squared;
   }
   EXPECT_GT(squared, 100) << "the meshes must give the grid something to square";
 }

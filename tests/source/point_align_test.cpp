@@ -157,8 +157,7 @@ TEST_F(UVRate, SpacesByTheLengthsOfTheEdges) {
   Strip(0.1, 0.3, 0.5);
   Click(IDC_ALIGN_U);
   ExpectUV(UV(0), UVWStruct(V(0.1, 0.25), V(0.2, 0.25), V(0.3, 0.5), V(0.1, 0.5)), "first");
-  ExpectUV(UV(1), UVWStruct(V(0.2, 0.25), V(0.5, 0.25), V(0.5, 0.5), V(0.3, 0.5)),
-           "second");
+  ExpectUV(UV(1), UVWStruct(V(0.2, 0.25), V(0.5, 0.25), V(0.5, 0.5), V(0.3, 0.5)), "second");
   EXPECT_EQ(op->GetEdgeS()->GetCount(), 0) << "the converted edges are not left selected";
   ASSERT_TRUE(doc->DoUndo());
   EXPECT_EQ(UV(1).a, V(0.3, 0.25));
@@ -204,8 +203,8 @@ TEST_F(PointAlign, GridSquaresTheStripAboveTheAlignedRow) {
   const Vector p00 = V(0.2, 0.11), p10 = V(0.6, 0.09), p01 = V(0.22, 0.3), p11 = V(0.57, 0.32),
                p02 = V(0.18, 0.5), p12 = V(0.63, 0.52), p03 = V(0.25, 0.7), p13 = V(0.55, 0.69);
   const UVWStruct apart(V(0.63, 0.5), V(0.9, 0.5), V(0.9, 0.8), V(0.64, 0.8));
-  Scene({UVWStruct(p00, p10, p11, p01), UVWStruct(p01, p11, p12, p02), UVWStruct(p02, p12, p13, p03),
-         apart},
+  Scene({UVWStruct(p00, p10, p11, p01), UVWStruct(p01, p11, p12, p02),
+         UVWStruct(p02, p12, p13, p03), apart},
         Muvpoints);
   Points({0, 1});
   Tick(IDC_ALIGN_GRID, true);
