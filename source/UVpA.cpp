@@ -394,8 +394,9 @@ Bool UVpointAlign::SpaceByEdgeLength(UVToolScope& scope, Int32 mode) {
 namespace {
 
 // The corners of the mesh by their exact position, for the carry: corners (4 * polygon +
-// corner) in buckets by the hash of the position they had when the index was made, and the
-// corners moved since in a map by their new position. A lookup checks the present position.
+// corner) in buckets by the hash of the position they had when the index was made, and each
+// move of a corner since as a node in a list per bucket of its new position. A lookup checks
+// the present position, so entries left behind by later moves are passed over.
 class CornerIndex {
  public:
   CornerIndex(const UVWStruct* uv, Int32 polyCount) {
@@ -407,32 +408,38 @@ class CornerIndex {
     for (size_t c = 0; c < corners; ++c) ++first_[Bucket(uv[c >> 2][c & 3]) + 1];
     for (size_t b = 0; b < buckets; ++b) first_[b + 1] += first_[b];
     ids_.resize(corners);
-    std::vector<size_t> fill(first_.begin(), first_.end() - 1);
+    std::vector<UInt32> fill(first_.begin(), first_.end() - 1);
     for (size_t c = 0; c < corners; ++c)
       ids_[fill[Bucket(uv[c >> 2][c & 3])]++] = static_cast<Int32>(c);
+    movedHead_.assign(buckets, -1);
   }
   // f(corner) for each corner whose position is p now; a corner may come more than once.
   template <typename F>
   void ForAt(const UVWStruct* uv, const Vector& p, F&& f) const {
     const size_t b = Bucket(p);
-    for (size_t k = first_[b]; k < first_[b + 1]; ++k)
+    for (UInt32 k = first_[b]; k < first_[b + 1]; ++k)
       if (uv[ids_[k] >> 2][ids_[k] & 3] == p) f(ids_[k]);
-    const auto it = moved_.find(p);
-    if (it != moved_.end())
-      for (Int32 c : it->second)
-        if (uv[c >> 2][c & 3] == p) f(c);
+    for (Int32 n = movedHead_[b]; n >= 0; n = moved_[static_cast<size_t>(n)].next) {
+      const Int32 c = moved_[static_cast<size_t>(n)].corner;
+      if (uv[c >> 2][c & 3] == p) f(c);
+    }
   }
   void Moved(const UVWStruct* uv, Int32 corner) {
-    const Vector& p = uv[corner >> 2][corner & 3];
-    if (p == p) moved_[p].push_back(corner);  // a position with NaN equals nothing
+    const size_t b = Bucket(uv[corner >> 2][corner & 3]);
+    moved_.push_back({corner, movedHead_[b]});
+    movedHead_[b] = static_cast<Int32>(moved_.size() - 1);
   }
 
  private:
+  struct Node {
+    Int32 corner, next;
+  };
   size_t Bucket(const Vector& p) const { return ExactHash()(p) & mask_; }
   size_t mask_ = 0;
-  std::vector<size_t> first_;
+  std::vector<UInt32> first_;
   std::vector<Int32> ids_;
-  ExactMap<std::vector<Int32>> moved_;
+  std::vector<Int32> movedHead_;
+  std::vector<Node> moved_;
 };
 
 // One carried side: where a far corner was, and the cross coordinate it takes.
