@@ -4,7 +4,9 @@
 #include "c4d_file.h"
 #include "c4d_string.h"
 
+class BaseContainer;
 class BaseDocument;
+class BaseObject;
 
 // Message box buttons and icons, and the answers.
 enum GEMB : Int32 {
@@ -42,3 +44,45 @@ void StopAllThreads();
 
 // The folder that holds the calling plug-in.
 Filename GeGetPluginPath();
+
+// --- modelling commands ---
+
+// Modelling command identifiers.
+enum : Int32 {
+  MCOMMAND_CONVERTSELECTION = 247,
+};
+
+// Settings of MCOMMAND_CONVERTSELECTION: the kind of selection read (LEFT) and the kind written
+// (RIGHT), each 0 points, 1 edges, 2 polygons; TOLERANT makes an element selected when any of
+// its points or edges is, instead of all of them.
+enum : Int32 {
+  MDATA_CONVERTSELECTION_LEFT = 2126,
+  MDATA_CONVERTSELECTION_RIGHT = 2127,
+  MDATA_CONVERTSELECTION_TOLERANT = 2128,
+};
+
+enum MODELINGCOMMANDMODE : Int32 {
+  MODELINGCOMMANDMODE_ALL = 0,
+  MODELINGCOMMANDMODE_POINTSELECTION = 1,
+  MODELINGCOMMANDMODE_POLYGONSELECTION = 2,
+  MODELINGCOMMANDMODE_EDGESELECTION = 3,
+};
+
+enum MODELINGCOMMANDFLAGS : Int32 {
+  MODELINGCOMMANDFLAGS_0 = 0,
+  MODELINGCOMMANDFLAGS_CREATEUNDO = 1,  // records an undo entry in doc before the change
+};
+
+// What a modelling command works on and with.
+struct ModelingCommandData {
+  BaseDocument* doc = nullptr;
+  BaseObject* op = nullptr;
+  BaseContainer* bc = nullptr;  // the command's settings
+  MODELINGCOMMANDMODE mode = MODELINGCOMMANDMODE_ALL;
+  MODELINGCOMMANDFLAGS flags = MODELINGCOMMANDFLAGS_0;
+};
+
+// Runs a modelling command on data.op; false when the command, its settings or the object do
+// not fit. MCOMMAND_CONVERTSELECTION replaces the polygon object's selection of one kind with
+// the conversion of another kind (docs/host.md).
+Bool SendModelingCommand(Int32 command, ModelingCommandData& data);

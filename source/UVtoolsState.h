@@ -53,7 +53,12 @@ struct StitchCapture : ToolState {
   std::vector<CapturedPointRecord> points;
 
   void InitValues() override { enabled = 0; }
-  void Release() override { std::vector<CapturedPointRecord>().swap(points); }
+  // Without its row a capture is none: the stitch buttons go off with it.
+  void Release() override {
+    enabled = 0;
+    count = 0;
+    std::vector<CapturedPointRecord>().swap(points);
+  }
 };
 
 // The copy-shape picks: source and target polygons and point chains.

@@ -92,6 +92,16 @@ void ArmLiveRotate(ContractTest& t) {
   t.Tick(IDC_LIVE_ROTATE, true);
   t.Click(IDC_ROTATE);
 }
+// The line through the two selected points, then the other two corners of the first quad.
+void ArmLine(ContractTest& t) {
+  t.Click(IDC_ALIGN_CAPTURE);
+  t.Points({1, 3});
+}
+// The two selected points as the stitch row, then two points of the second quad.
+void ArmStitch(ContractTest& t) {
+  t.Click(IDC_STITCH_CAPTURE);
+  t.Points({4, 6});
+}
 
 const std::vector<Contract>& Contracts() {
   static const std::vector<Contract> rows = {
@@ -118,6 +128,23 @@ const std::vector<Contract>& Contracts() {
        [](ContractTest& t) { t.Type(IDC_AREA_VALUE, "0.01"); }},
       {IDC_SET_UVW, IDC_TAB_FUNCTION2, Muvpoints, true, false, 1, true, true, nullptr,
        [](ContractTest& t) { t.Type(IDC_SET_U, "0.9"); }},
+      // Align, line projection, corner shift and stitch: one undo step each.
+      {IDC_ALIGN_U, IDC_TAB_FUNCTION2, Muvpoints, true, false, 1, true, true},
+      {IDC_ALIGN_V, IDC_TAB_FUNCTION2, Muvpoints, true, false, 1, true, true},
+      {IDC_ALIGN_UV, IDC_TAB_FUNCTION2, Muvpoints, true, false, 1, true, true},
+      {IDC_PROJECT_U, IDC_TAB_FUNCTION2, Muvpoints, true, false, 1, true, true, nullptr, ArmLine},
+      {IDC_PROJECT_V, IDC_TAB_FUNCTION2, Muvpoints, true, false, 1, true, true, nullptr, ArmLine},
+      {IDC_MOVE_POINT_LEFT, IDC_TAB_FUNCTION1, Muvpolygons, true, false, 1, true, true},
+      {IDC_MOVE_POINT_RIGHT, IDC_TAB_FUNCTION1, Muvpolygons, true, false, 1, true, true},
+      {IDC_STITCH_U, IDC_TAB_FUNCTION2, Muvpoints, true, false, 1, true, true, nullptr, ArmStitch},
+      {IDC_STITCH_V, IDC_TAB_FUNCTION2, Muvpoints, true, false, 1, true, true, nullptr, ArmStitch},
+      {IDC_STITCH_CENTER_U, IDC_TAB_FUNCTION2, Muvpoints, true, false, 1, true, true, nullptr,
+       ArmStitch},
+      {IDC_STITCH_CENTER_V, IDC_TAB_FUNCTION2, Muvpoints, true, false, 1, true, true, nullptr,
+       ArmStitch},
+      // Captures keep their points in the dialog.
+      {IDC_ALIGN_CAPTURE, IDC_TAB_FUNCTION2, Muvpoints},
+      {IDC_STITCH_CAPTURE, IDC_TAB_FUNCTION2, Muvpoints},
       // Controls of the dialog alone.
       {IDC_ANGLE_PRESET, IDC_TAB_SCALE_ROTATE, 0, false, false, 0, false, false,
        [](ContractTest& t) { t.Choose(IDC_ANGLE_PRESET, IDC_ANGLE_90); }},
