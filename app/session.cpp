@@ -158,6 +158,13 @@ bool Quoted(const std::vector<bool>& q, size_t i) {
   return i < q.size() && q[i];
 }
 
+// The dialog says that the tool behind control id is not built yet.
+bool ControlPending(GeDialog& dlg, Int32 id) {
+  BaseContainer ask(BFM_ASK_CONTROL_PENDING), answer;
+  ask.SetInt32(BFM_ACTION_ID, id);
+  return dlg.Message(ask, answer) != 0 && answer.GetBool(BFM_CONTROL_PENDING);
+}
+
 ControlUse UseOf(const std::string& verb) {
   return verb == "click"    ? ControlUse::kClick
          : verb == "tick"   ? ControlUse::kTick
@@ -638,6 +645,7 @@ bool Session::UserAction(const std::vector<std::string>& w) {
   const Snapshot after = TakeSnapshot(host_.ActiveDocument(), open);
   ActionReport report = Describe(w[0], id, before, after, host_.ActiveDocument());
   if (!result.warning.empty()) report.warnings.push_back(report.subject + ": " + result.warning);
+  if (ControlPending(*dialog_, id)) report.warnings.push_back(report.subject + ": not available yet");
   auto own = after.controls.find(id);
   const std::string ownValue = own != after.controls.end() ? own->second.value : std::string();
   last_ = report;

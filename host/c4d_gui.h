@@ -62,6 +62,11 @@ constexpr Int32 LIMIT_MAX = 2147483647;
 // Message container identifiers of Command and Timer.
 constexpr Int32 BFM_ACTION = FourCC("bAct");
 constexpr Int32 BFM_TIMER_MESSAGE = FourCC("bTim");
+// Our host asks a dialog (Message) whether the tool behind control BFM_ACTION_ID is built yet;
+// a dialog that knows answers with result BFM_CONTROL_PENDING set. Not a message of the SDK.
+constexpr Int32 BFM_ASK_CONTROL_PENDING = FourCC("hPnd");
+constexpr Int32 BFM_ACTION_ID = 1;
+constexpr Int32 BFM_CONTROL_PENDING = 2;
 
 class GeDialog {
  public:

@@ -408,6 +408,12 @@ void UVtools::Timer(const BaseContainer&) {
     if (g.timer) g.timer(tools_, states_);
 }
 
+Int32 UVtools::Message(const BaseContainer& msg, BaseContainer& result) {
+  if (msg.GetId() != BFM_ASK_CONTROL_PENDING) return GeDialog::Message(msg, result);
+  result.SetBool(BFM_CONTROL_PENDING, ToolRegistry::Get().IsPending(msg.GetInt32(BFM_ACTION_ID)));
+  return 1;
+}
+
 void UVtools::DestroyWindow() {
   tabRow = nullptr;
 }

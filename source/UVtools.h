@@ -19,6 +19,8 @@ class UVtools : public GeDialog {
   Bool AskClose() override;
   void Timer(const BaseContainer& msg) override;
   void DestroyWindow() override;
+  // Answers the host's question whether a control's tool is built yet.
+  Int32 Message(const BaseContainer& msg, BaseContainer& result) override;
 
   // Recomputes visibility, enabling and labels from the state and the controls.
   void Refresh();

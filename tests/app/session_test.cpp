@@ -166,6 +166,26 @@ TEST_F(SessionTest, ExpectationsReportExpectedAndGot) {
   EXPECT_NE(session->Error().find("nothing.obj exists, got it is missing"), std::string::npos);
   EXPECT_FALSE(session->RunLine("expect message \"x\"", 6));
   EXPECT_EQ(session->Error(), "t.session:6: expected message \"x\", got no message");
+  // A right u and v with a wrong w is a miss.
+  std::ostringstream w;
+  w << "expect uv 2 b " << uv.b.x << " " << uv.b.y << " " << uv.b.z + 0.5 << " within 1e-9";
+  EXPECT_FALSE(session->RunLine(w.str(), 7));
+  // The cube has polygons 0 to 5: 6 is the limit, and a negative index is no index.
+  EXPECT_FALSE(session->RunLine("expect uv 6 a 0 0", 8));
+  EXPECT_EQ(session->Error().find("t.session:8: "), 0u) << session->Error();
+  EXPECT_FALSE(session->RunLine("select uvpolygons 6", 9));
+  EXPECT_EQ(session->Error(), "t.session:9: index 6 is out of range: uvpolygons go from 0 to 5");
+  EXPECT_FALSE(session->RunLine("select uvpolygons -1", 10));
+  EXPECT_EQ(session->Error(), "t.session:10: bad index or range \"-1\"");
+  EXPECT_FALSE(session->RunLine("expect uv -1 a 0 0", 11));
+  EXPECT_TRUE(session->RunLine("expect selection uvpolygons 1", 12)) << "nothing was selected";
+  // A control's value must match, not come near.
+  ASSERT_TRUE(session->RunLine("command 1024239", 13)) << session->Error();
+  ASSERT_TRUE(session->RunLine("choose 10071 10074", 14)) << session->Error();
+  EXPECT_TRUE(session->RunLine("expect control 10062 value 1", 15)) << session->Error();
+  EXPECT_FALSE(session->RunLine("expect control 10062 value 1.001", 16));
+  EXPECT_EQ(session->Error(), "t.session:16: expected 1.001, got 1");
+  EXPECT_FALSE(session->RunLine("expect control 10050 value 0.1", 17)) << "degrees as shown";
 }
 
 TEST_F(SessionTest, DialogActionsAndControlExpectations) {
@@ -372,6 +392,10 @@ TEST_F(SessionTest, EachActionSaysWhatItChanged) {
           "type 10031 0.1\nclick 10032\nexpect changed\n"))
       << session->Error();
   EXPECT_NE(out.str().find("\n10032: polygon selection 0-2\n"), std::string::npos) << out.str();
+  // A control whose tool is not built yet says so.
+  ASSERT_TRUE(Run("choose 10071 10073\nclick 10109\n")) << session->Error();
+  EXPECT_NE(out.str().find("\nwarning: 10109: not available yet\n"), std::string::npos)
+      << out.str();
 
   // --strict: warnings and clicks that change nothing fail the session.
   pelterra::SessionOptions strict;
@@ -391,6 +415,10 @@ TEST_F(SessionTest, EachActionSaysWhatItChanged) {
   EXPECT_EQ(session->Error(),
             "s.session:4: 10062: 11 is above the maximum 10; set to 10 (--strict)");
   EXPECT_TRUE(strictRun(start + "mode uvpolygons\nselect uvpolygons 0\nclick 10065\n"))
+      << session->Error();
+  EXPECT_FALSE(strictRun("open builtin:islands\ncommand 1024239\nchoose 10071 10073\n"
+                         "mode uvpolygons\nselect uvpolygons 0\nclick 10109\n"));
+  EXPECT_NE(session->Error().find("10109: not available yet"), std::string::npos)
       << session->Error();
   EXPECT_FALSE(strictRun(start + "answer yes\nfile list.uva\ntype 10062 2\n"));
   EXPECT_EQ(session->Error(),
