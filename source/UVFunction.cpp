@@ -512,6 +512,7 @@ struct NeighbourCarry::Index {
   CellGrid corners;  // polygon * 4 + corner, at each position the corner has had
   CellGrid olds;     // old list entries
   std::vector<UInt32> stamp;
+  std::vector<std::uint8_t> indexed;  // per polygon: its corners are in corners
   UInt32 epoch = 0;
   std::vector<Int32> candidates;
   std::vector<Int32> queries;  // old entries to look for corners around
@@ -534,8 +535,10 @@ NeighbourCarry::NeighbourCarry(const UVWStruct* uv, Int32 polyCount,
   }
   index_->corners.Reset(corners, box);
   index_->stamp.assign(4 * n, 0);
+  index_->indexed.assign(n, 0);
   for (size_t p = 0; p < n; ++p) {
     if (!isCarried(p)) continue;
+    index_->indexed[p] = 1;
     for (Int32 c = 0; c < 4; ++c)
       if (Finite(uv[p][c])) index_->corners.Insert(uv[p][c], static_cast<Int32>(4 * p) + c);
   }
@@ -543,8 +546,20 @@ NeighbourCarry::NeighbourCarry(const UVWStruct* uv, Int32 polyCount,
 
 NeighbourCarry::~NeighbourCarry() = default;
 
+void NeighbourCarry::Moved(const UVWStruct* uv, std::span<const Int32> polygons) {
+  Index& ix = *index_;
+  if (!uv) return;
+  for (Int32 p : polygons) {
+    if (p < 0 || 4 * static_cast<size_t>(p) >= ix.stamp.size() || !ix.indexed[static_cast<size_t>(p)])
+      continue;
+    for (Int32 c = 0; c < 4; ++c)
+      if (Finite(uv[p][c])) ix.corners.Insert(uv[p][c], 4 * p + c);
+  }
+}
+
 void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
-                           const std::vector<Vector>& newer, UVMatch test, Bool chain) {
+                           const std::vector<Vector>& newer, UVMatch test, Bool chain,
+                           std::span<const std::uint8_t> stay) {
   Index& ix = *index_;
   const size_t count = std::min(old.size(), newer.size());
   if (count == 0 || !uv) return;
@@ -589,6 +604,8 @@ void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
   // Each corner on its own: the smallest matching entry past the last one applied, which is
   // the entry the walk in list order would meet next.
   for (Int32 item : ix.candidates) {
+    const size_t polygon = static_cast<size_t>(item >> 2);
+    if (polygon < stay.size() && stay[polygon]) continue;
     Vector& corner = uv[item >> 2][item & 3];
     Vector x = corner;
     Int32 last = -1;

@@ -150,8 +150,11 @@ class NeighbourCarry {
   // For every indexed corner, old entries are tried in list order: a corner that matches old[k]
   // takes newer[k]. With chain the walk goes on past k with the moved value (so a later entry
   // may move the corner again); without, the first match is the only one.
+  // Corners of the polygons whose flag in stay is set are left where they are.
   void Apply(UVWStruct* uv, const std::vector<Vector>& old, const std::vector<Vector>& newer,
-             UVMatch test, Bool chain);
+             UVMatch test, Bool chain, std::span<const std::uint8_t> stay = {});
+  // The corners of these polygons were moved by something else: index them where they are now.
+  void Moved(const UVWStruct* uv, std::span<const Int32> polygons);
 
  private:
   struct Index;
