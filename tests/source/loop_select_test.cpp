@@ -193,10 +193,11 @@ TEST(LoopWalk, IndexedWalkMatchesThePlainRescanOnRandomMeshes) {
   auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
   const Float nan = std::numeric_limits<Float>::quiet_NaN();
   int walked = 0;
-  for (int round = 0; round < 400; ++round) {
+  for (int round = 0; round < 2000; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
     // A grid of w x h quads on lattice points; with wrap the last column closes onto the first
-    // (rings along u).
+    // (rings along u). Or a tangle: quads whose corners come from five positions, so that
+    // sides are shared many times over, stacked and collapsed.
     const int w = 1 + pick(7), h = 1 + pick(5);
     const bool wrap = pick(3) == 0;
     auto at = [&](int i, int j) {
@@ -205,11 +206,19 @@ TEST(LoopWalk, IndexedWalkMatchesThePlainRescanOnRandomMeshes) {
     };
     std::vector<UVWStruct> uv;
     std::vector<CPolygon> polys;
-    for (int j = 0; j < h; ++j)
-      for (int i = 0; i < w; ++i) {
-        uv.emplace_back(at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1));
+    if (round % 2) {
+      for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) {
+          uv.emplace_back(at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1));
+          polys.emplace_back(0, 1, 2, 3);
+        }
+    } else {
+      auto some = [&]() { return V(pick(2) * 0.5, pick(3) == 0 ? 0.5 : 0.0, pick(8) == 0 ? 1 : 0); };
+      for (int p = 2 + pick(14); p > 0; --p) {
+        uv.emplace_back(some(), some(), some(), some());
         polys.emplace_back(0, 1, 2, 3);
       }
+    }
     // Stacked copies, cuts, degenerate sides, opposite corners, NaN, w, triangles.
     const int extra = pick(4);
     for (int e = 0; e < extra; ++e) uv.push_back(uv[static_cast<size_t>(pick(static_cast<int>(uv.size())))]);
@@ -247,5 +256,5 @@ TEST(LoopWalk, IndexedWalkMatchesThePlainRescanOnRandomMeshes) {
     EXPECT_EQ(got, PlainLoops(suv, spolys, edges));
     walked += edges.empty() ? 0 : 1;
   }
-  EXPECT_GT(walked, 300);
+  EXPECT_GT(walked, 1500);
 }
