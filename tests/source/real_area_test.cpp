@@ -233,8 +233,9 @@ TEST_F(RealArea, PartsThatCannotBeScaledStayAndTheRunGoesOn) {
 TEST_F(RealArea, TheCarryMovesOutsideCornersOnceAndUndoIsExact) {
   // A 4 x 4 grid, one part (3D 2 x 2 on 0.5 steps, UV the unit square on 0.25 steps): s = 2
   // about (0.5, 0.5), so u becomes 2u - 0.5 (0.25 -> 0, 0 -> -0.5). Polygon 16, a part of its
-  // own, has its a on the old (0.25, 0.25): it goes to (0, 0) once and no further, while the
-  // grid's own corners are placed by the scaling alone.
+  // own, has its a on the old (0.25, 0.25) and its b on the old (0.75, 0.75): they go to (0, 0)
+  // and (1, 1) once and no further (the old (1, 1), later in the list, went to (1.5, 1.5)),
+  // while the grid's own corners are placed by the scaling alone.
   std::vector<Vector> points;
   for (Int32 i = 0; i < 25; ++i) points.emplace_back(0.5 * (i % 5), 0.5 * (i / 5), 0);
   for (const Vector& p : Square(5)) points.push_back(p);
@@ -247,7 +248,7 @@ TEST_F(RealArea, TheCarryMovesOutsideCornersOnceAndUndoIsExact) {
       uvs.push_back(Quad(0.25 * c, 0.25 * r, 0.25));
     }
   polys.emplace_back(25, 26, 27, 28);
-  uvs.emplace_back(V(0.25, 0.25), V(3, 3), V(3.25, 3), V(3, 3.25));
+  uvs.emplace_back(V(0.25, 0.25), V(0.75, 0.75), V(3.25, 3), V(3, 3.25));
   Mesh(points, polys, uvs, {5, 40});
   const std::vector<UVWStruct> before = All();
   const Int32 undo = doc->GetUndoCount();
@@ -256,7 +257,7 @@ TEST_F(RealArea, TheCarryMovesOutsideCornersOnceAndUndoIsExact) {
   for (Int32 r = 0; r < 4; ++r)
     for (Int32 c = 0; c < 4; ++c)
       EXPECT_EQ(UV(c + 4 * r), Quad(0.5 * c - 0.5, 0.5 * r - 0.5, 0.5)) << r << " " << c;
-  EXPECT_EQ(UV(16), UVWStruct(V(0, 0), V(3, 3), V(3.25, 3), V(3, 3.25)));
+  EXPECT_EQ(UV(16), UVWStruct(V(0, 0), V(1, 1), V(3.25, 3), V(3, 3.25)));
   EXPECT_EQ(Selected(), (std::vector<Int32>{5}));
   EXPECT_EQ(doc->GetUndoCount(), undo + 1);
 
