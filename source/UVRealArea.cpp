@@ -178,20 +178,17 @@ MeshParts LabelMeshParts(const CPolygon* polys, Int32 polyCount, Int32 pointCoun
 }
 
 void ScaleIslandExact(UVWStruct* uv, const CPolygon* polys, std::span<const Int32> part,
-                      const Vector& scale, NeighbourCarry& carry,
-                      std::vector<std::uint8_t>& inPart) {
+                      Int32 partId, const Vector& scale, ExactCarry& work) {
   const Vector c = SelectionCenterUV(uv, part, polys);
-  std::vector<Vector> old, newer(4 * part.size());
-  old.reserve(4 * part.size());
-  for (Int32 p : part) AppendCorners(uv[p], old);
+  work.old.clear();
+  work.newer.resize(4 * part.size());
+  for (Int32 p : part) AppendCorners(uv[p], work.old);
   const Matrix m = MatrixScale(scale);
-  for (size_t k = 0; k < part.size(); ++k) TransformPolygonUV(uv, part[k], c, m, newer, k);
+  for (size_t k = 0; k < part.size(); ++k) TransformPolygonUV(uv, part[k], c, m, work.newer, k);
   // The part's own corners are placed by the scaling alone: carrying them too could move them
   // again, onto the new place of another corner.
-  for (Int32 p : part) inPart[static_cast<size_t>(p)] = 1;
-  carry.Apply(uv, old, newer, UVMatch::kExact, false, inPart);
-  for (Int32 p : part) inPart[static_cast<size_t>(p)] = 0;
-  carry.Moved(uv, part);
+  work.carry.Apply(uv, work.old, work.newer, UVMatch::kExact, false, partId);
+  work.carry.Moved(uv, part);
 }
 
 Bool ApplyRealArea(Float factor, Bool alongU, Bool alongV, Bool textureMode, Int32 textureSize,
@@ -214,8 +211,7 @@ Bool ApplyRealArea(Float factor, Bool alongU, Bool alongV, Bool textureMode, Int
   const MeshParts parts = LabelMeshParts(polys, polyCount, pointCount);
 
   std::vector<std::uint8_t> done(parts.offsets.size() - 1, 0);
-  std::vector<std::uint8_t> inPart;
-  std::unique_ptr<NeighbourCarry> carry;
+  std::unique_ptr<ExactCarry> carry;
   Bool scaled = false;
   for (Int32 p : list) {
     const Int32 label = parts.label[static_cast<size_t>(p)];
@@ -229,14 +225,12 @@ Bool ApplyRealArea(Float factor, Bool alongU, Bool alongV, Bool textureMode, Int
     // A part whose UVs are not all finite has no centre to scale about.
     if (!Finite(SelectionCenterUV(uv, part, polys))) continue;
     if (!carry) {
-      carry = std::make_unique<NeighbourCarry>(uv, polyCount, std::vector<std::uint8_t>());
-      inPart.assign(static_cast<size_t>(polyCount), 0);
-    }
-    ScaleIslandExact(uv, polys, part, scale, *carry, inPart);
+      carry = std::make_unique<ExactCarry>(uv, polyCount, parts.label);
+        }
+    ScaleIslandExact(uv, polys, part, label, scale, *carry);
     scaled = true;
   }
   if (!scaled) return false;
-
   scope.BeginUndo();
   SelectAscending(scope.PolygonSelection(), list);
   scope.Commit();

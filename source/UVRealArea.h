@@ -52,10 +52,17 @@ struct MeshParts {
 };
 MeshParts LabelMeshParts(const CPolygon* polys, Int32 polyCount, Int32 pointCount);
 
-// Scales the part's UVs about their centre by scale; then every corner of the other polygons
-// that lies exactly (u, v and w) on an old corner of the part takes the matching new corner: the
-// first such old corner, once. carry indexes all polygons; inPart is a zeroed flag per polygon
-// that is handed back zeroed.
+// What ScaleIslandExact keeps from part to part of one run: the corners of all polygons indexed
+// by position, grouped by part, and room for the old and new corners of a part.
+struct ExactCarry {
+  ExactCarry(const UVWStruct* uv, Int32 polyCount, std::span<const Int32> partOf)
+      : carry(uv, polyCount, {}, partOf) {}
+  NeighbourCarry carry;
+  std::vector<Vector> old, newer;
+};
+
+// Scales the UVs of part number partId about their centre by scale; then every corner of the
+// other polygons that lies exactly (u, v and w) on an old corner of the part takes the matching
+// new corner: the first such old corner, once.
 void ScaleIslandExact(UVWStruct* uv, const CPolygon* polys, std::span<const Int32> part,
-                      const Vector& scale, NeighbourCarry& carry,
-                      std::vector<std::uint8_t>& inPart);
+                      Int32 partId, const Vector& scale, ExactCarry& work);
