@@ -6,7 +6,7 @@
 #include <map>
 
 #include "UVFunction.h"
-#include "UVtoolsEntries.h"
+#include "UVIslandTools.h"
 #include "c4d_basedocument.h"
 #include "c4d_os.h"
 #include "runtime/host.h"
