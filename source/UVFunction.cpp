@@ -620,7 +620,6 @@ NeighbourCarry::NeighbourCarry(const UVWStruct* uv, Int32 polyCount,
   ix.corners.Reset(corners, box, !ix.group.empty());
   // Room for each corner to be indexed again once (a tool that moves the corners it scales).
   ix.corners.Reserve(2 * corners);
-  ix.stamp.assign(4 * n, 0);
   ix.indexed.assign(n, 0);
   for (size_t p = 0; p < n; ++p) {
     if (!isCarried(p)) continue;
@@ -641,7 +640,7 @@ void NeighbourCarry::Moved(const UVWStruct* uv, std::span<const Int32> polygons)
   Index& ix = *index_;
   if (!uv) return;
   for (Int32 p : polygons) {
-    if (p < 0 || 4 * static_cast<size_t>(p) >= ix.stamp.size() || !ix.indexed[static_cast<size_t>(p)])
+    if (p < 0 || static_cast<size_t>(p) >= ix.indexed.size() || !ix.indexed[static_cast<size_t>(p)])
       continue;
     for (Int32 c = 0; c < 4; ++c)
       if (Finite(uv[p][c])) ix.corners.Insert(uv[p][c], 4 * p + c, GroupOf(p));
@@ -662,10 +661,6 @@ void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
     // A corner takes the first entry that lies exactly where it is, and it lies in that entry's
     // cell: the entries ask their own cell in list order, and the first to find a corner is its
     // match. Entries of corners that have left a cell are dropped on the way.
-    if (++ix.epoch == 0) {
-      std::fill(ix.stamp.begin(), ix.stamp.end(), 0);
-      ix.epoch = 1;
-    }
     ix.moves.clear();
     for (size_t k = 0; k < count; ++k) {
       const Vector& o = old[k];
@@ -674,16 +669,19 @@ void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
       if (stayGroup >= 0 && ix.corners.TagAt(o) == stayGroup) continue;
       ix.corners.VisitCell(o, [&](Int32 item) {
         // The corners that stay are most of those met: passed over before their UV is read.
-        UInt32& st = ix.stamp[static_cast<size_t>(item)];
-        if (st == ix.epoch || stays(item)) return true;
+        if (stays(item)) return true;
         const Vector& x = uv[item >> 2][item & 3];
         if (!Finite(x) || !ix.corners.SameCell(x, o)) return false;
-        if (!UVEqual(x, o)) return true;
-        st = ix.epoch;
-        ix.moves.emplace_back(item, k);
+        if (UVEqual(x, o)) ix.moves.emplace_back(item, k);
         return true;
       });
     }
+    // A corner met through several entries (and through repeated index entries) takes the
+    // first: sorted by corner, then entry.
+    std::sort(ix.moves.begin(), ix.moves.end());
+    ix.moves.erase(std::unique(ix.moves.begin(), ix.moves.end(),
+                               [](const auto& a, const auto& b) { return a.first == b.first; }),
+                   ix.moves.end());
     for (const auto& [item, k] : ix.moves) {
       Vector& corner = uv[item >> 2][item & 3];
       corner = newer[k];
@@ -712,6 +710,7 @@ void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
 
   // Corners near any old entry, each once. A corner is found through the cell of its present
   // position; entries left behind by earlier moves only bring in corners that match nothing.
+  if (ix.stamp.empty()) ix.stamp.assign(4 * ix.indexed.size(), 0);
   if (++ix.epoch == 0) {
     std::fill(ix.stamp.begin(), ix.stamp.end(), 0);
     ix.epoch = 1;

@@ -90,21 +90,11 @@ Float AreaOfSelection3D(std::span<const Int32> polygons, const CPolygon* polys, 
     Bool inside = true;
     for (Int32 c = 0; c < 4; ++c) inside = inside && p[c] >= 0 && p[c] < pointCount;
     if (!inside) continue;
-    // A frame on the polygon's centre whose z is its normal: the points only move and turn, and
-    // stay near the origin where the arithmetic is finest.
-    const Vector n = PolygonNormal(points, pointCount, p);
+    // Measured about the polygon's centre, where the arithmetic is finest. (Turning the points
+    // into the plane of the polygon's normal as well would not change the area.)
     const Vector o = PolygonCenter3D(points, pointCount, polys, polyCount, i);
-    Vector x(1, 0, 0), y(0, 1, 0), z(0, 0, 1);
-    if (n.GetLength() > 0.0) {
-      z = n;
-      x = NormalizedCopy(Cross(std::abs(n.x) < 0.9 ? Vector(1, 0, 0) : Vector(0, 1, 0), z));
-      y = Cross(z, x);
-    }
     Vector q[4];
-    for (Int32 c = 0; c < 4; ++c) {
-      const Vector d = points[p[c]] - o;
-      q[c] = Vector(Dot(d, x), Dot(d, y), Dot(d, z)) * k;
-    }
+    for (Int32 c = 0; c < 4; ++c) q[c] = (points[p[c]] - o) * k;
     total += PolygonArea(q[0], q[1], q[2], q[3], p);
   }
   return total;
