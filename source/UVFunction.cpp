@@ -431,8 +431,7 @@ Vector SelectionCenterUV(const UVWStruct* uv, std::span<const Int32> polygons,
 
 namespace {
 template <typename F>
-Bool MapPolygonWith(UVWStruct* uv, Int32 polygon, F&& map, std::vector<Vector>& out,
-                    size_t slot) {
+Bool MapPolygonWith(UVWStruct* uv, Int32 polygon, F&& map, std::vector<Vector>& out, size_t slot) {
   if (out.size() < 4 * slot + 4) out.resize(4 * slot + 4);
   UVWStruct& s = uv[polygon];
   const UVWStruct moved(map(s.a), map(s.b), map(s.c), map(s.d));
@@ -616,7 +615,8 @@ NeighbourCarry::NeighbourCarry(const UVWStruct* uv, Int32 polyCount,
   }
   const CellBox box = range.Box();
   Index& ix = *index_;
-  if (groups.size() >= n && n > 0) ix.group.assign(groups.begin(), groups.begin() + static_cast<std::ptrdiff_t>(n));
+  if (groups.size() >= n && n > 0)
+    ix.group.assign(groups.begin(), groups.begin() + static_cast<std::ptrdiff_t>(n));
   ix.corners.Reset(corners, box, !ix.group.empty());
   // Room for each corner to be indexed again once (a tool that moves the corners it scales).
   ix.corners.Reserve(2 * corners);
@@ -625,13 +625,15 @@ NeighbourCarry::NeighbourCarry(const UVWStruct* uv, Int32 polyCount,
     if (!isCarried(p)) continue;
     ix.indexed[p] = 1;
     for (Int32 c = 0; c < 4; ++c)
-      if (Finite(uv[p][c])) ix.corners.Insert(uv[p][c], static_cast<Int32>(4 * p) + c, GroupOf(static_cast<Int32>(p)));
+      if (Finite(uv[p][c]))
+        ix.corners.Insert(uv[p][c], static_cast<Int32>(4 * p) + c, GroupOf(static_cast<Int32>(p)));
   }
 }
 
 Int32 NeighbourCarry::GroupOf(Int32 polygon) const {
   const std::vector<Int32>& g = index_->group;
-  return static_cast<size_t>(polygon) < g.size() ? g[static_cast<size_t>(polygon)] : CellGrid::kMixed;
+  return static_cast<size_t>(polygon) < g.size() ? g[static_cast<size_t>(polygon)]
+                                                 : CellGrid::kMixed;
 }
 
 NeighbourCarry::~NeighbourCarry() = default;

@@ -216,7 +216,7 @@ Bool ApplyRealArea(Float factor, Bool alongU, Bool alongV, Bool textureMode, Int
     if (!Finite(SelectionCenterUV(uv, part, polys))) continue;
     if (!carry) {
       carry = std::make_unique<ExactCarry>(uv, polyCount, parts.label);
-        }
+    }
     ScaleIslandExact(uv, polys, part, label, scale, *carry);
     scaled = true;
   }

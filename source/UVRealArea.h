@@ -42,9 +42,9 @@ Float AreaOfSelectionUV(const UVWStruct* uv, std::span<const Int32> polygons,
 // The connected parts of a mesh: polygons joined through shared point indices, chained (what
 // the host's select connected gives). A polygon without a valid point index is a part alone.
 struct MeshParts {
-  std::vector<Int32> label;      // per polygon: its part
-  std::vector<Int32> polygons;   // polygons by part, ascending within a part
-  std::vector<size_t> offsets;   // part k is polygons[offsets[k] .. offsets[k + 1])
+  std::vector<Int32> label;     // per polygon: its part
+  std::vector<Int32> polygons;  // polygons by part, ascending within a part
+  std::vector<size_t> offsets;  // part k is polygons[offsets[k] .. offsets[k + 1])
   std::span<const Int32> Part(Int32 k) const {
     return {polygons.data() + offsets[static_cast<size_t>(k)],
             offsets[static_cast<size_t>(k) + 1] - offsets[static_cast<size_t>(k)]};

@@ -80,7 +80,8 @@ class SideIndex {
     quad_.resize(n);
     for (size_t p = 0; p < n; ++p) quad_[p] = polys[p].c != polys[p].d;
     start_.assign(static_cast<size_t>(positions) + 1, 0);
-    ForEachSide(n, [this](Int32 lo, Int32, Int32, Int32) { ++start_[static_cast<size_t>(lo) + 1]; });
+    ForEachSide(n,
+                [this](Int32 lo, Int32, Int32, Int32) { ++start_[static_cast<size_t>(lo) + 1]; });
     for (size_t k = 1; k < start_.size(); ++k) start_[k] += start_[k - 1];
     entries_.resize(static_cast<size_t>(start_.back()));
     std::vector<Int32> fill(start_.begin(), start_.end() - 1);
@@ -95,7 +96,9 @@ class SideIndex {
     }
   }
 
-  Int32 Id(Int32 polygon, Int32 corner) const { return id_[4 * static_cast<size_t>(polygon) + static_cast<size_t>(corner)]; }
+  Int32 Id(Int32 polygon, Int32 corner) const {
+    return id_[4 * static_cast<size_t>(polygon) + static_cast<size_t>(corner)];
+  }
   Bool Quad(Int32 polygon) const { return quad_[static_cast<size_t>(polygon)] != 0; }
   const SideEntry& Entry(Int32 i) const { return entries_[static_cast<size_t>(i)]; }
   size_t EntryCount() const { return entries_.size(); }
@@ -104,8 +107,9 @@ class SideIndex {
   std::pair<Int32, Int32> Sides(Int32 lo, Int32 hi) const {
     const auto b = entries_.begin() + start_[static_cast<size_t>(lo)];
     const auto e = entries_.begin() + start_[static_cast<size_t>(lo) + 1];
-    const auto r = std::equal_range(b, e, SideEntry{hi, 0, 0},
-                                    [](const SideEntry& a, const SideEntry& x) { return a.hi < x.hi; });
+    const auto r =
+        std::equal_range(b, e, SideEntry{hi, 0, 0},
+                         [](const SideEntry& a, const SideEntry& x) { return a.hi < x.hi; });
     return {static_cast<Int32>(r.first - entries_.begin()),
             static_cast<Int32>(r.second - entries_.begin())};
   }

@@ -126,7 +126,8 @@ TEST_F(LoopSelect, WithoutAnEdgeNothingChanges) {
   const Int32 events = host.EventCount();
   for (std::initializer_list<Int32> pts : {std::initializer_list<Int32>{0, 2},
                                            std::initializer_list<Int32>{1, 3},
-                                           std::initializer_list<Int32>{0, 5}, {0, 16, 19}}) {
+                                           std::initializer_list<Int32>{0, 5},
+                                           {0, 16, 19}}) {
     Points(pts);
     EXPECT_FALSE(LoopSelectPolygons());
     EXPECT_EQ(Selected(), (Sel{3}));
@@ -139,8 +140,7 @@ TEST_F(LoopSelect, WithoutAnEdgeNothingChanges) {
 TEST(LoopEdges, NeighbouringCornersOfOnePolygonInOrder) {
   // Polygon 0 with all four corners: a-b, d-a, b-c, c-d; polygon 1 with one corner; polygon 2
   // with two opposite ones.
-  const std::vector<UVPointRef> corners = {{0, 0}, {0, 1}, {0, 2}, {0, 3},
-                                           {1, 2}, {2, 1}, {2, 3}};
+  const std::vector<UVPointRef> corners = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {1, 2}, {2, 1}, {2, 3}};
   EXPECT_EQ(LoopEdges(corners), (std::vector<LoopEdge>{{0, 0}, {0, 3}, {0, 1}, {0, 2}}));
   EXPECT_TRUE(LoopEdges({{5, 3}, {6, 0}}).empty()) << "corners of different polygons";
 }
@@ -213,7 +213,9 @@ TEST(LoopWalk, IndexedWalkMatchesThePlainRescanOnRandomMeshes) {
           polys.emplace_back(0, 1, 2, 3);
         }
     } else {
-      auto some = [&]() { return V(pick(2) * 0.5, pick(3) == 0 ? 0.5 : 0.0, pick(8) == 0 ? 1 : 0); };
+      auto some = [&]() {
+        return V(pick(2) * 0.5, pick(3) == 0 ? 0.5 : 0.0, pick(8) == 0 ? 1 : 0);
+      };
       for (int p = 2 + pick(14); p > 0; --p) {
         uv.emplace_back(some(), some(), some(), some());
         polys.emplace_back(0, 1, 2, 3);
@@ -221,17 +223,33 @@ TEST(LoopWalk, IndexedWalkMatchesThePlainRescanOnRandomMeshes) {
     }
     // Stacked copies, cuts, degenerate sides, opposite corners, NaN, w, triangles.
     const int extra = pick(4);
-    for (int e = 0; e < extra; ++e) uv.push_back(uv[static_cast<size_t>(pick(static_cast<int>(uv.size())))]);
+    for (int e = 0; e < extra; ++e)
+      uv.push_back(uv[static_cast<size_t>(pick(static_cast<int>(uv.size())))]);
     polys.resize(uv.size(), CPolygon(0, 1, 2, 3));
     for (size_t p = 0; p < uv.size(); ++p) {
       switch (pick(12)) {
-        case 0: uv[p][pick(4)].x += 1e-12; break;
-        case 1: { const int k = pick(4); uv[p][(k + 1) % 4] = uv[p][k]; break; }
-        case 2: std::swap(uv[p][1], uv[p][2]); break;
-        case 3: uv[p][pick(4)].y = nan; break;
-        case 4: uv[p][pick(4)].z = 0.5; break;
-        case 5: polys[p].d = polys[p].c; break;
-        default: break;
+        case 0:
+          uv[p][pick(4)].x += 1e-12;
+          break;
+        case 1: {
+          const int k = pick(4);
+          uv[p][(k + 1) % 4] = uv[p][k];
+          break;
+        }
+        case 2:
+          std::swap(uv[p][1], uv[p][2]);
+          break;
+        case 3:
+          uv[p][pick(4)].y = nan;
+          break;
+        case 4:
+          uv[p][pick(4)].z = 0.5;
+          break;
+        case 5:
+          polys[p].d = polys[p].c;
+          break;
+        default:
+          break;
       }
     }
     // Shuffled so that walks run towards lower indices as well.

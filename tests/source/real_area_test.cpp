@@ -126,9 +126,9 @@ TEST_F(RealArea, SceneUnitsConvertThroughMillimetres) {
   // k * 128 / 512 = 0.1905023125.
   Units(2.5, DOCUMENT_UNIT_FOOT);
   Squares({Quad(0, 0, 0.5)}, {0});
-  EXPECT_TRUE(ApplyRealArea(1, true, true, true, 512, 128,
-                            MillimetresPerSceneUnit(2.5, DOCUMENT_UNIT_FOOT) *
-                                LengthUnitFactor(IDC_RA_UNIT_M)));
+  EXPECT_TRUE(ApplyRealArea(
+      1, true, true, true, 512, 128,
+      MillimetresPerSceneUnit(2.5, DOCUMENT_UNIT_FOOT) * LengthUnitFactor(IDC_RA_UNIT_M)));
   EXPECT_NEAR(UV(0).b.x - UV(0).a.x, 0.1905023125, 1e-12);
   // Codes outside the table count as millimetres, the other options as given.
   EXPECT_EQ(MillimetresPerSceneUnit(3, 0), 3.0);
@@ -171,9 +171,9 @@ TEST_F(RealArea, TextureModeMeasuresTheFirstPolygonOfTheLastRun) {
   // edge a-b is 2 long in 3D and 0.25 in UV: s = 2 * 128 / (0.25 * 512) = 2. (Polygon 0 or 1
   // would give 1 * 128 / (0.1 * 512) = 2.5.)
   std::vector<Vector> points = Square();
-  for (const Vector& p : {Vector(2, 0, 0), Vector(2, 1, 0)}) points.push_back(p);    // 4, 5
+  for (const Vector& p : {Vector(2, 0, 0), Vector(2, 1, 0)}) points.push_back(p);  // 4, 5
   for (const Vector& p : Square(7)) points.push_back(p);                           // 6 .. 9
-  for (const Vector& p : {Vector(4, 0, 0), Vector(4, 1, 0)}) points.push_back(p);    // 10, 11
+  for (const Vector& p : {Vector(4, 0, 0), Vector(4, 1, 0)}) points.push_back(p);  // 10, 11
   const UVWStruct third(V(0.3, 0), V(0.55, 0), V(0.55, 0.1), V(0.3, 0.1));
   Mesh(points,
        {CPolygon(0, 1, 2, 3), CPolygon(1, 4, 5, 2), CPolygon(6, 7, 8, 9), CPolygon(4, 10, 11, 5)},
@@ -218,7 +218,8 @@ TEST_F(RealArea, PartsThatCannotBeScaledStayAndTheRunGoesOn) {
   unchanged(ApplyRealArea(kNaN, true, true, false, 512, 128, 1), "undefined factor");
   unchanged(ApplyRealArea(1, true, true, true, 0, 128, 1), "texture size 0");
   unchanged(ApplyRealArea(1, true, true, true, 512, -128, 1), "negative density");
-  for (Float k : {0.0, -1.0, kNaN, kInf}) unchanged(ApplyRealArea(1, true, true, false, 512, 128, k), "k");
+  for (Float k : {0.0, -1.0, kNaN, kInf})
+    unchanged(ApplyRealArea(1, true, true, false, 512, 128, k), "k");
   // A reference edge of no UV length.
   Squares({UVWStruct(V(0.2, 0.2), V(0.2, 0.2), V(0.4, 0.4), V(0.2, 0.4))}, {0});
   unchanged(ApplyRealArea(1, true, true, true, 512, 128, 1), "edge of length 0");
@@ -319,9 +320,8 @@ namespace {
 
 // The plain algorithm: the host's select connected per part, the list flags scanned, and the
 // carry over every polygon outside the part (first exactly equal finite old corner, once).
-bool PlainRealArea(hostrt::Host& host, PolygonObject* op, std::vector<UVWStruct>& uv,
-                   Float factor, bool alongU, bool alongV, bool texture, Int32 size, Int32 ppu,
-                   Float k) {
+bool PlainRealArea(hostrt::Host& host, PolygonObject* op, std::vector<UVWStruct>& uv, Float factor,
+                   bool alongU, bool alongV, bool texture, Int32 size, Int32 ppu, Float k) {
   const Int32 n = op->GetPolygonCount();
   const CPolygon* polys = op->GetPolygonR();
   const Vector* points = op->GetPointR();
@@ -402,7 +402,8 @@ TEST_F(RealArea, IndexedRunMatchesThePlainAlgorithmOnRandomMeshes) {
     SCOPED_TRACE("round " + std::to_string(round));
     const Int32 np = 6 + pick(30), n = 1 + pick(25);
     std::vector<Vector> points;
-    for (Int32 i = 0; i < np; ++i) points.emplace_back(pick(4), pick(4), pick(3) == 0 ? 0 : pick(2));
+    for (Int32 i = 0; i < np; ++i)
+      points.emplace_back(pick(4), pick(4), pick(3) == 0 ? 0 : pick(2));
     std::vector<CPolygon> polys;
     std::vector<UVWStruct> uvs;
     for (Int32 i = 0; i < n; ++i) {
@@ -434,8 +435,8 @@ TEST_F(RealArea, IndexedRunMatchesThePlainAlgorithmOnRandomMeshes) {
     // own selection; the selection is put back before the tool runs.
     BaseSelect* given = op->GetPolygonS()->GetClone();
     std::vector<UVWStruct> expected = All();
-    const bool plain = PlainRealArea(host, op, expected, factor, alongU, alongV, texture, size,
-                                     ppu, k);
+    const bool plain =
+        PlainRealArea(host, op, expected, factor, alongU, alongV, texture, size, ppu, k);
     BaseSelect* plainSel = op->GetPolygonS()->GetClone();
     given->CopyTo(op->GetPolygonS());
     const bool got = ApplyRealArea(factor, alongU, alongV, texture, size, ppu, k);

@@ -137,7 +137,10 @@ const std::vector<Contract>& Contracts() {
       {IDC_RA_MEASURE, IDC_TAB_FUNCTION1, Muvpolygons, false, false, 0, false, true},
       // Loop select: the selection and the switch to UV polygons, without an undo step.
       {IDC_LOOP_SELECT, IDC_TAB_FUNCTION2, Muvpoints, false, true, 0, true, true, nullptr,
-       [](ContractTest& t) { t.Points({0, 1}); }, Muvpolygons},
+       [](ContractTest& t) {
+         t.Points({0, 1});
+       },
+       Muvpolygons},
       // Controls of the dialog alone.
       {IDC_ANGLE_PRESET, IDC_TAB_SCALE_ROTATE, 0, false, false, 0, false, false,
        [](ContractTest& t) { t.Choose(IDC_ANGLE_PRESET, IDC_ANGLE_90); }},
