@@ -100,9 +100,12 @@ class CellGrid {
     // Up to 16 cells an item and no more than 2^24 cells (64 MB of heads).
     const Int64 limit = std::clamp<Int64>(16 * static_cast<Int64>(expected), 4096, 1 << 24);
     window_ = box.Cells() > 0 && box.Cells() <= limit ? box : CellBox();
-    dense_.assign(static_cast<size_t>(window_.Cells()), -1);
+    // A tagged cell keeps its tag beside its head: one look at memory for both.
     tagged_ = tagged;
-    denseTag_.assign(tagged ? dense_.size() : 0, kNoItems);
+    stride_ = tagged ? 2 : 1;
+    dense_.assign(static_cast<size_t>(window_.Cells()) * stride_, -1);
+    if (tagged)
+      for (size_t i = 1; i < dense_.size(); i += 2) dense_[i] = kNoItems;
     size_t cap = 16;
     if (window_.Cells() == 0)
       while (cap < expected) cap *= 2;
@@ -171,7 +174,7 @@ class CellGrid {
   // Items taken out by a visit leave the tag as it was.
   Int32 TagAt(const Vector& p) {
     const Int32 cu = CellOf(p.x), cv = CellOf(p.y);
-    if (InWindow(cu, cv)) return denseTag_[DenseIndex(cu, cv)];
+    if (InWindow(cu, cv)) return dense_[DenseIndex(cu, cv) + 1];
     if (taken_ == 0) return kNoItems;
     const Slot& sl = slots_[Probe(CellKey(cu, cv))];
     return sl.taken ? sl.tag : kNoItems;
@@ -208,12 +211,13 @@ class CellGrid {
   }
   size_t DenseIndex(Int32 cu, Int32 cv) const {
     const Int64 h = static_cast<Int64>(window_.v1) - window_.v0 + 1;
-    return static_cast<size_t>((static_cast<Int64>(cu) - window_.u0) * h + (cv - window_.v0));
+    return stride_ *
+           static_cast<size_t>((static_cast<Int64>(cu) - window_.u0) * h + (cv - window_.v0));
   }
   Int32& Dense(Int32 cu, Int32 cv) { return dense_[DenseIndex(cu, cv)]; }
   // The tag of a cell that Head has made.
   Int32& Tag(Int32 cu, Int32 cv) {
-    if (InWindow(cu, cv)) return denseTag_[DenseIndex(cu, cv)];
+    if (InWindow(cu, cv)) return dense_[DenseIndex(cu, cv) + 1];
     return slots_[Probe(CellKey(cu, cv))].tag;
   }
 
@@ -261,7 +265,8 @@ class CellGrid {
 
   CellBox window_;
   Bool tagged_ = false;
-  std::vector<Int32> dense_, denseTag_;
+  size_t stride_ = 1;          // 2 in a tagged grid: head, tag
+  std::vector<Int32> dense_;  // per cell of the window: its head (and tag)
   std::vector<Slot> slots_;
   size_t taken_ = 0;
   std::vector<Int32> next_, item_;

@@ -167,9 +167,10 @@ MeshParts LabelMeshParts(const CPolygon* polys, Int32 polyCount, Int32 pointCoun
   return out;
 }
 
-void ScaleIslandExact(UVWStruct* uv, const CPolygon* polys, std::span<const Int32> part,
+Bool ScaleIslandExact(UVWStruct* uv, const CPolygon* polys, std::span<const Int32> part,
                       Int32 partId, const Vector& scale, ExactCarry& work) {
   const Vector c = SelectionCenterUV(uv, part, polys);
+  if (!Finite(c)) return false;
   work.old.clear();
   work.newer.resize(4 * part.size());
   for (Int32 p : part) AppendCorners(uv[p], work.old);
@@ -179,6 +180,7 @@ void ScaleIslandExact(UVWStruct* uv, const CPolygon* polys, std::span<const Int3
   // again, onto the new place of another corner.
   work.carry.Apply(uv, work.old, work.newer, UVMatch::kExact, false, partId);
   work.carry.Moved(uv, part);
+  return true;
 }
 
 Bool ApplyRealArea(Float factor, Bool alongU, Bool alongV, Bool textureMode, Int32 textureSize,
@@ -212,15 +214,12 @@ Bool ApplyRealArea(Float factor, Bool alongU, Bool alongV, Bool textureMode, Int
     if (!PartScale(uv, polys, polyCount, points, pointCount, part, factor, alongU, alongV,
                    textureMode, textureSize, pixelsPerUnit, k, scale))
       continue;
-    // A part whose UVs are not all finite has no centre to scale about.
-    if (!Finite(SelectionCenterUV(uv, part, polys))) continue;
-    if (!carry) {
-      carry = std::make_unique<ExactCarry>(uv, polyCount, parts.label);
-    }
-    ScaleIslandExact(uv, polys, part, label, scale, *carry);
-    scaled = true;
+    if (!carry) carry = std::make_unique<ExactCarry>(uv, polyCount, parts.label);
+    // A part whose UVs are not all finite has no centre to scale about: it stays.
+    if (ScaleIslandExact(uv, polys, part, label, scale, *carry)) scaled = true;
   }
   if (!scaled) return false;
+
   scope.BeginUndo();
   SelectAscending(scope.PolygonSelection(), list);
   scope.Commit();

@@ -63,6 +63,7 @@ struct ExactCarry {
 
 // Scales the UVs of part number partId about their centre by scale; then every corner of the
 // other polygons that lies exactly (u, v and w) on an old corner of the part takes the matching
-// new corner: the first such old corner, once.
-void ScaleIslandExact(UVWStruct* uv, const CPolygon* polys, std::span<const Int32> part,
+// new corner: the first such old corner, once. False, with nothing changed, when the part's UVs
+// have no finite centre.
+Bool ScaleIslandExact(UVWStruct* uv, const CPolygon* polys, std::span<const Int32> part,
                       Int32 partId, const Vector& scale, ExactCarry& work);
