@@ -41,6 +41,9 @@ BaseDocument* GetActiveDocument();
 void EventAdd(Int32 flags = 0);
 // Stops the host's background threads.
 void StopAllThreads();
+// Runs a host command as its menu entry would, on the active document (12557: select
+// connected).
+void CallCommand(Int32 id, Int32 subid = 0);
 
 // The folder that holds the calling plug-in.
 Filename GeGetPluginPath();

@@ -69,6 +69,8 @@ class C4DOS {
   virtual BaseDocument* GetActiveDocument() = 0;
   virtual void EventAdd(Int32 flags) = 0;
   virtual void StopAllThreads() = 0;
+  // Runs the host command id (a menu command) on the active document.
+  virtual void CallCommand(Int32 id, Int32 subid) = 0;
 
   // The user picks a file; false when cancelled.
   virtual Bool FileSelect(Filename& name, Int32 type, Int32 flags, const String& title,

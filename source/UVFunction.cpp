@@ -60,17 +60,52 @@ struct CellBox {
   }
 };
 
+// The cells of finite positions, from their extremes (cells grow with the coordinate).
+struct CellBoxOfRange {
+  Float minU = 0, maxU = 0, minV = 0, maxV = 0;
+  Bool any = false;
+  void Add(const Vector& p) {
+    if (!any) {
+      minU = maxU = p.x;
+      minV = maxV = p.y;
+      any = true;
+      return;
+    }
+    minU = std::min(minU, p.x);
+    maxU = std::max(maxU, p.x);
+    minV = std::min(minV, p.y);
+    maxV = std::max(maxV, p.y);
+  }
+  CellBox Box() const {
+    CellBox b;
+    if (any) {
+      b.Add(Vector(minU, minV, 0));
+      b.Add(Vector(maxU, maxV, 0));
+    }
+    return b;
+  }
+};
+
 // Items by the (u, v) cell of their position, each cell a list. A visit walks the cells that
 // can hold a position within the tolerance of the query (w is left to the caller's test). The
 // cells of a window where most items lie are a plain array; the others are found by hashing.
 class CellGrid {
  public:
-  // expected: about how many items; box: where most of them will lie.
-  void Reset(size_t expected, const CellBox& box) {
+  // A cell's tag: the group of all its items, when they have one (see Insert).
+  static constexpr Int32 kNoItems = -2, kMixed = -1;
+
+  // expected: about how many items; box: where most of them will lie. With tagged, each cell
+  // keeps the group its items belong to.
+  void Reset(size_t expected, const CellBox& box, Bool tagged = false) {
     // Up to 16 cells an item and no more than 2^24 cells (64 MB of heads).
     const Int64 limit = std::clamp<Int64>(16 * static_cast<Int64>(expected), 4096, 1 << 24);
     window_ = box.Cells() > 0 && box.Cells() <= limit ? box : CellBox();
-    dense_.assign(static_cast<size_t>(window_.Cells()), -1);
+    // A tagged cell keeps its tag beside its head: one look at memory for both.
+    tagged_ = tagged;
+    stride_ = tagged ? 2 : 1;
+    dense_.assign(static_cast<size_t>(window_.Cells()) * stride_, -1);
+    if (tagged)
+      for (size_t i = 1; i < dense_.size(); i += 2) dense_[i] = kNoItems;
     size_t cap = 16;
     if (window_.Cells() == 0)
       while (cap < expected) cap *= 2;
@@ -82,9 +117,21 @@ class CellGrid {
     item_.reserve(expected);
   }
 
-  // p must be finite. Answers whether the cell had no items before.
-  Bool Insert(const Vector& p, Int32 item) {
-    Int32& head = Head(CellOf(p.x), CellOf(p.y));
+  // Room for this many items in all, without growing.
+  void Reserve(size_t items) {
+    next_.reserve(items);
+    item_.reserve(items);
+  }
+
+  // p must be finite. Answers whether the cell had no items before. In a tagged grid the cell's
+  // tag becomes group when it had no items, and kMixed when they are of another group.
+  Bool Insert(const Vector& p, Int32 item, Int32 group = kMixed) {
+    const Int32 cu = CellOf(p.x), cv = CellOf(p.y);
+    Int32& head = Head(cu, cv);
+    if (tagged_) {
+      Int32& tag = Tag(cu, cv);
+      tag = tag == kNoItems || tag == group ? group : kMixed;
+    }
     const Bool first = head < 0;
     next_.push_back(head);
     item_.push_back(item);
@@ -114,6 +161,25 @@ class CellGrid {
                CellOf(p.y + kReach), keep);
   }
 
+  // The same for the one cell of p (finite).
+  template <typename F>
+  void VisitCell(const Vector& p, F&& keep) {
+    const Int32 cu = CellOf(p.x), cv = CellOf(p.y);
+    VisitCells(cu, cu, cv, cv, keep);
+  }
+  static Bool SameCell(const Vector& a, const Vector& b) {
+    return CellOf(a.x) == CellOf(b.x) && CellOf(a.y) == CellOf(b.y);
+  }
+  // The tag of p's cell (a tagged grid): the group of every item in it, kMixed, or kNoItems.
+  // Items taken out by a visit leave the tag as it was.
+  Int32 TagAt(const Vector& p) {
+    const Int32 cu = CellOf(p.x), cv = CellOf(p.y);
+    if (InWindow(cu, cv)) return dense_[DenseIndex(cu, cv) + 1];
+    if (taken_ == 0) return kNoItems;
+    const Slot& sl = slots_[Probe(CellKey(cu, cv))];
+    return sl.taken ? sl.tag : kNoItems;
+  }
+
   // The same for the cells u0..u1 x v0..v1.
   template <typename F>
   void VisitCells(Int32 u0, Int32 u1, Int32 v0, Int32 v1, F&& keep) {
@@ -136,16 +202,23 @@ class CellGrid {
   struct Slot {
     UInt64 key = 0;
     Int32 head = -1;  // first item of the cell, -1 for none
+    Int32 tag = kNoItems;
     Bool taken = false;
   };
 
   Bool InWindow(Int32 cu, Int32 cv) const {
     return cu >= window_.u0 && cu <= window_.u1 && cv >= window_.v0 && cv <= window_.v1;
   }
-  Int32& Dense(Int32 cu, Int32 cv) {
+  size_t DenseIndex(Int32 cu, Int32 cv) const {
     const Int64 h = static_cast<Int64>(window_.v1) - window_.v0 + 1;
-    return dense_[static_cast<size_t>((static_cast<Int64>(cu) - window_.u0) * h +
-                                      (cv - window_.v0))];
+    return stride_ *
+           static_cast<size_t>((static_cast<Int64>(cu) - window_.u0) * h + (cv - window_.v0));
+  }
+  Int32& Dense(Int32 cu, Int32 cv) { return dense_[DenseIndex(cu, cv)]; }
+  // The tag of a cell that Head has made.
+  Int32& Tag(Int32 cu, Int32 cv) {
+    if (InWindow(cu, cv)) return dense_[DenseIndex(cu, cv) + 1];
+    return slots_[Probe(CellKey(cu, cv))].tag;
   }
 
   // The head of a cell, made when missing.
@@ -191,7 +264,9 @@ class CellGrid {
   }
 
   CellBox window_;
-  std::vector<Int32> dense_;
+  Bool tagged_ = false;
+  size_t stride_ = 1;          // 2 in a tagged grid: head, tag
+  std::vector<Int32> dense_;  // per cell of the window: its head (and tag)
   std::vector<Slot> slots_;
   size_t taken_ = 0;
   std::vector<Int32> next_, item_;
@@ -359,8 +434,9 @@ Vector SelectionCenterUV(const UVWStruct* uv, std::span<const Int32> polygons,
   return sum / static_cast<Float>(polygons.size());
 }
 
-Bool MapPolygonUV(UVWStruct* uv, Int32 polygon, const std::function<Vector(const Vector&)>& map,
-                  std::vector<Vector>& out, size_t slot) {
+namespace {
+template <typename F>
+Bool MapPolygonWith(UVWStruct* uv, Int32 polygon, F&& map, std::vector<Vector>& out, size_t slot) {
   if (out.size() < 4 * slot + 4) out.resize(4 * slot + 4);
   UVWStruct& s = uv[polygon];
   const UVWStruct moved(map(s.a), map(s.b), map(s.c), map(s.d));
@@ -370,6 +446,12 @@ Bool MapPolygonUV(UVWStruct* uv, Int32 polygon, const std::function<Vector(const
   for (Int32 k = 0; k < 4; ++k) out[4 * slot + static_cast<size_t>(k)] = s[k];
   return ok;
 }
+}  // namespace
+
+Bool MapPolygonUV(UVWStruct* uv, Int32 polygon, const std::function<Vector(const Vector&)>& map,
+                  std::vector<Vector>& out, size_t slot) {
+  return MapPolygonWith(uv, polygon, map, out, slot);
+}
 
 Bool TransformPolygonUV(UVWStruct* uv, Int32 polygon, const Vector& c, const Matrix& m,
                         std::vector<Vector>& out, size_t slot) {
@@ -377,7 +459,7 @@ Bool TransformPolygonUV(UVWStruct* uv, Int32 polygon, const Vector& c, const Mat
   const Matrix back = MatrixInverse(t);
   // One matrix after the other: a product formed first could overflow in its offset where the
   // corners themselves stay finite.
-  return MapPolygonUV(
+  return MapPolygonWith(
       uv, polygon, [&](const Vector& p) { return t * (m * (back * p)); }, out, slot);
 }
 
@@ -512,43 +594,108 @@ struct NeighbourCarry::Index {
   CellGrid corners;  // polygon * 4 + corner, at each position the corner has had
   CellGrid olds;     // old list entries
   std::vector<UInt32> stamp;
+  std::vector<std::uint8_t> indexed;  // per polygon: its corners are in corners
+  std::vector<Int32> group;           // per polygon, when groups were given
   UInt32 epoch = 0;
   std::vector<Int32> candidates;
   std::vector<Int32> queries;  // old entries to look for corners around
+  std::vector<std::pair<Int32, size_t>> moves;  // corner, old entry it takes
 };
 
 NeighbourCarry::NeighbourCarry(const UVWStruct* uv, Int32 polyCount,
-                               const std::vector<std::uint8_t>& carried)
+                               const std::vector<std::uint8_t>& carried,
+                               std::span<const Int32> groups)
     : index_(std::make_unique<Index>()) {
   const size_t n = uv ? static_cast<size_t>(std::max(polyCount, 0)) : 0;
   auto isCarried = [&carried](size_t p) {
     return carried.empty() || (p < carried.size() && carried[p]);
   };
   size_t corners = 0;
-  CellBox box;
+  CellBoxOfRange range;
   for (size_t p = 0; p < n; ++p) {
     if (!isCarried(p)) continue;
     corners += 4;
     for (Int32 c = 0; c < 4; ++c)
-      if (Finite(uv[p][c])) box.Add(uv[p][c]);
+      if (Finite(uv[p][c])) range.Add(uv[p][c]);
   }
-  index_->corners.Reset(corners, box);
-  index_->stamp.assign(4 * n, 0);
+  const CellBox box = range.Box();
+  Index& ix = *index_;
+  if (groups.size() >= n && n > 0)
+    ix.group.assign(groups.begin(), groups.begin() + static_cast<std::ptrdiff_t>(n));
+  ix.corners.Reset(corners, box, !ix.group.empty());
+  // Room for each corner to be indexed again once (a tool that moves the corners it scales).
+  ix.corners.Reserve(2 * corners);
+  ix.indexed.assign(n, 0);
   for (size_t p = 0; p < n; ++p) {
     if (!isCarried(p)) continue;
+    ix.indexed[p] = 1;
     for (Int32 c = 0; c < 4; ++c)
-      if (Finite(uv[p][c])) index_->corners.Insert(uv[p][c], static_cast<Int32>(4 * p) + c);
+      if (Finite(uv[p][c]))
+        ix.corners.Insert(uv[p][c], static_cast<Int32>(4 * p) + c, GroupOf(static_cast<Int32>(p)));
   }
+}
+
+Int32 NeighbourCarry::GroupOf(Int32 polygon) const {
+  const std::vector<Int32>& g = index_->group;
+  return static_cast<size_t>(polygon) < g.size() ? g[static_cast<size_t>(polygon)]
+                                                 : CellGrid::kMixed;
 }
 
 NeighbourCarry::~NeighbourCarry() = default;
 
+void NeighbourCarry::Moved(const UVWStruct* uv, std::span<const Int32> polygons) {
+  Index& ix = *index_;
+  if (!uv) return;
+  for (Int32 p : polygons) {
+    if (p < 0 || static_cast<size_t>(p) >= ix.indexed.size() || !ix.indexed[static_cast<size_t>(p)])
+      continue;
+    for (Int32 c = 0; c < 4; ++c)
+      if (Finite(uv[p][c])) ix.corners.Insert(uv[p][c], 4 * p + c, GroupOf(p));
+  }
+}
+
 void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
-                           const std::vector<Vector>& newer, UVMatch test, Bool chain) {
+                           const std::vector<Vector>& newer, UVMatch test, Bool chain,
+                           Int32 stayGroup) {
   Index& ix = *index_;
   const size_t count = std::min(old.size(), newer.size());
   if (count == 0 || !uv) return;
   const Int32 none = static_cast<Int32>(count);
+  if (ix.group.empty()) stayGroup = -1;
+  auto stays = [&](Int32 item) { return stayGroup >= 0 && GroupOf(item >> 2) == stayGroup; };
+
+  if (test == UVMatch::kExact && !chain) {
+    // A corner takes the first entry that lies exactly where it is, and it lies in that entry's
+    // cell: the entries ask their own cell in list order, and the first to find a corner is its
+    // match. Entries of corners that have left a cell are dropped on the way.
+    ix.moves.clear();
+    for (size_t k = 0; k < count; ++k) {
+      const Vector& o = old[k];
+      if (!Finite(o)) continue;
+      // A cell that holds only corners that stay has nothing to carry.
+      if (stayGroup >= 0 && ix.corners.TagAt(o) == stayGroup) continue;
+      ix.corners.VisitCell(o, [&](Int32 item) {
+        // The corners that stay are most of those met: passed over before their UV is read.
+        if (stays(item)) return true;
+        const Vector& x = uv[item >> 2][item & 3];
+        if (!Finite(x) || !ix.corners.SameCell(x, o)) return false;
+        if (UVEqual(x, o)) ix.moves.emplace_back(item, k);
+        return true;
+      });
+    }
+    // A corner met through several entries (and through repeated index entries) takes the
+    // first: sorted by corner, then entry.
+    std::sort(ix.moves.begin(), ix.moves.end());
+    ix.moves.erase(std::unique(ix.moves.begin(), ix.moves.end(),
+                               [](const auto& a, const auto& b) { return a.first == b.first; }),
+                   ix.moves.end());
+    for (const auto& [item, k] : ix.moves) {
+      Vector& corner = uv[item >> 2][item & 3];
+      corner = newer[k];
+      if (Finite(corner)) ix.corners.Insert(corner, item, GroupOf(item >> 2));
+    }
+    return;
+  }
 
   CellBox box;
   for (size_t k = 0; k < count; ++k)
@@ -570,6 +717,7 @@ void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
 
   // Corners near any old entry, each once. A corner is found through the cell of its present
   // position; entries left behind by earlier moves only bring in corners that match nothing.
+  if (ix.stamp.empty()) ix.stamp.assign(4 * ix.indexed.size(), 0);
   if (++ix.epoch == 0) {
     std::fill(ix.stamp.begin(), ix.stamp.end(), 0);
     ix.epoch = 1;
@@ -589,6 +737,7 @@ void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
   // Each corner on its own: the smallest matching entry past the last one applied, which is
   // the entry the walk in list order would meet next.
   for (Int32 item : ix.candidates) {
+    if (stays(item)) continue;
     Vector& corner = uv[item >> 2][item & 3];
     Vector x = corner;
     Int32 last = -1;
@@ -607,7 +756,7 @@ void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
     }
     if (!moved) continue;
     corner = x;
-    if (Finite(x)) ix.corners.Insert(x, item);
+    if (Finite(x)) ix.corners.Insert(x, item, GroupOf(item >> 2));
   }
 }
 

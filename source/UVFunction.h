@@ -141,8 +141,10 @@ UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list);
 class NeighbourCarry {
  public:
   // Indexes the corners of the polygons whose flag in carried is set (all of them when carried
-  // is empty).
-  NeighbourCarry(const UVWStruct* uv, Int32 polyCount, const std::vector<std::uint8_t>& carried);
+  // is empty). groups, when given, puts each polygon in a group (0 and up), so that Apply can
+  // leave a group's corners in place cheaply.
+  NeighbourCarry(const UVWStruct* uv, Int32 polyCount, const std::vector<std::uint8_t>& carried,
+                 std::span<const Int32> groups = {});
   ~NeighbourCarry();
   NeighbourCarry(const NeighbourCarry&) = delete;
   NeighbourCarry& operator=(const NeighbourCarry&) = delete;
@@ -150,10 +152,15 @@ class NeighbourCarry {
   // For every indexed corner, old entries are tried in list order: a corner that matches old[k]
   // takes newer[k]. With chain the walk goes on past k with the moved value (so a later entry
   // may move the corner again); without, the first match is the only one.
+  // The corners of the polygons of group stayGroup (see the constructor) are left where they
+  // are.
   void Apply(UVWStruct* uv, const std::vector<Vector>& old, const std::vector<Vector>& newer,
-             UVMatch test, Bool chain);
+             UVMatch test, Bool chain, Int32 stayGroup = -1);
+  // The corners of these polygons were moved by something else: index them where they are now.
+  void Moved(const UVWStruct* uv, std::span<const Int32> polygons);
 
  private:
+  Int32 GroupOf(Int32 polygon) const;
   struct Index;
   std::unique_ptr<Index> index_;
 };

@@ -68,6 +68,10 @@ void StopAllThreads() {
   if (t_C4DOS) t_C4DOS->StopAllThreads();
 }
 
+void CallCommand(Int32 id, Int32 subid) {
+  if (t_C4DOS) t_C4DOS->CallCommand(id, subid);
+}
+
 AutoBitmap::AutoBitmap(const String& name, Float pixelRatio) : pixelRatio_(pixelRatio) {
   auto bm = std::make_unique<BaseBitmap>();
   if (bm->Init(g_pluginPath + "res" + name)) bitmap_ = std::move(bm);

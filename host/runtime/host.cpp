@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "runtime/commands.h"
 #include "runtime/dialog_resource.h"
 #include "runtime/registry.h"
 
@@ -81,6 +82,11 @@ GEMB_R Host::OutString(const String& text, Int32 flags) {
 
 void Host::EventAdd(Int32) {
   ++events_;
+}
+
+void Host::CallCommand(Int32 id, Int32 subid) {
+  commands_.push_back(id);
+  RunCommand(active_, id, subid);
 }
 
 Bool Host::FileSelect(Filename& name, Int32 type, Int32 flags, const String& title,

@@ -92,6 +92,9 @@ class Host : public C4DOS {
   BaseDocument* GetActiveDocument() override { return active_; }
   void EventAdd(Int32 flags) override;
   void StopAllThreads() override {}
+  void CallCommand(Int32 id, Int32 subid) override;
+  // Commands run through CallCommand, in order.
+  const std::vector<Int32>& Commands() const { return commands_; }
   Bool FileSelect(Filename& name, Int32 type, Int32 flags, const String& title,
                   const String& forceSuffix) override;
   Bool OpenDialog(GeDialog* dlg, Int32 type, Int32 pluginid, Int32 x, Int32 y, Int32 w, Int32 h,
@@ -110,6 +113,7 @@ class Host : public C4DOS {
   std::vector<std::unique_ptr<BaseDocument>> docs_;
   BaseDocument* active_ = nullptr;
   Int32 events_ = 0;
+  std::vector<Int32> commands_;
   Int32 registrations_ = 0;
   std::vector<OpenWindow> windows_;
   Int32 modalDefaults_ = 0;  // modal windows nobody acted on

@@ -27,6 +27,7 @@ struct Contract {
   // The user's action on the control (a click unless given) and what comes before it.
   std::function<void(ContractTest&)> act = nullptr;
   std::function<void(ContractTest&)> arm = nullptr;
+  Int32 modeAfter = 0;  // the editing mode a success leaves; 0: the mode stays
 };
 
 // What a user can see of the document.
@@ -36,6 +37,7 @@ struct DocState {
   Int32 undo = 0;
   UInt32 dirty = 0;
   Int32 events = 0;
+  Int32 mode = 0;
 };
 
 std::vector<Int32> Indices(const BaseSelect* sel, Int32 limit) {
@@ -71,6 +73,7 @@ struct ContractTest : UVScene {
     s.undo = doc->GetUndoCount();
     s.dirty = op->GetDirty(DIRTYFLAGS_DATA);
     s.events = host.EventCount();
+    s.mode = doc->GetMode();
     return s;
   }
   void Run(const Contract& c) {
@@ -101,6 +104,11 @@ void ArmLine(ContractTest& t) {
 void ArmStitch(ContractTest& t) {
   t.Click(IDC_STITCH_CAPTURE);
   t.Points({4, 6});
+}
+// Each quad a unit square in 3D on points of its own (a part of its own), in centimetres.
+void GiveRealSize(ContractTest& t) {
+  for (Int32 i = 0; i < t.op->GetPointCount(); ++i)
+    t.op->GetPointW()[i] = Vector((i % 4 == 1 || i % 4 == 2) ? 1 : 0, i % 4 >= 2 ? 1 : 0, i / 4);
 }
 
 const std::vector<Contract>& Contracts() {
@@ -145,6 +153,21 @@ const std::vector<Contract>& Contracts() {
       // Captures keep their points in the dialog.
       {IDC_ALIGN_CAPTURE, IDC_TAB_FUNCTION2, Muvpoints},
       {IDC_STITCH_CAPTURE, IDC_TAB_FUNCTION2, Muvpoints},
+      // Real area: one undo step; the measure only sets the dialog's state and redraws.
+      {IDC_RA_APPLY, IDC_TAB_FUNCTION1, Muvpolygons, true, false, 1, true, true, nullptr,
+       GiveRealSize},
+      {IDC_RA_APPLY_TEXTURE, IDC_TAB_FUNCTION1, Muvpolygons, true, false, 1, true, true, nullptr,
+       [](ContractTest& t) {
+         GiveRealSize(t);
+         t.Tick(IDC_RA_TEXTURE_MODE, true);
+       }},
+      {IDC_RA_MEASURE, IDC_TAB_FUNCTION1, Muvpolygons, false, false, 0, false, true},
+      // Loop select: the selection and the switch to UV polygons, without an undo step.
+      {IDC_LOOP_SELECT, IDC_TAB_FUNCTION2, Muvpoints, false, true, 0, true, true, nullptr,
+       [](ContractTest& t) {
+         t.Points({0, 1});
+       },
+       Muvpolygons},
       // Controls of the dialog alone.
       {IDC_ANGLE_PRESET, IDC_TAB_SCALE_ROTATE, 0, false, false, 0, false, false,
        [](ContractTest& t) { t.Choose(IDC_ANGLE_PRESET, IDC_ANGLE_90); }},
@@ -187,6 +210,7 @@ TEST_F(ContractTest, SuccessGivesWhatTheToolPromises) {
     EXPECT_EQ(after.undo - before.undo, c.undoSteps);
     EXPECT_EQ(after.dirty != before.dirty, c.update);
     EXPECT_EQ(after.events != before.events, c.event);
+    EXPECT_EQ(after.mode, c.modeAfter ? c.modeAfter : before.mode);
   }
 }
 
@@ -210,6 +234,7 @@ TEST_F(ContractTest, RefusalChangesNothing) {
       EXPECT_EQ(after.undo, before.undo);
       EXPECT_EQ(after.dirty, before.dirty);
       EXPECT_EQ(after.events, before.events);
+      EXPECT_EQ(after.mode, before.mode);
     }
   }
 }
