@@ -2,11 +2,15 @@
 // must give back every UV bit for bit and redo the tool's result. A new tool is one more row.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <functional>
 #include <sstream>
 
 #include "c4d_baseobject.h"
+#include "c4d_gui.h"
 #include "c4d_painter.h"
+#include "runtime/dialog_model.h"
 #include "runtime/module_loader.h"
 #include "scenes.h"
 #include "session.h"
@@ -64,7 +68,46 @@ const ToolCase kTools[] = {
      Effect::kNoStep},
     {"mean of UV points", "mode uvpoints\nselect uvpoints 0-3\nchoose 10071 10073", "click 10224",
      Effect::kNoStep},
+    {"align U", "mode uvpoints\nselect uvpoints 0 2\nchoose 10071 10073", "click 10100",
+     Effect::kUVs},
+    {"align V", "mode uvpoints\nselect uvpoints 0 2\nchoose 10071 10073", "click 10101",
+     Effect::kUVs},
+    {"align onto the centre", "mode uvpoints\nselect uvpoints 0 2\nchoose 10071 10073",
+     "click 10102", Effect::kUVs},
+    {"align capture", "mode uvpoints\nselect uvpoints 0 2\nchoose 10071 10073", "click 10093",
+     Effect::kNoStep},
+    {"line projection U",
+     "mode uvpoints\nchoose 10071 10073\nselect uvpoints 0 2\nclick 10093\nselect uvpoints 5 7",
+     "click 10161", Effect::kUVs},
+    {"line projection V",
+     "mode uvpoints\nchoose 10071 10073\nselect uvpoints 0 2\nclick 10093\nselect uvpoints 5 7",
+     "click 10162", Effect::kUVs},
+    {"corner shift left", "mode uvpolygons\nselect uvpolygons 1", "click 10125", Effect::kUVs},
+    {"corner shift right", "mode uvpolygons\nselect uvpolygons 1", "click 10126", Effect::kUVs},
+    {"stitch capture", "mode uvpoints\nchoose 10071 10073\nselect uvpoints 9 10", "click 10103",
+     Effect::kNoStep},
+    {"stitch U",
+     "mode uvpoints\nchoose 10071 10073\nselect uvpoints 9 10\nclick 10103\nselect uvpoints 4 7",
+     "click 10104", Effect::kUVs},
+    {"stitch V",
+     "mode uvpoints\nchoose 10071 10073\nselect uvpoints 9 10\nclick 10103\nselect uvpoints 4 7",
+     "click 10105", Effect::kUVs},
+    {"stitch centre U",
+     "mode uvpoints\nchoose 10071 10073\nselect uvpoints 9 10\nclick 10103\nselect uvpoints 4 7",
+     "click 10106", Effect::kUVs},
+    {"stitch centre V",
+     "mode uvpoints\nchoose 10071 10073\nselect uvpoints 9 10\nclick 10103\nselect uvpoints 4 7",
+     "click 10107", Effect::kUVs},
+    {"real area", "mode uvpolygons\nselect uvpolygons 0", "click 10192", Effect::kUVs},
+    {"real area, texture", "mode uvpolygons\nselect uvpolygons 0\ntick 10201 on", "click 10195",
+     Effect::kUVs},
+    {"real area measure", "mode uvpolygons\nselect uvpolygons 0", "click 10191", Effect::kNoStep},
+    {"loop select", "mode uvpoints\nselect uvpoints 0 1\nchoose 10071 10073", "click 10122",
+     Effect::kNoStep},
 };
+
+// Controls that run no tool on the document: the window's own buttons, resets and the EPS size.
+const Int32 kDialogOnly[] = {10019, 10066, 10120, 10140, 10222};
 
 // Every UV record of every UVW tag of every object, as raw bytes.
 std::string UVBits(BaseDocument& doc) {
@@ -134,6 +177,51 @@ INSTANTIATE_TEST_SUITE_P(BuiltTools, UndoAfterTool, ::testing::ValuesIn(kTools),
                              n += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
                            return n;
                          });
+
+// Every button of the UV tools dialog whose tool is built has a row above, so that a new tool
+// cannot land without its undo being checked.
+TEST(UndoAfterTool, EveryBuiltButtonHasARow) {
+  hostrt::Host host;
+  host.NewDocument();
+  hostrt::PluginSystem plugins(host);
+  std::string error;
+  ASSERT_TRUE(plugins.StartAll(PELTERRA_PLUGINS, error)) << error;
+  std::ostringstream log;
+  {
+    pelterra::Session session(host, log, {});
+    ASSERT_TRUE(session.RunLine("command 1024239", 1)) << session.Error();
+    GeDialog& dlg = *session.CurrentDialog();
+    std::vector<Int32> buttons;
+    std::function<void(const hostrt::DialogControl&)> walk = [&](const hostrt::DialogControl& c) {
+      const bool button = c.kind == hostrt::ControlKind::Button ||
+                          c.kind == hostrt::ControlKind::BitmapButton;
+      if (button && c.id >= 10018 && c.id <= 10226) buttons.push_back(c.id);
+      for (const auto& child : c.children) walk(*child);
+    };
+    walk(dlg.GetModel()->root);
+    for (const hostrt::MenuItem& m : dlg.GetModel()->menu) {
+      std::function<void(const hostrt::MenuItem&)> items = [&](const hostrt::MenuItem& i) {
+        if (i.id) buttons.push_back(i.id);
+        for (const auto& c : i.children) items(c);
+      };
+      items(m);
+    }
+    ASSERT_GT(buttons.size(), 40u);
+    for (Int32 id : buttons) {
+      BaseContainer ask(BFM_ASK_CONTROL_PENDING), answer;
+      ask.SetInt32(BFM_ACTION_ID, id);
+      ASSERT_NE(dlg.Message(ask, answer), 0);
+      if (answer.GetBool(BFM_CONTROL_PENDING)) continue;
+      if (std::find(std::begin(kDialogOnly), std::end(kDialogOnly), id) != std::end(kDialogOnly))
+        continue;
+      const std::string line = "click " + std::to_string(id);
+      bool found = false;
+      for (const ToolCase& tc : kTools) found = found || line == tc.run;
+      EXPECT_TRUE(found) << "control " << id << " runs a tool but has no undo row";
+    }
+  }
+  plugins.EndAll();
+}
 
 // The write-back itself: a step of its own outside an undo group, part of the group inside one.
 TEST(UVWriteBack, OneUndoStepPerWriteBackOrPerOpenGroup) {
