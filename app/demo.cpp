@@ -54,6 +54,88 @@ redo
 expect uv 0 a 0.125 0.875
 preview islands-after.png
 save islands.obj
+
+# Point tools on a 4 x 4 grid. Capture two UV points as the centre, then align another pair
+# along V through it; undo takes it back.
+open builtin:grid
+command ID_UVCOMMAND
+choose IDC_TABS "UV Function2"
+mode uvpoints
+select uvpoints 2 60
+click IDC_ALIGN_CAPTURE
+expect control IDC_ALIGN_CAPTURE label Select:2
+select uvpoints 20 21
+click IDC_ALIGN_V
+expect uv 5 a 0.5 0.75
+expect uv 5 b 0.5 0.5
+expect control IDC_ALIGN_CAPTURE label "Select UVpoints"
+undo
+expect uv 5 a 0.25 0.75
+# Project two points onto the captured line, sliding them along u.
+select uvpoints 2 60
+click IDC_ALIGN_CAPTURE
+select uvpoints 36 38
+click IDC_PROJECT_U
+expect uv 9 a 0.5 0.5
+expect uv 9 c 0.75 0.25
+preview grid-projected.png
+# Turn a polygon's UVs round its corners and back.
+choose IDC_TABS "UV Function1"
+mode uvpolygons
+select uvpolygons 0
+click IDC_MOVE_POINT_LEFT
+expect uv 0 a 0 0.75
+click IDC_MOVE_POINT_RIGHT
+expect uv 0 a 0 1
+
+# Stitch: two islands joined at the midpoints of their facing edges.
+open builtin:islands
+command ID_UVCOMMAND
+choose IDC_TABS "UV Function2"
+mode uvpoints
+select uvpoints 9 10
+click IDC_STITCH_CAPTURE
+expect control IDC_STITCH_CAPTURE label Select:2
+select uvpoints 4 7
+click IDC_STITCH_CENTER_V
+expect uv 2 b 0.5 0.5
+expect uv 1 d 0.75 0.5
+preview islands-stitched.png
+
+# Real area: the islands sized to their 3D area in metres (one scene unit is 1 m), then to a
+# texture of 1024 px at 256 px per metre.
+open builtin:islands
+units 1 m
+mode uvpolygons
+command ID_UVCOMMAND
+# The area mode's user factor is the first scale field, still 1.5 from above.
+choose IDC_TABS "Scale&Rotate"
+type IDC_SCALE_U 1
+choose IDC_TABS "UV Function1"
+select uvpolygons 0 1
+tick IDC_RA_TEXTURE_MODE on
+choose IDC_RA_UNIT IDC_RA_UNIT_M
+tick IDC_RA_TEXTURE_MODE off
+click IDC_RA_APPLY
+expect uv 0 a -0.625 1.25
+preview islands-realarea.png
+tick IDC_RA_TEXTURE_MODE on
+type IDC_RA_TEXTURE_SIZE 1024
+type IDC_RA_PIXELS_PER_UNIT 256
+click IDC_RA_APPLY_TEXTURE
+expect uv 0 a 0.125 0.875
+preview islands-texture.png
+
+# Loop select: the strip of quads round a cylinder from one UV edge.
+open builtin:cylinder
+mode uvpoints
+command ID_UVCOMMAND
+choose IDC_TABS "UV Function2"
+select uvpoints 0 1
+click IDC_LOOP_SELECT
+expect mode uvpolygons
+expect selection uvpolygons 0-7
+preview cylinder-loop.png selected
 )";
 
 }  // namespace pelterra

@@ -53,6 +53,23 @@ constexpr ModeName kModes[] = {{"object", Mobject},        {"points", Mpoints},
                                {"model", Mmodel},          {"uvpoints", Muvpoints},
                                {"uvpolygons", Muvpolygons}};
 
+// Length units of the document, by the names a session gives them.
+struct UnitName {
+  const char* name;
+  DOCUMENT_UNIT unit;
+};
+constexpr UnitName kUnits[] = {
+    {"km", DOCUMENT_UNIT_KM},  {"m", DOCUMENT_UNIT_M},       {"cm", DOCUMENT_UNIT_CM},
+    {"mm", DOCUMENT_UNIT_MM},  {"um", DOCUMENT_UNIT_UM},     {"nm", DOCUMENT_UNIT_NM},
+    {"mi", DOCUMENT_UNIT_MILE}, {"yd", DOCUMENT_UNIT_YARD},  {"ft", DOCUMENT_UNIT_FOOT},
+    {"in", DOCUMENT_UNIT_INCH}};
+
+std::vector<std::string> UnitNames() {
+  std::vector<std::string> names;
+  for (const UnitName& u : kUnits) names.push_back(u.name);
+  return names;
+}
+
 std::string ModeText(Int32 mode) {
   for (const ModeName& m : kModes)
     if (m.mode == mode) return m.name;
@@ -180,7 +197,8 @@ const std::vector<std::string>& SessionVerbs() {
       "open",    "object",   "tag",    "mode",  "select", "time",   "frame",
       "fps",     "evaluate", "draw",   "undo",  "redo",   "save",   "export",
       "preview", "command",  "dialog", "click", "tick",   "choose", "type",
-      "close",   "modal",    "answer", "file",  "print",  "echo",   "expect"};
+      "close",   "modal",    "answer", "file",  "print",  "echo",   "expect",
+      "units"};
   return verbs;
 }
 
@@ -590,6 +608,14 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
     }
     return Unknown("expectation", what, kExpects);
   }
+  if (verb == "units") {
+    if (!(e = count(2, 2, "SCALE UNIT")).empty()) return e;
+    Float scale = 0;
+    if (!ToFloat(arg(1), scale) || !(scale > 0)) return "scale " + Quote(arg(1)) + " is not above 0";
+    for (const UnitName& u : kUnits)
+      if (arg(2) == u.name) return "";
+    return Unknown("unit", arg(2), UnitNames());
+  }
   return Unknown("action", verb, SessionVerbs());
 }
 
@@ -803,7 +829,24 @@ bool Session::Dispatch(std::vector<std::string>& w) {
   if (verb == "preview") return Preview(w);
   if (verb == "print") return Print(w);
   if (verb == "expect") return Expect(w);
+  if (verb == "units") return Units(w);
   return Fail("unknown action \"" + verb + "\"");
+}
+
+bool Session::Units(const std::vector<std::string>& w) {
+  BaseDocument* doc = host_.ActiveDocument();
+  if (!doc) return Fail("no document");
+  Float scale = 1.0;
+  ToFloat(w[1], scale);
+  for (const UnitName& u : kUnits) {
+    if (w[2] != u.name) continue;
+    UnitScaleData units;
+    units.SetUnitScale(scale, u.unit);
+    doc->SetUnitScale(units);
+    out_ << "units: 1 scene unit = " << Num(scale) << " " << u.name << "\n";
+    return true;
+  }
+  return Fail("unknown unit " + Quote(w[2]));
 }
 
 bool Session::Save(const std::vector<std::string>& w) {

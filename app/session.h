@@ -88,6 +88,7 @@ class Session {
   bool Print(const std::vector<std::string>& w);
   bool Select(const std::vector<std::string>& w);
   bool Save(const std::vector<std::string>& w);
+  bool Units(const std::vector<std::string>& w);
   bool Preview(const std::vector<std::string>& w);
   bool UserAction(const std::vector<std::string>& w);
   bool DialogAction(GeDialog& dlg, const std::vector<std::string>& w, const std::vector<bool>& q,

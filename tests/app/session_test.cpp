@@ -306,6 +306,7 @@ TEST_F(SessionTest, IslandToolSessions) {
     pelterra::SessionOptions opt;
     opt.baseDir = folder.string();
     opt.outDir = dir.string();
+    opt.symbols = pelterra::Symbols::FromPluginFolder(PELTERRA_PLUGINS);
     std::ifstream in(entry.path());
     {
       pelterra::Session s(h, log, opt);
@@ -314,7 +315,7 @@ TEST_F(SessionTest, IslandToolSessions) {
     p.EndAll();
     ++ran;
   }
-  EXPECT_EQ(ran, 5);
+  EXPECT_EQ(ran, 7) << "a session file was not found";
 }
 
 TEST_F(SessionTest, NamesAndLabelsNameControlsAndEntries) {
