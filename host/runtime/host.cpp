@@ -85,10 +85,11 @@ void Host::EventAdd(Int32) {
 
 Bool Host::FileSelect(Filename& name, Int32 type, Int32 flags, const String& title,
                       const String& forceSuffix) {
-  (void)type;
   FileSelectRecord r;
+  r.type = type;
   r.flags = flags;
   r.title = title;
+  r.offered = name.GetString();
   if (files_.empty()) {
     r.defaulted = true;
   } else {
