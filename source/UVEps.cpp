@@ -7,7 +7,7 @@
 
 namespace {
 
-// The lines before the edges and after them.
+// The lines after the edges.
 constexpr const char* kTrailer = "end\ngrestore\nshowpage\n%%Trailer\n";
 
 // An edge from p to q, mapped onto the page: u across W, v down H from the top.
@@ -95,7 +95,13 @@ Bool ExportUVlistEps(const EpsSettings& eps) {
     UVWTag::Get(h, i, s);
     const Int32 corners = polys[i].c == polys[i].d ? 3 : 4;
     out.clear();
-    for (Int32 c = 0; c < corners; ++c) AppendEdge(out, eps, s[c], s[(c + 1) % corners]);
+    for (Int32 c = 0; c < corners; ++c) {
+      // A corner that is not a finite number has no place on the page, and its text ("nan")
+      // would stop the PostScript interpreter before anything is drawn: its edges are left out.
+      const Vector& p = s[c];
+      const Vector& q = s[(c + 1) % corners];
+      if (Finite(p) && Finite(q)) AppendEdge(out, eps, p, q);
+    }
     ok = WriteTextToFile(out, file);
   }
   ok = ok && WriteTextToFile(kTrailer, file);

@@ -50,6 +50,7 @@ String EpsHeader(const EpsSettings& eps);
 // Writes the text's bytes into the open file; false when they could not be written.
 Bool WriteTextToFile(const String& text, BaseFile* file);
 // Draws every edge of the active object's polygons (of the selected ones, when there are) as
-// EPS: u across the width, v from the top down the height. False when there is no polygon
-// object with a UVW tag or the file could not be written.
+// EPS: u across the width, v from the top down the height. An edge with a corner that is not
+// finite is left out. False when there is no polygon object with a UVW tag or the file could
+// not be written.
 Bool ExportUVlistEps(const EpsSettings& settings);
