@@ -10,12 +10,19 @@ namespace {
 // The lines after the edges.
 constexpr const char* kTrailer = "end\ngrestore\nshowpage\n%%Trailer\n";
 
-// An edge from p to q, mapped onto the page: u across W, v down H from the top.
+// The point of a UV on the page: u across W, v down H from the top.
+void AppendPoint(String& out, const EpsSettings& eps, const Vector& uv, const char* op) {
+  out += FormatFloat(eps.width * uv.x);
+  out += ' ';
+  out += FormatFloat((1.0 - uv.y) * eps.height);
+  out += op;
+}
+
+// An edge from p to q as a path of its own.
 void AppendEdge(String& out, const EpsSettings& eps, const Vector& p, const Vector& q) {
-  const Float w = eps.width, h = eps.height;
   out += "newpath\n";
-  out += FormatFloat(w * p.x) + " " + FormatFloat((1.0 - p.y) * h) + " moveto\n";
-  out += FormatFloat(w * q.x) + " " + FormatFloat((1.0 - q.y) * h) + " lineto\n";
+  AppendPoint(out, eps, p, " moveto\n");
+  AppendPoint(out, eps, q, " lineto\n");
   out += "stroke\n";
 }
 

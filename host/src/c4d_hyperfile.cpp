@@ -152,16 +152,23 @@ class Encoder {
  private:
   void Put(const void* p, size_t n) {
     const auto* b = static_cast<const unsigned char*>(p);
-    buf_.insert(buf_.end(), b, b + n);
-    if (buf_.size() >= 65536) Flush();
+    while (n > 0) {
+      const size_t k = std::min(n, buf_.size() - used_);
+      std::memcpy(buf_.data() + used_, b, k);
+      used_ += k;
+      b += k;
+      n -= k;
+      if (used_ == buf_.size()) Flush();
+    }
   }
   void Flush() {
-    if (!buf_.empty() && ok_) ok_ = sink_(buf_.data(), buf_.size());
-    buf_.clear();
+    if (used_ > 0 && ok_) ok_ = sink_(buf_.data(), used_);
+    used_ = 0;
   }
 
   std::function<Bool(const void*, size_t)> sink_;
-  std::vector<unsigned char> buf_;
+  std::vector<unsigned char> buf_ = std::vector<unsigned char>(65536);
+  size_t used_ = 0;
   Bool ok_ = true;
 };
 
