@@ -99,8 +99,8 @@ class GeData {
   using Container = std::unique_ptr<BaseContainer>;
   // A matrix is kept apart so that every value stays small (a container may hold millions).
   using BoxedMatrix = std::unique_ptr<Matrix>;
-  std::variant<std::monostate, Int32, Int64, Float, Vector, BoxedMatrix, String, BaseTime,
-               BaseLink, Container, Custom>
+  std::variant<std::monostate, Int32, Int64, Float, Vector, BoxedMatrix, String, BaseTime, BaseLink,
+               Container, Custom>
       v_;
 };
 
@@ -160,6 +160,6 @@ class BaseContainer {
   GeData* Insert(Int32 id);
 
   Int32 id_ = 0;
-  std::vector<Entry> entries_;                 // in the order first set
-  std::unordered_map<Int32, UInt32> index_;    // identifier to position in entries_
+  std::vector<Entry> entries_;               // in the order first set
+  std::unordered_map<Int32, UInt32> index_;  // identifier to position in entries_
 };

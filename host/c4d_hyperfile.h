@@ -42,7 +42,7 @@ class HyperFile {
   FILEOPEN mode_ = FILEOPEN_READ;
   FILEERROR error_ = FILEERROR_NONE;
   UInt64 written_ = 0;
-  UInt32 crc_ = 0;                  // writing: checksum of the bytes so far
+  UInt32 crc_ = 0;                   // writing: checksum of the bytes so far
   std::vector<unsigned char> data_;  // reading: the whole checked file
   size_t pos_ = 0, end_ = 0;         // reading: next value, end of the values
   Bool open_ = false;

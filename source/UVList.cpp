@@ -165,8 +165,8 @@ Bool ReadUVlistBinary(UVlistTarget& target, HyperFile& hf) {
   for (Int32 i = 0; i < last; ++i) {
     if (!target.Takes(i)) continue;
     const Bool quad = !target.IsTriangle(i);
-    const Vector a = bc.GetVector(4 * i), b = bc.GetVector(4 * i + 1),
-                 c = bc.GetVector(4 * i + 2), d = bc.GetVector(4 * i + 3);
+    const Vector a = bc.GetVector(4 * i), b = bc.GetVector(4 * i + 1), c = bc.GetVector(4 * i + 2),
+                 d = bc.GetVector(4 * i + 3);
     if (!Finite(a) || !Finite(b) || !Finite(c) || (quad && !Finite(d))) continue;
     UVWStruct& s = target.uv[i];
     s.a = a;

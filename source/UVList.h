@@ -39,14 +39,14 @@ struct UVlistTarget {
 // The state of the ASCII reader between bytes.
 struct UVlistLineReader {
   BaseFile* file = nullptr;
-  Int64 length = 0;      // bytes to read
-  String line;           // the line so far
+  Int64 length = 0;  // bytes to read
+  String line;       // the line so far
   Bool headerSeen = false;
-  Vector corner[4];      // the lines of the current group
-  Int32 k = 0;           // lines collected
-  Int32 e = 4;           // lines the group needs: 3 for a triangle, 4 otherwise
-  Int32 p = -1;          // polygon of the last line; -1 when it names none
-  Bool spoilt = false;   // a line of the group was unusable: the group is skipped
+  Vector corner[4];     // the lines of the current group
+  Int32 k = 0;          // lines collected
+  Int32 e = 4;          // lines the group needs: 3 for a triangle, 4 otherwise
+  Int32 p = -1;         // polygon of the last line; -1 when it names none
+  Bool spoilt = false;  // a line of the group was unusable: the group is skipped
 };
 
 // Reads an ASCII list from reader.file onto target. Each data line is "p u v w"; its polygon p

@@ -27,7 +27,7 @@ struct FileSelectRecord {
   Int32 type = 0, flags = 0;
   String title;
   String offered;  // the name the selector offered first
-  String answer;  // the chosen path; empty when cancelled
+  String answer;   // the chosen path; empty when cancelled
   bool defaulted = false;
 };
 

@@ -365,14 +365,15 @@ Bool HyperFile::Open(Int32 ident, const Filename& name, FILEOPEN mode, FILEDIALO
 
   // Reading: the whole file, checked before any value is handed out.
   const Int64 length = f->GetLength();
-  const Bool fits = length >= 0 && static_cast<UInt64>(length) <= std::numeric_limits<size_t>::max();
+  const Bool fits =
+      length >= 0 && static_cast<UInt64>(length) <= std::numeric_limits<size_t>::max();
   try {
     if (fits) data_.resize(static_cast<size_t>(length));
   } catch (const std::bad_alloc&) {
     Fail(FILEERROR_OUTOFMEMORY);
   }
-  const Bool read = fits && error_ == FILEERROR_NONE &&
-                    f->ReadBytes(data_.data(), length) == length;
+  const Bool read =
+      fits && error_ == FILEERROR_NONE && f->ReadBytes(data_.data(), length) == length;
   if (!read) Fail(f->GetError() != FILEERROR_NONE ? f->GetError() : FILEERROR_READ);
   f->Close();
   BaseFile::Free(f);
@@ -383,11 +384,11 @@ Bool HyperFile::Open(Int32 ident, const Filename& name, FILEOPEN mode, FILEDIALO
 
   const size_t n = data_.size();
   const unsigned char* p = data_.data();
-  const Bool good =
-      n >= kHeaderSize + kEndSize && std::memcmp(p, kMagic, sizeof kMagic) == 0 &&
-      static_cast<UInt32>(p[8] | p[9] << 8) == kVersion && ReadU32(p + 12) == static_cast<UInt32>(ident) &&
-      p[n - kEndSize] == kEnd && ReadU64(p + n - 12) == n &&
-      ReadU32(p + n - 4) == Crc(Crc(0, nullptr, 0), p, n - 4);
+  const Bool good = n >= kHeaderSize + kEndSize && std::memcmp(p, kMagic, sizeof kMagic) == 0 &&
+                    static_cast<UInt32>(p[8] | p[9] << 8) == kVersion &&
+                    ReadU32(p + 12) == static_cast<UInt32>(ident) && p[n - kEndSize] == kEnd &&
+                    ReadU64(p + n - 12) == n &&
+                    ReadU32(p + n - 4) == Crc(Crc(0, nullptr, 0), p, n - 4);
   if (!good) {
     Fail(FILEERROR_WRONG_VALUE);
     std::vector<unsigned char>().swap(data_);
@@ -416,9 +417,8 @@ Bool HyperFile::Close() {
   }
   if (ok) {
     const UInt32 crc = crc_;
-    Encoder sum([this](const void* p, size_t n) {
-      return file_->WriteBytes(p, static_cast<Int64>(n));
-    });
+    Encoder sum(
+        [this](const void* p, size_t n) { return file_->WriteBytes(p, static_cast<Int64>(n)); });
     sum.U32(crc);
     ok = sum.Finish();
   }

@@ -58,9 +58,12 @@ struct BaseFileTest : ::testing::Test {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   }
-  size_t Files() const { return static_cast<size_t>(std::distance(fs::directory_iterator(dir), {})); }
+  size_t Files() const {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dir), {}));
+  }
   // Opens path for writing and writes bytes; the file is still open.
-  BaseFile* Written(const String& path, const std::string& bytes, BYTEORDER order = BYTEORDER_INTEL) {
+  BaseFile* Written(const String& path, const std::string& bytes,
+                    BYTEORDER order = BYTEORDER_INTEL) {
     BaseFile* f = BaseFile::Alloc();
     EXPECT_TRUE(f->Open(Filename(path), FILEOPEN_WRITE, FILEDIALOG_NONE, order));
     EXPECT_TRUE(f->WriteBytes(bytes.data(), static_cast<Int64>(bytes.size())));

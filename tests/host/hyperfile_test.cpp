@@ -177,8 +177,8 @@ TEST_F(HyperFileTest, RefusesValuesThatDoNotHold) {
       {"more entries than bytes", Bytes("\x07", 1) + U32(0) + U32(1000) + entry},
       {"an identifier twice", Bytes("\x07", 1) + U32(0) + U32(2) + entry + entry},
       {"an unknown type", Bytes("\x07", 1) + U32(0) + U32(1) + U32(0) + '\x42' + U32(7)},
-      {"a string longer than the file", Bytes("\x07", 1) + U32(0) + U32(1) + U32(0) + '\x06' +
-                                            U32(0xFFFFFFF0) + "abc"},
+      {"a string longer than the file",
+       Bytes("\x07", 1) + U32(0) + U32(1) + U32(0) + '\x06' + U32(0xFFFFFFF0) + "abc"},
       {"a value cut short", Bytes("\x07", 1) + U32(0) + U32(1) + U32(0) + '\x04' + U64(0)},
       {"containers nested too deep", deep + Bytes("\x07", 1) + U32(0) + U32(0)},
       {"no container", Bytes("\x01", 1) + U32(7)},

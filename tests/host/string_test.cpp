@@ -13,9 +13,14 @@ TEST(String, NumberTexts) {
   const struct {
     Float v;
     const char* text;
-  } floats[] = {{0.25, "0.25"}, {1024.0, "1024"},       {-0.0, "-0"},   {0.1, "0.1"},
+  } floats[] = {{0.25, "0.25"},
+                {1024.0, "1024"},
+                {-0.0, "-0"},
+                {0.1, "0.1"},
                 {1e-7, "0.0000001"},  // never an exponent
-                {1.0 / 3.0, "0.3333333333333333"}, {inf, "inf"}, {-inf, "-inf"},
+                {1.0 / 3.0, "0.3333333333333333"},
+                {inf, "inf"},
+                {-inf, "-inf"},
                 {-std::nan(""), "nan"}};
   for (const auto& c : floats) EXPECT_EQ(FormatFloat(c.v), c.text) << c.text;
   EXPECT_EQ(String::IntToString(-7), "-7");
@@ -45,10 +50,10 @@ TEST(String, ReadingNumbers) {
     const char* text;
     Float value;
     bool error;
-  } floats[] = {{" 0.25\r", 0.25, false}, {"\t+2\n", 2.0, false}, {"1e-3", 0.001, false},
-                {"", 0, true},            {"abc", 0, true},       {"0.5x", 0, true},
-                {"0.5 1", 0, true},       {"1e999", 0, true},     {"+-1", 0, true},
-                {"0,5", 0, true}};
+  } floats[] = {
+      {" 0.25\r", 0.25, false}, {"\t+2\n", 2.0, false}, {"1e-3", 0.001, false}, {"", 0, true},
+      {"abc", 0, true},         {"0.5x", 0, true},      {"0.5 1", 0, true},     {"1e999", 0, true},
+      {"+-1", 0, true},         {"0,5", 0, true}};
   for (const auto& c : floats) {
     Bool error = !c.error;
     EXPECT_EQ(String(c.text).ToFloat(&error), c.value) << '"' << c.text << '"';
@@ -62,8 +67,9 @@ TEST(String, ReadingNumbers) {
     const char* text;
     Int32 value;
     bool error;
-  } ints[] = {{" -3 ", -3, false}, {"2147483647", 2147483647, false}, {"2147483648", 0, true},
-              {"1.5", 0, true},    {"", 0, true},                      {"-", 0, true}};
+  } ints[] = {{" -3 ", -3, false},     {"2147483647", 2147483647, false},
+              {"2147483648", 0, true}, {"1.5", 0, true},
+              {"", 0, true},           {"-", 0, true}};
   for (const auto& c : ints) {
     Bool e = !c.error;
     EXPECT_EQ(String(c.text).ToInt32(&e), c.value) << '"' << c.text << '"';

@@ -67,10 +67,10 @@ struct EpsTest : UVScene {
   // page as grey levels, row 0 at the top.
   std::vector<unsigned char> Render(const std::string& name, Int32 w, Int32 h) {
     const std::string out = Path(name + ".pgm"), err = Path(name + ".err");
-    const std::string cmd = "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pgmraw -r72 -dDEVICEWIDTHPOINTS=" +
-                            std::to_string(w) + " -dDEVICEHEIGHTPOINTS=" + std::to_string(h) +
-                            " -dFIXEDMEDIA -sOutputFile='" + out + "' '" + Path(name) + "' 2>'" +
-                            err + "' >&2";
+    const std::string cmd =
+        "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pgmraw -r72 -dDEVICEWIDTHPOINTS=" +
+        std::to_string(w) + " -dDEVICEHEIGHTPOINTS=" + std::to_string(h) +
+        " -dFIXEDMEDIA -sOutputFile='" + out + "' '" + Path(name) + "' 2>'" + err + "' >&2";
     const int rc = std::system(cmd.c_str());
     EXPECT_TRUE(WIFEXITED(rc) && WEXITSTATUS(rc) == 0) << cmd << "\n" << Read(name + ".err");
     EXPECT_EQ(Read(name + ".err"), "") << "Ghostscript reported a problem";
@@ -128,9 +128,14 @@ TEST_F(EpsTest, ExactTextForAQuadAndATriangle) {
 
   // Ink along every edge: pixel (u W, v H). Inside the quad, away from its edges, none.
   const std::vector<unsigned char> px = Render("quad.eps", 1024, 1024);
-  for (const auto& [x, y] : std::vector<std::pair<Float, Float>>{
-           {256, 0.5}, {511, 128}, {256, 255}, {0.5, 128},  // quad edges, midpoints
-           {768, 640}, {640, 896}, {384, 512}})             // triangle edges, midpoints
+  for (const auto& [x, y] :
+       std::vector<std::pair<Float, Float>>{{256, 0.5},
+                                            {511, 128},
+                                            {256, 255},
+                                            {0.5, 128},  // quad edges, midpoints
+                                            {768, 640},
+                                            {640, 896},
+                                            {384, 512}})  // triangle edges, midpoints
     EXPECT_TRUE(InkNear(px, 1024, 1024, x, y)) << x << ", " << y;
   EXPECT_EQ(px[static_cast<size_t>(128 * 1024 + 256)], 255) << "inside the quad";
 }
@@ -154,10 +159,11 @@ TEST_F(EpsTest, NumbersAreNotRounded) {
   Scene({UVWStruct(V(0, 0), V(0.5, 0), V(std::nan(""), 0.5), V(0, 0.5))}, Muvpolygons);
   host.QueueFile(Path("nan.eps"));
   ASSERT_TRUE(ExportUVlistEps(s));
-  EXPECT_EQ(Read("nan.eps"), "%!PS-Adobe-2.0\n%%DocumentFonts: Helvetica\n%%BoundingBox: 0 0 100 10\n"
-                             "%%Orientation: Portrait\n%%Pages: 1\n%%EndComments\n"
-                             "/mydict 120 dict def\nmydict begin\n0.25 setlinewidth\ngsave\n" +
-                                 Edge("0 10", "50 10") + Edge("0 5", "0 10") + kTail);
+  EXPECT_EQ(Read("nan.eps"),
+            "%!PS-Adobe-2.0\n%%DocumentFonts: Helvetica\n%%BoundingBox: 0 0 100 10\n"
+            "%%Orientation: Portrait\n%%Pages: 1\n%%EndComments\n"
+            "/mydict 120 dict def\nmydict begin\n0.25 setlinewidth\ngsave\n" +
+                Edge("0 10", "50 10") + Edge("0 5", "0 10") + kTail);
   Render("nan.eps", 100, 10);
 }
 

@@ -121,8 +121,8 @@ TEST_F(UVListTest, FilesByteForByte) {
   // A long name is cut after 77 bytes of text; a line feed in it would end the header line
   // early and leave a list that does not load.
   const Bytes name74(74, 'n');
-  for (const auto& [name, text] : {std::pair<Bytes, Bytes>{name74 + "TAIL", "UV_" + name74},
-                                   {"a\nb", "UV_a_b"}}) {
+  for (const auto& [name, text] :
+       {std::pair<Bytes, Bytes>{name74 + "TAIL", "UV_" + name74}, {"a\nb", "UV_a_b"}}) {
     op->SetName(name);
     ASSERT_TRUE(Save("h.uva"));
     EXPECT_EQ(Read("h.uva").substr(0, 81), Header(text));
@@ -215,8 +215,8 @@ TEST_F(UVListTest, AsciiGroupsFollowTheTargetsCornerCounts) {
   ASSERT_TRUE(Save("qt.uva"));
   Scene({tri, quad}, Muvpolygons);
   ASSERT_TRUE(Load("qt.uva"));
-  EXPECT_TRUE(SameBits(All(), {Tri(V(1, 0), V(2, 0), V(3, 0)),
-                               UVWStruct(V(4, 0), V(5, 0), V(6, 0), V(7, 0))}));
+  EXPECT_TRUE(SameBits(
+      All(), {Tri(V(1, 0), V(2, 0), V(3, 0)), UVWStruct(V(4, 0), V(5, 0), V(6, 0), V(7, 0))}));
 }
 
 // A line that cannot be used skips its group and the other groups load; a CR at a line's end
@@ -224,10 +224,10 @@ TEST_F(UVListTest, AsciiGroupsFollowTheTargetsCornerCounts) {
 TEST_F(UVListTest, AsciiLinesThatCannotBeUsedSkipTheirGroup) {
   const Bytes q0 = "0 0.1 0.1 0\n0 0.2 0.1 0\n0 0.2 0.2 0\n";
   const Bytes q1 = "1 0.9 0 0\n1 0.8 0 0\n1 0.7 0 0\n1 0.6 0 0\n";
-  const char* lastLinesOfGroup0[] = {
-      "2 0.1 0.2 0",  "-1 0.1 0.2 0",   "0.0 0.1 0.2 0", "0 0.1 0.2",     "0 0.1",
-      "0 0.1 abc 0",  "0 0.1  0.2 0",   "0 0.1 0.2 0 9", "0 nan 0.2 0",   "0 0.1 -inf 0",
-      "0 0.1 1e999 0"};
+  const char* lastLinesOfGroup0[] = {"2 0.1 0.2 0",  "-1 0.1 0.2 0",  "0.0 0.1 0.2 0",
+                                     "0 0.1 0.2",    "0 0.1",         "0 0.1 abc 0",
+                                     "0 0.1  0.2 0", "0 0.1 0.2 0 9", "0 nan 0.2 0",
+                                     "0 0.1 -inf 0", "0 0.1 1e999 0"};
   const UVWStruct keep0 = Quad(0.5, 0.5, 0.2);
   for (const char* line : lastLinesOfGroup0) {
     Write("bad.uva", Header("UV_x") + q0 + line + "\n" + q1);
@@ -261,19 +261,20 @@ TEST_F(UVListTest, ListsThatFailChangeNothing) {
   BaseContainer bc;
   bc.SetString(-1, "uv_x");
   HyperFile* hf = HyperFile::Alloc();
-  ASSERT_TRUE(hf->Open(kUVlistIdent, Filename(Path("renamed.uvb")), FILEOPEN_WRITE, FILEDIALOG_NONE));
+  ASSERT_TRUE(
+      hf->Open(kUVlistIdent, Filename(Path("renamed.uvb")), FILEOPEN_WRITE, FILEDIALOG_NONE));
   ASSERT_TRUE(hf->WriteContainer(bc) && hf->Close());
   HyperFile::Free(hf);
 
   const std::pair<const char*, Bytes> cases[] = {
-      {"a.uva", "XV" + ascii.substr(2)},                     // no "UV_"
-      {"b.uva", ascii + "\n"},                               // an empty line at the end
+      {"a.uva", "XV" + ascii.substr(2)},                         // no "UV_"
+      {"b.uva", ascii + "\n"},                                   // an empty line at the end
       {"c.uva", ascii.substr(0, 81) + "\n" + ascii.substr(81)},  // ... in the middle
-      {"d.uva", "UV_obj 0 0 0 0"},                           // no line feed at all
+      {"d.uva", "UV_obj 0 0 0 0"},                               // no line feed at all
       {"e.uva", ""},
-      {"f.uvb", binary.substr(0, binary.size() - 20)},       // cut short
+      {"f.uvb", binary.substr(0, binary.size() - 20)},  // cut short
       {"g.uvb", flipped},
-      {"h.uvb", ascii},                                      // no container file
+      {"h.uvb", ascii},  // no container file
   };
   for (Int32 i = 0; i < 2; ++i) tag->SetSlow(i, Quad(0.5, 0.5, 0.3));
   for (const auto& [file, bytes] : cases) Write(file, bytes);
@@ -293,8 +294,10 @@ TEST_F(UVListTest, BinaryListsWithoutCountOrWithNonFiniteCorners) {
   for (Int32 i = 0; i < 8; ++i) bc.SetVector(i, V(0.125 * i, 0.5, 0));
   bc.SetVector(1, V(std::nan(""), 0, 0));  // polygon 0
   for (const char* file : {"nan.uvb", "nocount.uvb"}) {
-    if (String(file) == "nan.uvb") bc.SetInt32(-2, 8);
-    else bc.RemoveData(-2);
+    if (String(file) == "nan.uvb")
+      bc.SetInt32(-2, 8);
+    else
+      bc.RemoveData(-2);
     HyperFile* hf = HyperFile::Alloc();
     ASSERT_TRUE(hf->Open(kUVlistIdent, Filename(Path(file)), FILEOPEN_WRITE, FILEDIALOG_NONE));
     ASSERT_TRUE(hf->WriteContainer(bc) && hf->Close());
@@ -303,8 +306,8 @@ TEST_F(UVListTest, BinaryListsWithoutCountOrWithNonFiniteCorners) {
   const std::vector<UVWStruct> keep = {Quad(0.5, 0.5, 0.2), Quad(0.6, 0.5, 0.2)};
   Scene(keep, Muvpolygons);
   ASSERT_TRUE(Load("nan.uvb"));
-  EXPECT_TRUE(SameBits(All(), {keep[0], UVWStruct(V(0.5, 0.5), V(0.625, 0.5), V(0.75, 0.5),
-                                                  V(0.875, 0.5))}));
+  EXPECT_TRUE(SameBits(
+      All(), {keep[0], UVWStruct(V(0.5, 0.5), V(0.625, 0.5), V(0.75, 0.5), V(0.875, 0.5))}));
   Scene(keep, Muvpolygons);
   const Int32 undo = doc->GetUndoCount();
   EXPECT_TRUE(Load("nocount.uvb"));

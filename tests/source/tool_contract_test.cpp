@@ -21,9 +21,9 @@ struct ContractTest;
 // What the use of one control promises.
 struct Contract {
   Int32 id;
-  Int32 tab;   // the tab that shows it
-  Int32 mode;  // the editing mode it works in; 0 for a control that touches only the dialog
-  bool uvs = false;        // a success changes UVs
+  Int32 tab;         // the tab that shows it
+  Int32 mode;        // the editing mode it works in; 0 for a control that touches only the dialog
+  bool uvs = false;  // a success changes UVs
   bool selection = false;  // a success changes the polygon selection
   Int32 undoSteps = 0;     // undo steps a success adds
   bool update = false;     // a success tells the object its data changed
