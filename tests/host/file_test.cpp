@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "c4d_file.h"
+#include "temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -44,22 +45,11 @@ TEST(Filename, SetFileAndFolder) {
 namespace {
 
 struct BaseFileTest : ::testing::Test {
-  fs::path dir;
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("pelterra_file_" + std::to_string(::getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  String Path(const char* name) const { return (dir / name).string(); }
+  TempFolder tmp;
+  String Path(const char* name) const { return tmp.Path(name); }
   static std::string Read(const String& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  size_t Files() const {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(dir), {}));
   }
   // Opens path for writing and writes bytes; the file is still open.
   BaseFile* Written(const String& path, const std::string& bytes,
@@ -116,7 +106,7 @@ TEST_F(BaseFileTest, ReplacesTheFileOnlyOnASuccessfulClose) {
   EXPECT_EQ(Read(path), "new");
   EXPECT_TRUE(fs::is_symlink(Path("link.uva")));
   EXPECT_EQ(fs::status(path).permissions(), fs::perms(0640));
-  EXPECT_EQ(Files(), 2u);
+  EXPECT_EQ(tmp.Files(), 2u);
 
   // A write that failed (as on a full disk) keeps the old file.
   f = Written(path, "half");
@@ -125,11 +115,11 @@ TEST_F(BaseFileTest, ReplacesTheFileOnlyOnASuccessfulClose) {
   EXPECT_FALSE(f->Close());
   BaseFile::Free(f);
   EXPECT_EQ(Read(path), "new");
-  EXPECT_EQ(Files(), 2u);
+  EXPECT_EQ(tmp.Files(), 2u);
 }
 
 TEST_F(BaseFileTest, RefusesWhatIsNoFile) {
-  fs::create_directories(dir / "folder");
+  fs::create_directories(tmp.Dir() / "folder");
   const std::pair<String, FILEOPEN> cases[] = {{Path("missing.uva"), FILEOPEN_READ},
                                                {Path("folder"), FILEOPEN_READ},
                                                {Path("folder"), FILEOPEN_WRITE},
@@ -143,6 +133,6 @@ TEST_F(BaseFileTest, RefusesWhatIsNoFile) {
     EXPECT_FALSE(f->Close());
     BaseFile::Free(f);
   }
-  EXPECT_TRUE(fs::is_directory(dir / "folder"));
-  EXPECT_EQ(Files(), 1u);
+  EXPECT_TRUE(fs::is_directory(tmp.Dir() / "folder"));
+  EXPECT_EQ(tmp.Files(), 1u);
 }

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "c4d_hyperfile.h"
+#include "temp_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -36,25 +37,10 @@ Bytes Framed(const Bytes& values, UInt32 ident = kTemp, UInt32 version = 1) {
 }
 
 struct HyperFileTest : ::testing::Test {
-  fs::path dir;
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("pelterra_hyper_" + std::to_string(::getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  String Path(const char* name = "list.uvb") const { return (dir / name).string(); }
-  Bytes Read(const String& path) const {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-  }
-  // A fresh file each time: rewriting one in place makes the file system flush it to disk.
-  void Write(const String& path, const Bytes& bytes) const {
-    fs::remove(path);
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
+  TempFolder tmp;
+  String Path(const char* name = "list.uvb") const { return tmp.Path(name); }
+  Bytes Read(const String& path) const { return tmp.Read(path); }
+  void Write(const String& path, const Bytes& bytes) const { tmp.Write(path, bytes); }
   // Writes the containers to a file; false when any step failed.
   bool Save(const String& path, std::initializer_list<const BaseContainer*> cs) {
     HyperFile* hf = HyperFile::Alloc();
@@ -210,5 +196,5 @@ TEST_F(HyperFileTest, AFailedWriteKeepsTheOldFile) {
   EXPECT_FALSE(hf->Close());
   HyperFile::Free(hf);
   EXPECT_EQ(Read(Path()), "old");
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 1) << "no temporary file left";
+  EXPECT_EQ(tmp.Files(), 1u) << "no temporary file left";
 }

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "c4d_symbols.h"
+#include "temp_folder.h"
 #include "uv_scene.h"
 
 namespace fs = std::filesystem;
@@ -37,24 +38,9 @@ std::string Edge(const char* from, const char* to) {
 }
 
 struct EpsTest : UVScene {
-  fs::path dir;
-  void SetUp() override {
-    UVScene::SetUp();
-    dir = fs::temp_directory_path() /
-          ("pelterra_eps_" + std::to_string(::getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override {
-    fs::remove_all(dir);
-    UVScene::TearDown();
-  }
-  std::string Path(const std::string& name) const { return (dir / name).string(); }
-  std::string Read(const std::string& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  TempFolder tmp;
+  std::string Path(const std::string& name) const { return tmp.Path(name); }
+  std::string Read(const std::string& name) const { return tmp.Read(name); }
   EpsSettings& Settings() { return dlg.State<EpsState>().settings; }
   // The menu entry, with the file selector answered.
   std::string Export(const std::string& name) {
@@ -243,5 +229,5 @@ TEST_F(EpsTest, PreconditionsCancelAndUnwritableFiles) {
   EXPECT_TRUE(ExportUVlistEps(Settings())) << "cancelled";
   host.QueueFile(Path("missing/x.eps"));
   EXPECT_FALSE(ExportUVlistEps(Settings()));
-  EXPECT_TRUE(fs::is_empty(dir));
+  EXPECT_EQ(tmp.Files(), 0u);
 }

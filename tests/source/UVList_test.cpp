@@ -14,6 +14,7 @@
 #include <tuple>
 
 #include "c4d_hyperfile.h"
+#include "temp_folder.h"
 #include "uv_scene.h"
 
 namespace fs = std::filesystem;
@@ -34,29 +35,10 @@ bool SameBits(const std::vector<UVWStruct>& a, const std::vector<UVWStruct>& b) 
 }
 
 struct UVListTest : UVScene {
-  fs::path dir;
-
-  void SetUp() override {
-    UVScene::SetUp();
-    dir = fs::temp_directory_path() /
-          ("pelterra_uvlist_" + std::to_string(::getpid()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override {
-    fs::remove_all(dir);
-    UVScene::TearDown();
-  }
-  String Path(const String& name) const { return (dir / name.str()).string(); }
-  Bytes Read(const String& name) const {
-    std::ifstream in(Path(name), std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-  }
-  void Write(const String& name, const Bytes& bytes) const {
-    fs::remove(Path(name));
-    std::ofstream(Path(name), std::ios::binary) << bytes;
-  }
+  TempFolder tmp;
+  String Path(const String& name) const { return tmp.Path(name); }
+  Bytes Read(const String& name) const { return tmp.Read(name); }
+  void Write(const String& name, const Bytes& bytes) const { tmp.Write(name, bytes); }
   // The tools, with the file selector answered by a file of the test folder.
   Bool Save(const String& name) {
     host.QueueFile(Path(name));
@@ -90,7 +72,7 @@ TEST_F(UVListTest, FilesByteForByte) {
          UVWStruct(V(0.25, 0.5), V(0.75, 0.5), V(0.75, 1), V(0.1, 1, -0.5))},
         Muvpolygons);
   op->SetName("obj");
-  doc->SetDocumentPath(dir.string());
+  doc->SetDocumentPath(tmp.Dir().string());
   const auto before = Seen();
   EXPECT_TRUE(Save("out.uva"));
   EXPECT_EQ(Read("out.uva"), Header("UV_obj") +
@@ -329,7 +311,7 @@ TEST_F(UVListTest, PreconditionsCancelAndOtherSuffixes) {
   Scene({Quad(0, 0, 1)}, Muvpolygons);
   host.QueueFile("");
   EXPECT_TRUE(SaveUVlistAscii()) << "cancelled";
-  EXPECT_TRUE(fs::is_empty(dir));
+  EXPECT_EQ(tmp.Files(), 0u);
   Write("u.txt", Header("UV_x") + "0 9 9 9\n0 9 9 9\n0 9 9 9\n0 9 9 9\n");
   for (const String& answer : {Path("u.txt"), String()}) {
     const auto [uvs, undo, dirty, events] = Seen();
@@ -340,7 +322,7 @@ TEST_F(UVListTest, PreconditionsCancelAndOtherSuffixes) {
     EXPECT_EQ(op->GetDirty(DIRTYFLAGS_DATA), dirty + 1) << answer;
   }
 
-  fs::create_directories(dir / "folder.uva");
+  fs::create_directories(tmp.Dir() / "folder.uva");
   for (const char* file : {"folder.uva", "no/such/folder.uva", "no/such/folder.uvb"})
     EXPECT_FALSE(Save(file)) << file;
   host.QueueFile(Path("folder.uva"));

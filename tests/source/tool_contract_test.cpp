@@ -1,10 +1,7 @@
 // What every tool of the UV tools dialog promises, checked from one table: a refusal changes
 // nothing in the document, and a success gives exactly the changes, undo steps, update message
 // and redraw that the tool stands for. Every registered tool must have a row.
-#include <unistd.h>
-
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -12,6 +9,7 @@
 
 #include "UVtoolsState.h"
 #include "c4d_symbols.h"
+#include "temp_folder.h"
 #include "uv_scene.h"
 
 namespace {
@@ -55,20 +53,8 @@ bool SameBits(const std::vector<UVWStruct>& a, const std::vector<UVWStruct>& b) 
 }
 
 struct ContractTest : UVScene {
-  void TearDown() override {
-    std::filesystem::remove_all(Folder());
-    UVScene::TearDown();
-  }
-  // Files the file tools write and read.
-  static std::string Folder() {
-    return (std::filesystem::temp_directory_path() /
-            ("pelterra_contract_" + std::to_string(::getpid())))
-        .string();
-  }
-  void AnswerFile(const char* name) {
-    std::filesystem::create_directories(Folder());
-    host.QueueFile(Folder() + "/" + name);
-  }
+  TempFolder tmp;  // files the file tools write and read
+  void AnswerFile(const char* name) { host.QueueFile(tmp.Path(name)); }
   // A dialog as the host run starts it, on two quads that share an edge and a small one apart;
   // the first two selected, and two distinct UV points of the first quad.
   void Build(Int32 mode) {
@@ -114,8 +100,7 @@ void ArmLiveScale(ContractTest& t) {
 }
 // A list that moves each quad's corners by 0.25 in u, and its answer for the load.
 void ArmUVList(ContractTest& t) {
-  std::filesystem::create_directories(ContractTest::Folder());
-  std::ofstream f(ContractTest::Folder() + "/in.uva", std::ios::binary);
+  std::ofstream f(t.tmp.Path("in.uva"), std::ios::binary);
   f << "UV_x\n";
   for (Int32 i = 0; i < 3; ++i)
     for (Int32 k = 0; k < 4; ++k) {
