@@ -143,7 +143,7 @@ std::shared_ptr<const Symbols> Symbols::FromText(const std::string& text) {
   return s;
 }
 
-void Symbols::Add(const std::map<std::string, Int32>& symbols) {
+void Symbols::Add(const std::map<String, Int32>& symbols) {
   for (const auto& [name, id] : symbols)
     if (byName_.emplace(name, id).second) byId_.emplace(id, name);
 }

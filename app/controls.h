@@ -34,7 +34,7 @@ class Symbols {
  private:
   std::map<std::string, Int32> byName_;
   std::multimap<Int32, std::string> byId_;
-  void Add(const std::map<std::string, Int32>& symbols);
+  void Add(const std::map<String, Int32>& symbols);
 };
 
 // How a session word names a control or entry: a number, a symbol name, or a label in quotes.

@@ -1,9 +1,10 @@
 // GeData, a tagged value, and BaseContainer, an ordered id-to-value store.
 #pragma once
 
-#include <map>
 #include <memory>
+#include <unordered_map>
 #include <variant>
+#include <vector>
 
 #include "c4d_basetime.h"
 #include "c4d_string.h"
@@ -61,7 +62,7 @@ class GeData {
   GeData(Int64 v) : v_(v) {}
   GeData(Float v) : v_(v) {}
   GeData(const Vector& v) : v_(v) {}
-  GeData(const Matrix& v) : v_(v) {}
+  GeData(const Matrix& v) : v_(std::make_unique<Matrix>(v)) {}
   GeData(const String& v) : v_(v) {}
   GeData(const char* v) : v_(String(v)) {}
   GeData(const BaseTime& v) : v_(v) {}
@@ -96,11 +97,15 @@ class GeData {
     std::unique_ptr<CustomDataType> data;
   };
   using Container = std::unique_ptr<BaseContainer>;
-  std::variant<std::monostate, Int32, Int64, Float, Vector, Matrix, String, BaseTime, BaseLink,
+  // A matrix is kept apart so that every value stays small (a container may hold millions).
+  using BoxedMatrix = std::unique_ptr<Matrix>;
+  std::variant<std::monostate, Int32, Int64, Float, Vector, BoxedMatrix, String, BaseTime, BaseLink,
                Container, Custom>
       v_;
 };
 
+// Values under signed identifiers. The entries keep the order in which their identifiers were
+// first set; setting an identifier again replaces its value in place.
 class BaseContainer {
  public:
   BaseContainer() = default;
@@ -109,13 +114,18 @@ class BaseContainer {
   Int32 GetId() const { return id_; }
   void SetId(Int32 id) { id_ = id; }
 
-  void SetData(Int32 id, const GeData& d) { data_[id] = d; }
+  void SetData(Int32 id, const GeData& d);
+  void SetData(Int32 id, GeData&& d);
   const GeData* GetDataPointer(Int32 id) const;
   GeData* GetDataPointerW(Int32 id);
   GeData GetData(Int32 id) const;
-  Bool RemoveData(Int32 id) { return data_.erase(id) > 0; }
-  void FlushAll() { data_.clear(); }
-  Int32 GetCount() const { return static_cast<Int32>(data_.size()); }
+  Bool RemoveData(Int32 id);
+  void FlushAll();
+  Int32 GetCount() const { return static_cast<Int32>(entries_.size()); }
+  // Entry i in order (0 .. GetCount() - 1): its identifier (0 outside) and value (nullptr
+  // outside).
+  Int32 GetIndexId(Int32 i) const;
+  const GeData* GetIndexData(Int32 i) const;
 
   void SetBool(Int32 id, Bool v) { SetData(id, GeData(Int32(v ? 1 : 0))); }
   void SetInt32(Int32 id, Int32 v) { SetData(id, GeData(v)); }
@@ -139,10 +149,17 @@ class BaseContainer {
   BaseContainer GetContainer(Int32 id) const;
   BaseList2D* GetLink(Int32 id, const BaseDocument* doc) const;
 
-  // Entries in ascending id order.
-  const std::map<Int32, GeData>& Entries() const { return data_; }
+  // Room for count entries without growing.
+  void Reserve(Int32 count);
 
  private:
+  struct Entry {
+    Int32 id;
+    GeData data;
+  };
+  GeData* Insert(Int32 id);
+
   Int32 id_ = 0;
-  std::map<Int32, GeData> data_;
+  std::vector<Entry> entries_;               // in the order first set
+  std::unordered_map<Int32, UInt32> index_;  // identifier to position in entries_
 };

@@ -2,7 +2,15 @@
 #pragma once
 
 #include "UVtoolsRegistry.h"
+#include "c4d_file.h"
 #include "c4d_gui.h"
+
+// What the size dialog accepts: a page of 1 to 16384 points a side and a line width above 0 and
+// at most 100.
+constexpr Int32 kEpsMinSize = 1;
+constexpr Int32 kEpsMaxSize = 16384;
+constexpr Float kEpsMinLineWidth = 0.01;
+constexpr Float kEpsMaxLineWidth = 100.0;
 
 // Size and line width of the EPS export.
 struct EpsSettings {
@@ -37,5 +45,12 @@ struct EpsState : ToolState {
 
 // The label of the EPS size button: "EPS Size W:1024px H:1024px".
 String EpsLabel(const EpsState& eps);
-// Draws the UV layout of the active object as EPS at the given size.
+// The EPS lines before the first edge: comments, the dictionary, the line width and gsave.
+String EpsHeader(const EpsSettings& eps);
+// Writes the text's bytes into the open file; false when they could not be written.
+Bool WriteTextToFile(const String& text, BaseFile* file);
+// Draws every edge of the active object's polygons (of the selected ones, when there are) as
+// EPS: u across the width, v from the top down the height. An edge with a corner that is not
+// finite is left out. False when there is no polygon object with a UVW tag or the file could
+// not be written.
 Bool ExportUVlistEps(const EpsSettings& settings);

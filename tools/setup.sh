@@ -21,6 +21,7 @@ PACKAGES=(
   libgmock-dev
   libbenchmark-dev
   libtiff-dev
+  zlib1g-dev
   libtinyobjloader-dev
   libcairo2-dev
   ghostscript

@@ -402,7 +402,7 @@ bool BuildDialogResource(GeDialog& dlg, const GeResource& res, Int32 id, String*
   }
   // Layouts live one per file, named after the dialog; name the file when it is there.
   const Filename file = res.GetResourcePath() + "dialogs" + (name + ".res");
-  Builder b(dlg, res, name, GeFExist(file) ? file.GetString() : "DIALOG " + name);
+  Builder b(dlg, res, name, GeFExist(file) ? file.GetString() : String("DIALOG " + name));
   if (b.Dialog(*d)) return true;
   if (error) *error = b.Error();
   return false;

@@ -91,10 +91,11 @@ void Host::CallCommand(Int32 id, Int32 subid) {
 
 Bool Host::FileSelect(Filename& name, Int32 type, Int32 flags, const String& title,
                       const String& forceSuffix) {
-  (void)type;
   FileSelectRecord r;
+  r.type = type;
   r.flags = flags;
   r.title = title;
+  r.offered = name.GetString();
   if (files_.empty()) {
     r.defaulted = true;
   } else {

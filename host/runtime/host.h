@@ -24,9 +24,10 @@ struct MessageRecord {
 
 // A file selector as it was shown and answered.
 struct FileSelectRecord {
-  Int32 flags = 0;
+  Int32 type = 0, flags = 0;
   String title;
-  String answer;  // the chosen path; empty when cancelled
+  String offered;  // the name the selector offered first
+  String answer;   // the chosen path; empty when cancelled
   bool defaulted = false;
 };
 

@@ -14,7 +14,7 @@ Module::~Module() {
   if (handle_) dlclose(handle_);
 }
 
-std::unique_ptr<Module> Module::Load(const String& file, String& error) {
+std::unique_ptr<Module> Module::Load(const String& file, std::string& error) {
   dlerror();
   void* h = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!h) {
@@ -52,7 +52,7 @@ std::vector<String> FindModules(const String& pluginFolder) {
   return out;
 }
 
-bool PluginSystem::Start(const String& moduleFile, String& error) {
+bool PluginSystem::Start(const String& moduleFile, std::string& error) {
   auto m = Module::Load(moduleFile, error);
   if (!m) return false;
   folders_.push_back(m->Folder());
@@ -79,7 +79,7 @@ bool PluginSystem::Start(const String& moduleFile, String& error) {
   return true;
 }
 
-bool PluginSystem::StartAll(const String& pluginFolder, String& error) {
+bool PluginSystem::StartAll(const String& pluginFolder, std::string& error) {
   std::vector<String> files = FindModules(pluginFolder);
   if (files.empty()) {
     error = pluginFolder + ": no plug-in modules (*.cdl64) found";

@@ -14,7 +14,7 @@ class Module {
  public:
   ~Module();
   // Opens file and finds c4d_main; nullptr with error on failure.
-  static std::unique_ptr<Module> Load(const String& file, String& error);
+  static std::unique_ptr<Module> Load(const String& file, std::string& error);
 
   Int32 Call(Int32 action, void* p1, void* p2, void* p3) { return main_(action, p1, p2, p3); }
   const String& File() const { return file_; }
@@ -39,9 +39,9 @@ class PluginSystem {
 
   // Loads and starts the modules: action 1 (table, folder), action 6 with message 1, action 2.
   // Stops at the first module that fails, with error naming it.
-  bool StartAll(const String& pluginFolder, String& error);
+  bool StartAll(const String& pluginFolder, std::string& error);
   // Starts one module file.
-  bool Start(const String& moduleFile, String& error);
+  bool Start(const String& moduleFile, std::string& error);
   // Closes windows, sends action 3, frees the registered plug-ins, unloads.
   void EndAll();
   const std::vector<std::unique_ptr<Module>>& Modules() const { return modules_; }

@@ -27,13 +27,17 @@ GeData& GeData::operator=(const GeData& o) {
   if (this == &o) return *this;
   if (const auto* c = std::get_if<Container>(&o.v_)) {
     v_ = *c ? std::make_unique<BaseContainer>(**c) : nullptr;
+  } else if (const auto* m = std::get_if<BoxedMatrix>(&o.v_)) {
+    v_ = std::make_unique<Matrix>(*m ? **m : Matrix());
   } else if (const auto* cd = std::get_if<Custom>(&o.v_)) {
     v_ = Custom{cd->data ? cd->data->Clone() : nullptr};
   } else {
     std::visit(
         [this](const auto& x) {
           using T = std::decay_t<decltype(x)>;
-          if constexpr (!std::is_same_v<T, Container> && !std::is_same_v<T, Custom>) v_ = x;
+          if constexpr (!std::is_same_v<T, Container> && !std::is_same_v<T, Custom> &&
+                        !std::is_same_v<T, BoxedMatrix>)
+            v_ = x;
         },
         o.v_);
   }
@@ -48,7 +52,7 @@ Int32 GeData::GetType() const {
         if constexpr (std::is_same_v<T, Int64>) return DA_LLONG;
         if constexpr (std::is_same_v<T, Float>) return DA_REAL;
         if constexpr (std::is_same_v<T, Vector>) return DA_VECTOR;
-        if constexpr (std::is_same_v<T, Matrix>) return DA_MATRIX;
+        if constexpr (std::is_same_v<T, BoxedMatrix>) return DA_MATRIX;
         if constexpr (std::is_same_v<T, String>) return DA_STRING;
         if constexpr (std::is_same_v<T, BaseTime>) return DA_TIME;
         if constexpr (std::is_same_v<T, BaseLink>) return DA_ALIASLINK;
@@ -90,7 +94,7 @@ Vector GeData::GetVector() const {
 }
 
 Matrix GeData::GetMatrix() const {
-  if (const auto* p = std::get_if<Matrix>(&v_)) return *p;
+  if (const auto* p = std::get_if<BoxedMatrix>(&v_)) return *p ? **p : Matrix();
   return Matrix();
 }
 
@@ -130,14 +134,59 @@ CustomDataType* GeData::GetCustomDataTypeWritable(Int32 type) {
 
 // --- BaseContainer ---
 
+GeData* BaseContainer::Insert(Int32 id) {
+  const auto [it, added] = index_.emplace(id, static_cast<UInt32>(entries_.size()));
+  if (added) entries_.push_back({id, GeData()});
+  return &entries_[it->second].data;
+}
+
+void BaseContainer::SetData(Int32 id, const GeData& d) {
+  GeData copy(d);  // d may live in this container, which Insert may move
+  *Insert(id) = std::move(copy);
+}
+
+void BaseContainer::SetData(Int32 id, GeData&& d) {
+  *Insert(id) = std::move(d);
+}
+
+Bool BaseContainer::RemoveData(Int32 id) {
+  const auto it = index_.find(id);
+  if (it == index_.end()) return false;
+  const UInt32 pos = it->second;
+  index_.erase(it);
+  entries_.erase(entries_.begin() + pos);
+  for (auto& [key, at] : index_)
+    if (at > pos) --at;
+  return true;
+}
+
+void BaseContainer::FlushAll() {
+  entries_.clear();
+  index_.clear();
+}
+
+void BaseContainer::Reserve(Int32 count) {
+  if (count <= 0) return;
+  entries_.reserve(static_cast<size_t>(count));
+  index_.reserve(static_cast<size_t>(count));
+}
+
+Int32 BaseContainer::GetIndexId(Int32 i) const {
+  return i >= 0 && i < GetCount() ? entries_[static_cast<size_t>(i)].id : 0;
+}
+
+const GeData* BaseContainer::GetIndexData(Int32 i) const {
+  return i >= 0 && i < GetCount() ? &entries_[static_cast<size_t>(i)].data : nullptr;
+}
+
 const GeData* BaseContainer::GetDataPointer(Int32 id) const {
-  auto it = data_.find(id);
-  return it == data_.end() ? nullptr : &it->second;
+  const auto it = index_.find(id);
+  return it == index_.end() ? nullptr : &entries_[it->second].data;
 }
 
 GeData* BaseContainer::GetDataPointerW(Int32 id) {
-  auto it = data_.find(id);
-  return it == data_.end() ? nullptr : &it->second;
+  const auto it = index_.find(id);
+  return it == index_.end() ? nullptr : &entries_[it->second].data;
 }
 
 GeData BaseContainer::GetData(Int32 id) const {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <unistd.h>
+
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <sstream>
 
@@ -14,6 +17,8 @@
 #include "runtime/module_loader.h"
 #include "scenes.h"
 #include "session.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -104,10 +109,18 @@ const ToolCase kTools[] = {
     {"real area measure", "mode uvpolygons\nselect uvpolygons 0", "click 10191", Effect::kNoStep},
     {"loop select", "mode uvpoints\nselect uvpoints 0 1\nchoose 10071 10073", "click 10122",
      Effect::kNoStep},
+    {"save ASCII list", "file undo.uva", "click 10116", Effect::kNoStep},
+    {"save binary list", "file undo.uvb", "click 10117", Effect::kNoStep},
+    {"export EPS", "file undo.eps", "click 10119", Effect::kNoStep},
+    {"load list",
+     "file undo.uva\nclick 10116\nmode uvpolygons\nselect uvpolygons 1\nchoose 10071 10074\n"
+     "type 10062 2\nclick 10065\nfile undo.uva",
+     "click 10118", Effect::kUVs},
 };
 
-// Controls that run no tool on the document: the window's own buttons, resets and the EPS size.
-const Int32 kDialogOnly[] = {10019, 10066, 10120, 10140, 10222};
+// Controls that run no tool on the document: the window's own buttons, resets, the EPS size and
+// the listing (its text goes into the dialog).
+const Int32 kDialogOnly[] = {10019, 10066, 10120, 10140, 10189, 10222};
 
 // Every UV record of every UVW tag of every object, as raw bytes.
 std::string UVBits(BaseDocument& doc) {
@@ -139,8 +152,13 @@ TEST_P(UndoAfterTool, UndoGivesBackEveryUVBitAndRedoTheResult) {
   std::string error;
   ASSERT_TRUE(plugins.StartAll(PELTERRA_PLUGINS, error)) << error;
   std::ostringstream log;
+  // Files the tools write go to a folder of this test's own.
+  const fs::path out = fs::temp_directory_path() / ("pelterra_undo_" + std::to_string(::getpid()));
+  fs::create_directories(out);
+  pelterra::SessionOptions options;
+  options.outDir = out.string();
   {
-    pelterra::Session session(host, log, {});
+    pelterra::Session session(host, log, options);
     auto run = [&](const std::string& text) {
       std::istringstream in(text + "\n");
       return session.Run(in, tc.name);
@@ -168,6 +186,7 @@ TEST_P(UndoAfterTool, UndoGivesBackEveryUVBitAndRedoTheResult) {
     }
   }
   plugins.EndAll();
+  fs::remove_all(out);
 }
 
 INSTANTIATE_TEST_SUITE_P(BuiltTools, UndoAfterTool, ::testing::ValuesIn(kTools),

@@ -63,3 +63,51 @@ TEST(GeData, NumbersReadAcrossKindsAndClamp) {
   EXPECT_TRUE(GeData(Int32(2)).GetBool());
   EXPECT_FALSE(GeData().GetBool());
 }
+
+// Entries keep the order in which their identifiers were first set, negative ones included;
+// setting an identifier again replaces the value where it stands.
+TEST(BaseContainer, KeepsTheOrderOfFirstSetting) {
+  BaseContainer bc;
+  bc.SetString(-1, "UV_cube");
+  bc.SetVector(0, Vector(0.5, 0.25, 0));
+  bc.SetVector(1, Vector(1, 0, 0));
+  bc.SetInt32(-2, 8);
+  bc.SetVector(0, Vector(0.75, 0, 0));  // replaced in place
+  ASSERT_EQ(bc.GetCount(), 4);
+  const Int32 order[] = {-1, 0, 1, -2};
+  for (Int32 i = 0; i < 4; ++i) EXPECT_EQ(bc.GetIndexId(i), order[i]) << i;
+  EXPECT_EQ(bc.GetVector(0), Vector(0.75, 0, 0));
+  EXPECT_EQ(bc.GetString(-1), "UV_cube");
+  EXPECT_EQ(bc.GetInt32(-2), 8);
+  EXPECT_EQ(bc.GetIndexData(4), nullptr);
+  EXPECT_EQ(bc.GetIndexData(-1), nullptr);
+
+  // Removing closes the gap; the others are still found.
+  EXPECT_TRUE(bc.RemoveData(0));
+  EXPECT_FALSE(bc.RemoveData(0));
+  ASSERT_EQ(bc.GetCount(), 3);
+  EXPECT_EQ(bc.GetIndexId(1), 1);
+  EXPECT_EQ(bc.GetVector(1), Vector(1, 0, 0));
+  EXPECT_EQ(bc.GetInt32(-2), 8);
+  EXPECT_EQ(bc.GetDataPointer(0), nullptr);
+
+  // A copy keeps the order; setting a value from an entry of the same container is safe even
+  // when the container grows.
+  BaseContainer copy = bc;
+  for (Int32 i = 0; i < 200; ++i) copy.SetData(100 + i, *copy.GetDataPointer(-1));
+  EXPECT_EQ(copy.GetIndexId(0), -1);
+  EXPECT_EQ(copy.GetString(299), "UV_cube");
+  copy.FlushAll();
+  EXPECT_EQ(copy.GetCount(), 0);
+  EXPECT_EQ(bc.GetCount(), 3) << "the original is its own";
+}
+
+TEST(GeData, MatrixSurvivesCopies) {
+  const Matrix m(Vector(1, 2, 3), Vector(0, 1, 0), Vector(-1, 0, 0), Vector(0, 0, 2));
+  GeData a(m);
+  GeData b = a;
+  a = GeData(Int32(1));
+  EXPECT_EQ(b.GetMatrix(), m);
+  EXPECT_EQ(b.GetType(), DA_MATRIX);
+  EXPECT_EQ(a.GetMatrix(), Matrix()) << "no matrix: the identity";
+}

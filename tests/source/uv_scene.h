@@ -6,6 +6,8 @@
 
 #include "UVtools.h"
 #include "c4d_basedocument.h"
+#include "c4d_baseobject.h"
+#include "c4d_basetag.h"
 #include "plugin_host.h"
 #include "runtime/dialog_driver.h"
 
