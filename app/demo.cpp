@@ -136,6 +136,38 @@ click IDC_LOOP_SELECT
 expect mode uvpolygons
 expect selection uvpolygons 0-7
 preview cylinder-loop.png selected
+
+# UV lists: the cube's UVs saved as ASCII and binary lists, drawn as EPS at 512 x 512 px, then
+# scaled and loaded back from the binary list.
+open builtin:cube
+mode uvpolygons
+command ID_UVCOMMAND
+file Cube_UV.uva
+click IDC_MENU_SAVE_ASCII
+expect file Cube_UV.uva contains "0 0.25 0.625 0"
+file Cube_UV.uvb
+click IDC_MENU_SAVE_BINARY
+expect file Cube_UV.uvb exists
+modal type IDC_EPS_WIDTH 512
+modal type IDC_EPS_HEIGHT 512
+modal type IDC_EPS_LINE 2
+modal click IDC_EPS_OK
+click IDC_EPS_SIZE
+expect control IDC_EPS_SIZE label "EPS Size W:512px H:512px"
+file Cube_UV.eps
+click IDC_MENU_SAVE_EPS
+expect file Cube_UV.eps contains "%%BoundingBox: 0 0 512 512"
+select uvpolygons all
+choose IDC_TABS "Scale&Rotate"
+type IDC_SCALE_U 0.5
+type IDC_SCALE_V 0.5
+click IDC_SCALE
+file Cube_UV.uvb
+click IDC_MENU_LOAD
+expect uv 0 a 0.25 0.625
+undo
+redo
+expect uv 0 a 0.25 0.625
 )";
 
 }  // namespace pelterra

@@ -1,5 +1,9 @@
 // pelterra: the headless host application. It loads the plug-in modules from its plug-in
 // folder and drives them as the host does: demos, user sessions, scene info and previews.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -267,6 +271,31 @@ int RunSessionText(hostrt::Host& host, std::istream& in, const std::string& name
   return 0;
 }
 
+// Renders an EPS file of w x h points to PNG with Ghostscript; false (with why) when gs is
+// missing or fails.
+bool RenderEps(const std::string& eps, const std::string& png, int w, int h, std::string& why) {
+  const std::string width = "-dDEVICEWIDTHPOINTS=" + std::to_string(w);
+  const std::string height = "-dDEVICEHEIGHTPOINTS=" + std::to_string(h);
+  const std::string output = "-sOutputFile=" + png;
+  std::vector<std::string> args = {"gs",    "-q",        "-dSAFER",       "-dBATCH",
+                                   "-dNOPAUSE", "-sDEVICE=png16m", "-r72", width,
+                                   height, "-dFIXEDMEDIA", output,          eps};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, "gs", nullptr, nullptr, argv.data(), environ) != 0) {
+    why = "Ghostscript (gs) is not installed";
+    return false;
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    why = "Ghostscript (gs) failed";
+    return false;
+  }
+  return true;
+}
+
 int RunDemo(hostrt::Host& host, const Args& a, const std::string& pluginFolder) {
   if (!a.positional.empty()) return Fail("demo takes no arguments (see pelterra demo --help)");
   pelterra::SessionOptions opt;
@@ -284,9 +313,16 @@ int RunDemo(hostrt::Host& host, const Args& a, const std::string& pluginFolder) 
     if (!out) return Fail("cannot write " + script);
   }
   written.push_back(script);
+  // The EPS drawing as a picture, so that a user can look at it without a PostScript viewer.
+  const std::string eps = (fs::path(opt.outDir) / "Cube_UV.eps").string();
+  const std::string png = (fs::path(opt.outDir) / "Cube_UV.png").string();
+  std::string why;
+  if (!RenderEps(eps, png, 512, 512, why)) return Fail("cannot render " + eps + ": " + why);
+  written.push_back(png);
   std::cout << "\nPelterra demo done. It opened the built-in cube and the UV tools dialog, "
-               "selected UV polygons, scaled one UV island and rotated another about a picked UV "
-               "point, and wrote "
+               "selected UV polygons, scaled and rotated UV islands, aligned, projected and "
+               "stitched UV points, scaled islands to their real area, selected a loop, saved "
+               "and loaded UV lists and drew them as EPS, and wrote "
             << written.size() << " file(s) to " << fs::absolute(opt.outDir).string() << ":\n";
   for (const std::string& f : written) std::cout << "  " << f << "\n";
   std::cout << "Run the session again, or your own copy of it, with:\n  pelterra run " << script

@@ -662,6 +662,8 @@ bool Session::UserAction(const std::vector<std::string>& w) {
     return Fail("no open dialog (use \"command ID\" first)");
   BaseDocument* doc = host_.ActiveDocument();
   const Snapshot before = TakeSnapshot(doc, dialog_);
+  const size_t selectors = host_.FileSelects().size();
+  const auto started = fs::file_time_type::clock::now();
   hostrt::ActionResult result;
   Int32 id = 0;
   std::string why;
@@ -670,6 +672,16 @@ bool Session::UserAction(const std::vector<std::string>& w) {
   GeDialog* open = host_.FindWindow(dialog_) ? dialog_ : nullptr;
   const Snapshot after = TakeSnapshot(host_.ActiveDocument(), open);
   ActionReport report = Describe(w[0], id, before, after, host_.ActiveDocument());
+  // A file written through a save selector is what the action did, though the document stays.
+  for (size_t k = selectors; k < host_.FileSelects().size(); ++k) {
+    const hostrt::FileSelectRecord& f = host_.FileSelects()[k];
+    std::error_code ec;
+    if (f.flags != FILESELECT_SAVE || f.answer.empty()) continue;
+    if (fs::exists(f.answer.str(), ec) && fs::last_write_time(f.answer.str(), ec) >= started) {
+      report.changes.push_back("wrote " + f.answer.str());
+      written_.push_back(f.answer.str());
+    }
+  }
   if (!result.warning.empty()) report.warnings.push_back(report.subject + ": " + result.warning);
   if (ControlPending(*dialog_, id)) report.warnings.push_back(report.subject + ": not available yet");
   auto own = after.controls.find(id);
