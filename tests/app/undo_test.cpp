@@ -104,6 +104,15 @@ const ToolCase kTools[] = {
     {"real area measure", "mode uvpolygons\nselect uvpolygons 0", "click 10191", Effect::kNoStep},
     {"loop select", "mode uvpoints\nselect uvpoints 0 1\nchoose 10071 10073", "click 10122",
      Effect::kNoStep},
+    {"copy shape",
+     "mode uvpolygons\nselect uvpolygons 0 2\nclick 10018\nselect uvpoints 1 2 10\nclick 10018\n"
+     "select uvpolygons 1\nclick 10018\nselect uvpoints 5 6",
+     "click 10018", Effect::kUVs},
+    {"symmetry",
+     "mode uvpoints\nchoose 10071 10073\nselect uvpoints 10\ntick 10172 off\ntype 10171 0.75\n"
+     "click 10174\nchoose 10071 10072\nmode uvpolygons\nselect uvpolygons 0\nclick 10139\n"
+     "select uvpoints 2 3",
+     "click 10139", Effect::kUVs},
 };
 
 // Controls that run no tool on the document: the window's own buttons, resets and the EPS size.
