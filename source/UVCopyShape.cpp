@@ -618,6 +618,9 @@ Bool CopyShapeApply(ToolDialog& dlg, CopyShapeState& copy) {
 }
 
 Bool SymmetryMirror(ToolDialog& dlg, CopyShapeState& copy, SymmetryState& symmetry) {
+  // Without a polygon object and its UVW tag the click ends before the point pick, the
+  // copy-shape step untouched.
+  if (!UVToolScope({.uvParts = 0}).Ok()) return false;
   // The chain is read as the point pick at step 4 stores it; the step is 0 again afterwards.
   copy.step = 4;
   const PickResult r = MirrorPicked(symmetry, dlg.GetBool(IDC_SYMMETRY_KEEP));

@@ -2,6 +2,7 @@
 // the UV points of the symmetry line and mirrors the picked half onto the polygons across it.
 // UVs are multiples of 1/64, so every mirrored value is exact and written out by hand.
 #include <cstring>
+#include <limits>
 
 #include "UVCopyShape.h"
 #include "UVtoolsState.h"
@@ -289,6 +290,36 @@ TEST_F(SymmetryTest, PointsThatDoNotJoinChangeNothing) {
   ExpectUV(UV(2), kMirrored2, "retry");
 }
 
+// From B, polygon 1 has A (0.005 off) and C next to B's corner. A, last in the point list, is in
+// the chain already, so C comes next rather than A a second time.
+TEST(ChainOrder, NeverTakesAPointTwice) {
+  const Vector A = V(0.125, 0.125), B = V(0.375, 0.125), C = V(0.625, 0.125);
+  std::vector<CapturedPolygon> polygons(2);
+  polygons[0].uv[0] = A;
+  polygons[0].uv[1] = B;
+  polygons[0].uv[2] = V(0.375, 0.375);
+  polygons[0].uv[3] = V(0.125, 0.375);
+  polygons[1].uv[0] = A + V(0.005, 0);
+  polygons[1].uv[1] = B;
+  polygons[1].uv[2] = C;
+  polygons[1].uv[3] = V(0.5, 0.375);
+  const std::vector<Vector> points = {C, B, A};
+  EXPECT_EQ(OrderChain(points, polygons), (std::vector<Vector>{A, B, C}));
+}
+
+// A stored corner that is no number has no image: the polygon across from it keeps its UVs,
+// the other one is mirrored, and no corner becomes a non-finite number.
+TEST_F(SymmetryTest, NonFiniteStoredCornerWritesNoNonFiniteUV) {
+  std::vector<UVWStruct> scene = VerticalScene();
+  scene[0].d = V(std::numeric_limits<Float>::quiet_NaN(), 0.3125, W);
+  Scene(scene, Muvpolygons);
+  Pick({0, 1});
+  Mirror({1, 2, 6}, true);
+  EXPECT_EQ(Sym().armed, 0u);
+  EXPECT_EQ(UV(2), scene[2]);
+  ExpectUV(UV(3), kMirrored3, "polygon 3");
+}
+
 // Two chain points that differ only in w give no line to mirror across.
 TEST_F(SymmetryTest, ChainAlongWAloneChangesNothing) {
   Scene({UVWStruct(V(0.25, 0.125), V(0.5, 0.125), V(0.5, 0.125, 0.5), V(0.25, 0.375)),
@@ -336,6 +367,15 @@ TEST_F(SymmetryTest, SymmetryClicksRefreshTheCopyShapeIndicators) {
   EXPECT_EQ(Copy().step, 0u);
   EXPECT_TRUE(Enabled(IDC_CS_STEP1));
   EXPECT_FALSE(Enabled(IDC_CS_STEP3));
+
+  // Without an active object the second click ends before its point pick: the step stays.
+  Sym().armed = 1;
+  Copy().step = 2;
+  doc->SetActiveObject(nullptr);
+  Click(IDC_SYMMETRY_PICK);
+  EXPECT_EQ(Copy().step, 2u);
+  EXPECT_TRUE(Enabled(IDC_CS_STEP3));
+  EXPECT_EQ(Sym().armed, 1u);
 }
 
 }  // namespace
