@@ -2,6 +2,7 @@
 // source chain, the target polygons and the target chain; the last one copies the shape.
 // UVs are multiples of 1/64, so every copied value is exact and written out by hand.
 #include <cstring>
+#include <limits>
 
 #include "UVCopyShape.h"
 #include "UVtoolsState.h"
@@ -183,6 +184,18 @@ TEST_F(CopyShapeTest, ClearDropsEveryPick) {
 }
 
 // --- faults that must change nothing ---
+
+// A source corner at infinity: it has no place in the box (centre (0.28125, 0.21875), offset
+// (-1.03125, 0.34375)), and its polygon's copy would not be finite, so target 3 keeps its UVs.
+TEST_F(CopyShapeTest, NonFiniteSourceCornerIsNotCopied) {
+  std::vector<UVWStruct> scene = CopyScene();
+  scene[0].d = V(std::numeric_limits<Float>::infinity(), 0.25);
+  Scene(scene, Muvpolygons);
+  Run({0, 1}, {0, 1, 5}, {2, 3}, {8, 9, 15});
+  EXPECT_EQ(UV(3), scene[3]);
+  EXPECT_EQ(UV(2), UVWStruct(V(-0.78125, 0.46875), V(-0.65625, 0.46875), V(-0.59375, 0.59375),
+                             V(-0.78125, 0.65625)));
+}
 
 // Source points that do not join the source polygons: no chain, no undo step, no change.
 TEST_F(CopyShapeTest, ChainThatDoesNotJoinChangesNothing) {
