@@ -168,6 +168,62 @@ expect uv 0 a 0.25 0.625
 undo
 redo
 expect uv 0 a 0.25 0.625
+# UV Symmetry on a 4 x 4 grid: squeeze the right half (its inner columns to u = 0.7, its edge
+# to u = 0.9), then mirror the left half back across the middle line u = 0.5.
+open builtin:grid
+command ID_UVCOMMAND
+mode uvpoints
+choose 10071 10073
+tick IDC_SET_V_ON off
+select uvpoints 10 11 12 13 26 27 28 29 42 43 44 45 58 59 60 61
+type IDC_SET_U 0.7
+click IDC_SET_UVW
+select uvpoints 14 15 30 31 46 47 62 63
+type IDC_SET_U 0.9
+click IDC_SET_UVW
+preview grid-squeezed.png
+# First click: the left half's polygons. Second click: the UV points on the line.
+choose 10071 10072
+mode uvpolygons
+select uvpolygons 0 1 4 5 8 9 12 13
+click IDC_SYMMETRY_PICK
+expect mode uvpoints
+expect control IDC_SYMMETRY_PICK label "SetPoint 2 Symmetry"
+select uvpoints 6 7 22 23 38 39 54 55
+# Keep Face Neighbors: the corners of the outer column that sat on the mirrored column follow.
+tick IDC_SYMMETRY_KEEP on
+click IDC_SYMMETRY_PICK
+expect changed
+expect mode uvpolygons
+expect uv 2 c 0.75 0.75
+expect uv 3 a 0.75 1
+expect uv 3 c 0.9 0.75
+preview grid-mirrored.png
+
+# Copy Shape: turn the small island of the islands scene by 30 degrees, then give it the other
+# island's square shape back. Four presses of the step button pick the source polygons, points
+# on one of their edges, the target polygons and points on the matching edge; the last copies.
+open builtin:islands
+command ID_UVCOMMAND
+mode uvpolygons
+choose 10071 "Scale&Rotate"
+select uvpolygons 1
+select uvpoints none
+type IDC_ANGLE 30
+click IDC_ROTATE
+preview copy-shape-before.png
+choose 10071 10072
+select uvpolygons 0
+click IDC_CS_STEP
+select uvpoints 1 2
+click IDC_CS_STEP
+select uvpolygons 1
+click IDC_CS_STEP
+select uvpoints 5 6
+click IDC_CS_STEP
+expect uv 1 a 0.625 0.375
+expect uv 1 c 0.875 0.125
+preview copy-shape-after.png
 )";
 
 }  // namespace pelterra

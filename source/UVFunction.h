@@ -32,6 +32,7 @@ struct CapturedPointRecord {
 struct CapturedPolygon {
   Int32 index = 0;
   Vector uv[4];
+  Bool triangle = false;  // c equals d in the polygon
 };
 
 // One polygon's UVs as stored for a live transform; d is zero for a triangle.

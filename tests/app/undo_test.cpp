@@ -116,6 +116,15 @@ const ToolCase kTools[] = {
      "file undo.uva\nclick 10116\nmode uvpolygons\nselect uvpolygons 1\nchoose 10071 10074\n"
      "type 10062 2\nclick 10065\nfile undo.uva",
      "click 10118", Effect::kUVs},
+    {"copy shape",
+     "mode uvpolygons\nselect uvpolygons 0 2\nclick 10018\nselect uvpoints 1 2 10\nclick 10018\n"
+     "select uvpolygons 1\nclick 10018\nselect uvpoints 5 6",
+     "click 10018", Effect::kUVs},
+    {"symmetry",
+     "mode uvpoints\nchoose 10071 10073\nselect uvpoints 10\ntick 10172 off\ntype 10171 0.75\n"
+     "click 10174\nchoose 10071 10072\nmode uvpolygons\nselect uvpolygons 0\nclick 10139\n"
+     "select uvpoints 2 3",
+     "click 10139", Effect::kUVs},
 };
 
 // Controls that run no tool on the document: the window's own buttons, resets, the EPS size and

@@ -135,6 +135,31 @@ void GiveRealSize(ContractTest& t) {
     t.op->GetPointW()[i] = Vector((i % 4 == 1 || i % 4 == 2) ? 1 : 0, i % 4 >= 2 ? 1 : 0, i / 4);
 }
 
+// Copy Shape's first three presses: polygon 0 with its edge (0.3, 0.1) - (0.3, 0.3), then
+// polygon 2 with its edge (0.75, 0.7) - (0.75, 0.75). The fourth press copies.
+void ArmCopyShape(ContractTest& t) {
+  t.doc->SetMode(Muvpolygons);
+  t.op->GetPolygonS()->DeselectAll();
+  t.op->GetPolygonS()->Select(0);
+  t.Click(IDC_CS_STEP);
+  t.Points({1, 2});
+  t.Click(IDC_CS_STEP);
+  t.op->GetPolygonS()->DeselectAll();
+  t.op->GetPolygonS()->Select(2);
+  t.Click(IDC_CS_STEP);
+  t.Points({9, 10});
+}
+// The symmetry's first click on polygon 0, then the line u = 0.3; polygon 1 across it is torn,
+// so that the second click changes it.
+void ArmSymmetry(ContractTest& t) {
+  t.tag->SetSlow(1, UVWStruct(V(0.3, 0.1), V(0.6, 0.05), V(0.5, 0.35), V(0.3, 0.3)));
+  t.doc->SetMode(Muvpolygons);
+  t.op->GetPolygonS()->DeselectAll();
+  t.op->GetPolygonS()->Select(0);
+  t.Click(IDC_SYMMETRY_PICK);
+  t.Points({1, 2});
+}
+
 const std::vector<Contract>& Contracts() {
   static const std::vector<Contract> rows = {
       // Island tools: a change of the UVs, one undo step (the write-back), told and redrawn.
@@ -227,6 +252,12 @@ const std::vector<Contract>& Contracts() {
        nullptr, 0, true},
       // The listing writes its text field and redraws.
       {IDC_LIST, IDC_TAB_FUNCTION2, Muvpoints, false, false, 0, false, true, nullptr, ShowListing},
+      // Copy Shape and UV Symmetry: the last press writes the UVs as one undo step and leaves
+      // UV polygon mode.
+      {IDC_CS_STEP, IDC_TAB_FUNCTION1, Muvpoints, true, false, 1, true, true, nullptr,
+       ArmCopyShape, Muvpolygons},
+      {IDC_SYMMETRY_PICK, IDC_TAB_FUNCTION1, Muvpoints, true, false, 1, true, true, nullptr,
+       ArmSymmetry, Muvpolygons},
       {IDC_CS_CLEAR, IDC_TAB_FUNCTION1, 0},
       {IDC_SYMMETRY_RESET, IDC_TAB_FUNCTION1, 0},
   };
