@@ -104,6 +104,7 @@ const ToolCase kTools[] = {
     {"real area measure", "mode uvpolygons\nselect uvpolygons 0", "click 10191", Effect::kNoStep},
     {"loop select", "mode uvpoints\nselect uvpoints 0 1\nchoose 10071 10073", "click 10122",
      Effect::kNoStep},
+    {"Create UVmesh", "tag uvw\nchoose 10071 10074", "click 10212", Effect::kUVs},
 };
 
 // Controls that run no tool on the document: the window's own buttons, resets and the EPS size.
