@@ -27,9 +27,12 @@ struct Modeling::Impl {
   Int32 OriginalFaces() const { return static_cast<Int32>(faceStart.size()) - 1; }
   Int32 Faces() const { return static_cast<Int32>(faceDead.size()); }
 
+  // The object taken, still alive: checked where the object itself is used.
   bool Owns(const BaseObject* o) const {
     return op && o == op && GeListNode::FindBySerial(serial) == op;
   }
+  // The object taken: enough where only the kernel's copy is used (one call per element).
+  bool Names(const BaseObject* o) const { return op && o == op; }
   bool ValidPoint(Int32 i) const { return i >= 0 && i < originalPoints; }
   // The corners of original polygon p that count as uses: a, b, c, and d for a quad.
   template <typename F>
@@ -87,7 +90,7 @@ Bool Modeling::InitObject(BaseObject* op, Int32 flags) {
 
 Int32 Modeling::AddPoint(BaseObject* op, const Vector& p) {
   Impl& m = *impl_;
-  if (!m.Owns(op) || m.points.size() >= static_cast<size_t>(std::numeric_limits<Int32>::max()))
+  if (!m.Names(op) || m.points.size() >= static_cast<size_t>(std::numeric_limits<Int32>::max()))
     return NOTOK;
   m.points.push_back(p);
   m.pointDead.push_back(0);
@@ -98,7 +101,7 @@ Int32 Modeling::AddPoint(BaseObject* op, const Vector& p) {
 Int32 Modeling::CreateNgon(BaseObject* op, const Int32* padr, Int32 cnt, Int32 flags) {
   (void)flags;
   Impl& m = *impl_;
-  if (!m.Owns(op) || !padr || cnt < 3 || m.Faces() == std::numeric_limits<Int32>::max())
+  if (!m.Names(op) || !padr || cnt < 3 || m.Faces() == std::numeric_limits<Int32>::max())
     return NOTOK;
   for (Int32 k = 0; k < cnt; ++k) {
     const Int32 i = padr[k];
@@ -116,7 +119,7 @@ Int32 Modeling::CreateNgon(BaseObject* op, const Int32* padr, Int32 cnt, Int32 f
 
 Bool Modeling::DeleteNgon(BaseObject* op, Int32 id, Bool points) {
   Impl& m = *impl_;
-  if (!m.Owns(op) || id < 0 || id >= m.Faces() || m.faceDead[static_cast<size_t>(id)]) return false;
+  if (!m.Names(op) || id < 0 || id >= m.Faces() || m.faceDead[static_cast<size_t>(id)]) return false;
   m.faceDead[static_cast<size_t>(id)] = 1;
   auto release = [&](Int32 i) {
     if (--m.uses[static_cast<size_t>(i)] == 0 && points) m.pointDead[static_cast<size_t>(i)] = 1;
@@ -135,7 +138,7 @@ Bool Modeling::DeleteNgon(BaseObject* op, Int32 id, Bool points) {
 
 Bool Modeling::GetOriginalEdgePoints(BaseObject* op, Int32 edge, Int32& p1, Int32& p2) const {
   const Impl& m = *impl_;
-  if (!m.Owns(op) || edge < 0 || edge / 4 >= static_cast<Int32>(m.polys.size())) return false;
+  if (!m.Names(op) || edge < 0 || edge / 4 >= static_cast<Int32>(m.polys.size())) return false;
   const CPolygon& c = m.polys[static_cast<size_t>(edge / 4)];
   const Int32 side = edge % 4;
   p1 = c[side];
@@ -184,6 +187,9 @@ Bool Modeling::Commit(BaseObject* op, Int32 flags, BaseObject* cobj) {
   std::vector<Int32> polyMap(static_cast<size_t>(original), -1);
   std::vector<CPolygon> polys;
   std::vector<Int32> source;  // new polygon -> original polygon, or -1
+  const size_t atMost = m.polys.size() + m.addedPoints.size();
+  polys.reserve(atMost);
+  source.reserve(atMost);
   for (Int32 p = 0; p < original; ++p) {
     if (m.faceDead[static_cast<size_t>(m.polyFace[static_cast<size_t>(p)])]) continue;
     polyMap[static_cast<size_t>(p)] = static_cast<Int32>(polys.size());
