@@ -51,6 +51,18 @@ BaseObject* InsertPlane(BaseDocument* doc, BaseObject* mesh, Float s) {
   return plane;
 }
 
+// Takes the transfer tags out of a fresh clone and its children: copied from a source that is a
+// UV mesh itself (or has one below it), they would write the clone's points into their own
+// source's UVs.
+void DropTransferTags(BaseObject* op) {
+  for (BaseTag* t = op->GetFirstTag(); t;) {
+    BaseTag* next = t->GetNext();
+    if (t->GetType() == ID_TRANSFERTAG) BaseTag::Free(t);
+    t = next;
+  }
+  for (BaseObject* child = op->GetDown(); child; child = child->GetNext()) DropTransferTags(child);
+}
+
 }  // namespace
 
 Float UVMeshSize(const BaseObject& op) {
@@ -83,6 +95,7 @@ Bool CreateUVmesh() {
     AliasTrans::Free(trans);
   }
   if (!mesh) return false;
+  DropTransferTags(mesh);
   doc->InsertObject(mesh, nullptr, op);
   mesh->SetName(op->GetName() + "_UVmesh");
   doc->AddUndo(UNDOTYPE_NEW, mesh);

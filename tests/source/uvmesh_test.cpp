@@ -180,6 +180,23 @@ TEST_F(UVMeshTest, RefusalsChangeNothingAndOnlyAMissingTagIsSaid) {
   EXPECT_EQ(Mesh(op)->GetName(), "_UVmesh");
 }
 
+// Fault: a UV mesh of a UV mesh copied its transfer tag, which then wrote the new mesh's points
+// into the first source's UVs.
+TEST_F(UVMeshTest, AMeshOfAMeshCarriesOnlyItsOwnTransferTag) {
+  PolygonObject* op = QuadRow(2);
+  PolygonObject* first = Mesh(op);
+  doc->SetActiveObject(first);
+  first->GetTag(Tuvw)->SetBit(BIT_ACTIVE);
+  PolygonObject* second = Mesh(first);
+  Int32 tags = 0;
+  for (BaseTag* t = second->GetFirstTag(); t; t = t->GetNext()) tags += t->GetType() == ID_TRANSFERTAG;
+  EXPECT_EQ(tags, 1);
+  EXPECT_EQ(Transfer(second)->GetDataInstance()->GetLink(TRANSFERUV_OBJECT, doc), first);
+  const std::vector<UVWStruct> before = Records(SourceTag(op));
+  Evaluate(Mmodel);
+  EXPECT_TRUE(SameBits(Records(SourceTag(op)), before));
+}
+
 // s is the width in x; an object flat in x takes its largest side, an empty one 1.
 TEST_F(UVMeshTest, AnObjectFlatInXStillGetsAUsableSize) {
   PolygonObject* op =
