@@ -224,6 +224,28 @@ click IDC_CS_STEP
 expect uv 1 a 0.625 0.375
 expect uv 1 c 0.875 0.125
 preview copy-shape-after.png
+# The UV mesh: the cylinder's UVs as a flat mesh (UV size 2, the cylinder's width) that is edited
+# like geometry; its transfer tag writes the edits back when the scene is evaluated.
+open builtin:cylinder
+tag uvw
+command ID_UVCOMMAND
+choose 10071 "Scale&Rotate"
+click IDC_CREATE_UVMESH
+expect changed
+print objects
+# Drag the four points of the mesh's first polygon (a side quad) 0.25 to the right: 0.125 in u.
+object Cylinder_UVmesh
+mode points
+select points 0-3
+move points 0.25 0 0
+evaluate
+object Cylinder
+expect uv 0 a 0.125 0.4375
+expect uv 0 d 0.25 0.4375
+preview cylinder-uvs.png
+# The view from the front: the mesh, its backdrop plane and the white outline of the UV square.
+draw cylinder-view.png
+expect lines 4
 )";
 
 }  // namespace pelterra

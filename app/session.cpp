@@ -160,11 +160,12 @@ std::string Unknown(const char* what, const std::string& w, const std::vector<st
   return msg;
 }
 
-const std::vector<std::string> kPrints = {"dialog",    "console", "messages", "uvs",
-                                          "selection", "tags",    "objects",  "mode"};
-const std::vector<std::string> kExpects = {"uv",       "selection", "control", "message",
-                                           "messages", "console",   "mode",    "objects",
-                                           "polygons", "file",      "changed", "unchanged"};
+const std::vector<std::string> kPrints = {"dialog",    "console",    "messages", "uvs",
+                                          "selection", "tags",       "objects",  "mode",
+                                          "points",    "attributes", "lines"};
+const std::vector<std::string> kExpects = {
+    "uv",       "selection", "control", "message",   "messages", "console",   "mode", "objects",
+    "polygons", "file",      "changed", "unchanged", "point",    "attribute", "lines"};
 const std::vector<std::string> kDialogVerbs = {"click", "tick", "choose", "type", "close"};
 
 bool IsDialogVerb(const std::string& v) {
@@ -198,7 +199,7 @@ const std::vector<std::string>& SessionVerbs() {
       "fps",     "evaluate", "draw",   "undo",  "redo",   "save",   "export",
       "preview", "command",  "dialog", "click", "tick",   "choose", "type",
       "close",   "modal",    "answer", "file",  "print",  "echo",   "expect",
-      "units"};
+      "units",   "move",     "point",  "add",   "uv",     "set"};
   return verbs;
 }
 
@@ -465,7 +466,7 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
 
   if (verb == "open" || verb == "object" || verb == "file") return count(1, 1, "NAME");
   if (verb == "echo") return "";
-  if (verb == "evaluate" || verb == "draw" || verb == "undo" || verb == "redo" || verb == "close")
+  if (verb == "evaluate" || verb == "undo" || verb == "redo" || verb == "close")
     return count(0, 0, "no arguments");
   if (verb == "tag") {
     if (!(e = count(1, 2, "uvw [N] or none")).empty()) return e;
@@ -553,6 +554,8 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
       if (n != 2) return "print selection KIND";
       return IsSelectionKind(arg(2)) ? "" : Unknown("selection", arg(2), kSelectionKinds);
     }
+    if (what == "points" || what == "attributes" || what == "lines")
+      return CheckMeshWords(w, first);
     if (std::find(kPrints.begin(), kPrints.end(), what) == kPrints.end())
       return Unknown("print", what, kPrints);
     return n == 1 ? "" : "\"print " + what + "\" takes nothing more";
@@ -606,6 +609,7 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
       if (arg(3) == "exists" || arg(3) == "missing") return n == 3 ? "" : "too many words";
       return arg(3) == "contains" && n == 4 ? "" : "expect file PATH exists|missing|contains TEXT";
     }
+    if (what == "point" || what == "attribute" || what == "lines") return CheckMeshWords(w, first);
     return Unknown("expectation", what, kExpects);
   }
   if (verb == "units") {
@@ -616,6 +620,9 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
       if (arg(2) == u.name) return "";
     return Unknown("unit", arg(2), UnitNames());
   }
+  if (verb == "move" || verb == "point" || verb == "add" || verb == "uv" || verb == "set" ||
+      verb == "draw")
+    return CheckMeshWords(w, first);
   return Unknown("action", verb, SessionVerbs());
 }
 
@@ -683,7 +690,8 @@ bool Session::UserAction(const std::vector<std::string>& w) {
     }
   }
   if (!result.warning.empty()) report.warnings.push_back(report.subject + ": " + result.warning);
-  if (ControlPending(*dialog_, id)) report.warnings.push_back(report.subject + ": not available yet");
+  if (ControlPending(*dialog_, id))
+    report.warnings.push_back(report.subject + ": not available yet");
   auto own = after.controls.find(id);
   const std::string ownValue = own != after.controls.end() ? own->second.value : std::string();
   last_ = report;
@@ -824,15 +832,11 @@ bool Session::Dispatch(std::vector<std::string>& w) {
     hostrt::EvaluationReport r = hostrt::EvaluateScene(*doc);
     out_ << "evaluated: " << r.tagsExecuted << " tag(s)";
     if (r.tagErrors) out_ << ", " << r.tagErrors << " with errors";
+    if (r.cachesBuilt) out_ << ", " << r.cachesBuilt << " generator(s) rebuilt";
     out_ << "\n";
     return true;
   }
-  if (verb == "draw") {
-    BaseDraw view;
-    Int32 drew = hostrt::DrawViews(*doc, view);
-    out_ << "drew: " << drew << " tag(s), " << view.Lines().size() << " line(s)\n";
-    return true;
-  }
+  if (verb == "draw") return Draw(w);
   if (verb == "undo" || verb == "redo") {
     if (!(verb == "undo" ? doc->DoUndo() : doc->DoRedo())) return Fail("nothing to " + verb);
     return true;
@@ -842,6 +846,8 @@ bool Session::Dispatch(std::vector<std::string>& w) {
   if (verb == "print") return Print(w);
   if (verb == "expect") return Expect(w);
   if (verb == "units") return Units(w);
+  if (verb == "move" || verb == "point" || verb == "add" || verb == "uv" || verb == "set")
+    return MeshAction(w);
   return Fail("unknown action \"" + verb + "\"");
 }
 
@@ -999,6 +1005,7 @@ bool Session::Print(const std::vector<std::string>& w) {
   BaseDocument* doc = host_.ActiveDocument();
   const std::string& what = w[1];
   std::string why;
+  if (what == "points" || what == "attributes" || what == "lines") return PrintMesh(w);
   if (what == "dialog") {
     if (!dialog_ || !host_.FindWindow(dialog_)) return Fail("no open dialog");
     out_ << hostrt::RenderDialog(*dialog_);
@@ -1024,8 +1031,10 @@ bool Session::Print(const std::vector<std::string>& w) {
         if (op->GetType() == Opolygon) {
           auto* p = static_cast<PolygonObject*>(op);
           out_ << ": " << p->GetPointCount() << " points, " << p->GetPolygonCount() << " polygons";
+        } else {
+          out_ << ": " << ObjectTypeText(op->GetType());
         }
-        out_ << "\n";
+        out_ << NodeBitsText(*op) << "\n";
         walk(op->GetDown(), depth + 1);
       }
     };
@@ -1091,6 +1100,7 @@ bool Session::Expect(const std::vector<std::string>& w) {
   auto mismatch = [&](const std::string& expected, const std::string& got) {
     return Fail("expected " + expected + ", got " + got);
   };
+  if (what == "point" || what == "attribute" || what == "lines") return ExpectMesh(w);
 
   if (what == "uv") {
     // expect uv POLY CORNER U V [W] [within TOL]

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "c4d_basedraw.h"
 #include "controls.h"
 #include "report.h"
 #include "runtime/dialog_driver.h"
@@ -95,6 +96,16 @@ class Session {
                     size_t first, std::string& error, hostrt::ActionResult& result, Int32& id);
   std::string InputPath(const std::string& p) const;
   std::string OutputPath(const std::string& p) const;
+
+  // Geometry, attributes and the view (session_mesh.cpp): move, point, add, uv, set and draw;
+  // print points, attributes and lines; expect point, attribute and lines.
+  std::string CheckMeshWords(const std::vector<std::string>& w, size_t first) const;
+  bool MeshAction(const std::vector<std::string>& w);
+  bool PrintMesh(const std::vector<std::string>& w);
+  bool ExpectMesh(const std::vector<std::string>& w);
+  bool Draw(const std::vector<std::string>& w);
+  std::vector<BaseDraw::Line> lines_;  // what the last draw drew
+  bool drawn_ = false;
 };
 
 // Splits a line into words: blanks separate, "double quotes" group (with \" and \\), # starts a
@@ -105,5 +116,10 @@ bool SplitWords(const std::string& line, std::vector<std::string>& words, std::s
 
 // The verbs a session knows.
 const std::vector<std::string>& SessionVerbs();
+
+// How `print objects` names an object's type ("plane (5168)") and its node flags
+// ("; node bits 63, 75", empty without any).
+std::string ObjectTypeText(Int32 type);
+std::string NodeBitsText(const BaseList2D& node);
 
 }  // namespace pelterra

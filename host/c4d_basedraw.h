@@ -12,6 +12,8 @@ class BaseObject;
 // Draw parameters.
 constexpr Int32 DRAW_PARAMETER_LINEWIDTH = 1000;
 constexpr Int32 DRAW_PARAMETER_ZCOMPARE = 2;
+// Values of DRAW_PARAMETER_ZCOMPARE: 4 draws over whatever lies in front.
+constexpr Int32 DRAW_Z_ALWAYS = 4;
 
 class BaseDraw {
  public:

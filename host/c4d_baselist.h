@@ -17,6 +17,10 @@ class AliasTrans;
 // Node bits (BaseList2D::GetBit / SetBit).
 constexpr Int32 BIT_ACTIVE = 2;  // selected in the manager (a tag's selected state)
 
+// Node flags (BaseList2D::GetNBit / ChangeNBit) that this host gives a meaning.
+constexpr Int32 NBIT_NOSELECT_VIEW = 63;  // cannot be picked in the views (a backdrop)
+constexpr Int32 NBIT_LOCKED = 75;         // the user cannot edit it in the views
+
 enum COPYFLAGS : Int32 {
   COPYFLAGS_0 = 0,
   COPYFLAGS_NO_HIERARCHY = 4,
@@ -26,11 +30,14 @@ enum COPYFLAGS : Int32 {
 
 // Messages a node receives (C4DAtom::Message).
 constexpr Int32 MSG_UPDATE = 5;
+// A user changed a parameter in the attribute view: sent to the tags of the object whose
+// parameter changed, or to the tag whose parameter changed.
+constexpr Int32 MSG_DESCRIPTION_POSTSETPARAMETER = 31;
 
 // What GetDirty counts.
 enum DIRTYFLAGS : Int32 {
   DIRTYFLAGS_0 = 0,
-  DIRTYFLAGS_DATA = 2,  // the node was told its data changed (MSG_UPDATE)
+  DIRTYFLAGS_DATA = 2,  // the node's data changed: MSG_UPDATE, SetParameter, SetDirty, undo
 };
 
 class GeListNode {
@@ -108,6 +115,11 @@ class BaseList2D : public GeListNode {
   Bool Message(Int32 type, void* data = nullptr) override;
   // How often the node's data changed; grows with each change, never goes back.
   UInt32 GetDirty(DIRTYFLAGS flags) const { return flags & DIRTYFLAGS_DATA ? dataDirty_ : 0; }
+  void SetDirty(DIRTYFLAGS flags) {
+    if (flags & DIRTYFLAGS_DATA) ++dataDirty_;
+  }
+  // Our host: how many MSG_UPDATE messages the node received.
+  UInt32 UpdateMessages() const { return updates_; }
 
   String GetName() const { return name_; }
   void SetName(const String& name) { name_ = name; }
@@ -117,7 +129,8 @@ class BaseList2D : public GeListNode {
   BaseContainer GetData() const { return data_; }
   void SetData(const BaseContainer& bc) { data_ = bc; }
 
-  // Parameters live in the data container unless the node says otherwise.
+  // Parameters live in the data container unless the node says otherwise; setting one is a
+  // data change (GetDirty).
   virtual Bool GetParameter(Int32 id, GeData& t_data) const;
   virtual Bool SetParameter(Int32 id, const GeData& t_data);
 
@@ -158,6 +171,7 @@ class BaseList2D : public GeListNode {
   std::set<Int32> nbits_;
   std::unique_ptr<NodeData> nodeData_;
   UInt32 dataDirty_ = 0;
+  UInt32 updates_ = 0;
 };
 
 // Translates links between originals and clones; kept for the clone interface.

@@ -11,9 +11,14 @@
 class CTrack;
 class PolygonObject;
 
+class BaseObject;
+
 namespace hostrt {
 // The UV editor's UV point selection of a polygon object (UV polygons share GetPolygonS).
 BaseSelect* UVPointSelection(PolygonObject* op);
+// Builds op's generator cache when it has none or op's data changed since it was built
+// (GetDirty); true when it built one. Objects that generate nothing answer false.
+bool UpdateCache(BaseObject* op);
 }  // namespace hostrt
 
 enum : Int32 {
@@ -21,6 +26,27 @@ enum : Int32 {
   Onull = 5140,
   Obase = 5155,
   Oplane = 5168,
+};
+
+// Object parameters kept in every object's container.
+enum : Int32 {
+  ID_BASEOBJECT_USECOLOR = 900,      // Int32, one of ID_BASEOBJECT_USECOLOR_...
+  ID_BASEOBJECT_COLOR = 901,         // Vector, 0..1 per channel
+  ID_BASEOBJECT_XRAY = 902,          // Bool
+  ID_BASEOBJECT_REL_POSITION = 903,  // Vector, the local matrix's offset
+};
+enum : Int32 {
+  ID_BASEOBJECT_USECOLOR_OFF = 0,
+  ID_BASEOBJECT_USECOLOR_AUTOMATIC = 1,
+  ID_BASEOBJECT_USECOLOR_ALWAYS = 2,
+  ID_BASEOBJECT_USECOLOR_LAYER = 3,
+};
+
+// An object's display colour: when it is used, the colour, and whether it is drawn see-through.
+struct ObjectColorProperties {
+  Int32 usecolor = ID_BASEOBJECT_USECOLOR_OFF;
+  Vector color{0.8, 0.8, 0.8};
+  Bool xray = false;
 };
 
 // Point indices of one polygon; c == d marks a triangle.
@@ -62,6 +88,15 @@ class BaseObject : public BaseList2D {
   virtual Vector GetRad() const { return Vector(); }
   virtual Vector GetMp() const { return Vector(); }
 
+  // The display colour, read from and written to the parameters ID_BASEOBJECT_USECOLOR, _COLOR
+  // and _XRAY.
+  void GetColorProperties(ObjectColorProperties* co) const;
+  void SetColorProperties(ObjectColorProperties* co);
+
+  // ID_BASEOBJECT_REL_POSITION is the local matrix's offset; the rest lives in the container.
+  Bool GetParameter(Int32 id, GeData& t_data) const override;
+  Bool SetParameter(Int32 id, const GeData& t_data) override;
+
   BaseTag* GetFirstTag() const { return static_cast<BaseTag*>(tags_.GetFirst()); }
   // The nr-th tag of that type, or nullptr.
   BaseTag* GetTag(Int32 type, Int32 nr = 0) const;
@@ -74,8 +109,10 @@ class BaseObject : public BaseList2D {
   GeListHead* GetCTrackRoot() { return &tracks_; }
   CTrack* GetFirstCTrack() const;
 
-  // Generated and deformed forms; this host builds none.
-  BaseObject* GetCache() const { return nullptr; }
+  // A generator's polygon object as scene evaluation last built it (hostrt::UpdateCache), in
+  // the generator's space; nullptr for an object that generates nothing or before the first
+  // evaluation. This host deforms nothing.
+  BaseObject* GetCache() const { return cache_.get(); }
   BaseObject* GetDeformCache() const { return nullptr; }
 
   std::unique_ptr<NodeState> SaveState() const override;
@@ -90,9 +127,12 @@ class BaseObject : public BaseList2D {
   void CopyHierarchyTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) const override;
 
  private:
+  friend bool hostrt::UpdateCache(BaseObject* op);
   Matrix ml_;
   GeListHead tags_;
   GeListHead tracks_;
+  std::unique_ptr<BaseObject> cache_;
+  UInt32 cacheDirty_ = 0;  // GetDirty when the cache was built
 };
 
 class PointObject : public BaseObject {
@@ -163,8 +203,19 @@ class PolygonObject : public PointObject {
   std::vector<Ngon> ngons_;
 };
 
+// Parameters of the plane primitive (Oplane), a generator: width and height (Float), segments
+// each way (Int32, 1 to 1000), and the axis it faces (Int32, PRIM_AXIS_...). A new plane is 400
+// by 400 with 20 segments each way, facing +Y.
 constexpr Int32 PRIM_PLANE_WIDTH = 1230;
 constexpr Int32 PRIM_PLANE_HEIGHT = 1231;
 constexpr Int32 PRIM_PLANE_SUBW = 1232;
 constexpr Int32 PRIM_PLANE_SUBH = 1233;
 constexpr Int32 PRIM_AXIS = 1300;
+enum : Int32 {
+  PRIM_AXIS_XP = 0,
+  PRIM_AXIS_XN = 1,
+  PRIM_AXIS_YP = 2,
+  PRIM_AXIS_YN = 3,
+  PRIM_AXIS_ZP = 4,
+  PRIM_AXIS_ZN = 5,  // in the XY plane, facing the front view
+};

@@ -160,6 +160,11 @@ class TextureTag : public BaseTag {
   BaseList2D* AllocSame() const override { return new TextureTag(); }
 };
 
+// Parameters of the display tag (Tdisplay): whether it overrides the object's shading, and
+// the shading it uses then (Int32).
+constexpr Int32 DISPLAYTAG_AFFECT_DISPLAYMODE = 1000;
+constexpr Int32 DISPLAYTAG_SDISPLAYMODE = 1001;
+
 constexpr Int32 TEXTURETAG_MATERIAL = 1010;
 // Name of the selection tag the material is limited to (a string; empty: the whole object).
 constexpr Int32 TEXTURETAG_RESTRICTION = 1011;

@@ -52,7 +52,14 @@ Filename GeGetPluginPath();
 
 // Modelling command identifiers.
 enum : Int32 {
+  MCOMMAND_DISCONNECT = 228,
   MCOMMAND_CONVERTSELECTION = 247,
+};
+
+// Settings of MCOMMAND_DISCONNECT: selected polygons that share points with each other keep
+// sharing them (they leave only the unselected ones) instead of each getting points of its own.
+enum : Int32 {
+  MDATA_DISCONNECT_PRESERVEGROUPS = 2028,
 };
 
 // Settings of MCOMMAND_CONVERTSELECTION: the kind of selection read (LEFT) and the kind written
@@ -87,5 +94,6 @@ struct ModelingCommandData {
 
 // Runs a modelling command on data.op; false when the command, its settings or the object do
 // not fit. MCOMMAND_CONVERTSELECTION replaces the polygon object's selection of one kind with
-// the conversion of another kind (docs/host.md).
+// the conversion of another kind; MCOMMAND_DISCONNECT gives the polygons of data.mode (all, or
+// the selected ones) points of their own (docs/host.md).
 Bool SendModelingCommand(Int32 command, ModelingCommandData& data);

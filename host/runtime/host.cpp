@@ -20,6 +20,11 @@ BaseDocument* Host::NewDocument() {
   return docs_.back().get();
 }
 
+void Host::FreeDocuments() {
+  active_ = nullptr;
+  docs_.clear();
+}
+
 Bool Host::RegisterPlugin(PluginEntry entry, const Filename& resFolder) {
   ++registrations_;
   if (entry.kind != PluginKind::Command && !entry.description.empty()) {

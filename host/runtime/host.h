@@ -65,6 +65,9 @@ class Host : public C4DOS {
   BaseDocument* NewDocument();
   void SetActiveDocument(BaseDocument* doc) { active_ = doc; }
   BaseDocument* ActiveDocument() const { return active_; }
+  // Frees every document, as the host does before it unloads its plug-ins: their tags and
+  // tracks may hold plug-in data whose code lives in a module.
+  void FreeDocuments();
   Int32 EventCount() const { return events_; }
 
   // Registrations asked for, accepted or not.

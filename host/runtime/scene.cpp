@@ -16,10 +16,24 @@ void ForEachPluginTag(BaseObject* op, F&& f) {
   }
 }
 
+Int32 UpdateTree(BaseObject* op) {
+  Int32 built = 0;
+  for (; op; op = op->GetNext()) {
+    built += UpdateCache(op) ? 1 : 0;
+    built += UpdateTree(op->GetDown());
+  }
+  return built;
+}
+
 }  // namespace
+
+Int32 UpdateCaches(BaseDocument& doc) {
+  return UpdateTree(doc.GetFirstObject());
+}
 
 EvaluationReport EvaluateScene(BaseDocument& doc) {
   EvaluationReport r;
+  r.cachesBuilt = UpdateCaches(doc);
   ForEachPluginTag(doc.GetFirstObject(), [&](BaseObject* op, BaseTag* tag, TagData* data) {
     ++r.tagsExecuted;
     if (data->Execute(tag, &doc, op, nullptr, 0, 0) != EXECUTIONRESULT_OK) ++r.tagErrors;

@@ -117,7 +117,10 @@ Bool GeListNode::Message(Int32, void*) {
 }
 
 Bool BaseList2D::Message(Int32 type, void* data) {
-  if (type == MSG_UPDATE) ++dataDirty_;
+  if (type == MSG_UPDATE) {
+    ++dataDirty_;
+    ++updates_;
+  }
   return GeListNode::Message(type, data);
 }
 
@@ -159,6 +162,7 @@ Bool BaseList2D::GetParameter(Int32 id, GeData& t_data) const {
 
 Bool BaseList2D::SetParameter(Int32 id, const GeData& t_data) {
   data_.SetData(id, t_data);
+  ++dataDirty_;
   return true;
 }
 
@@ -208,4 +212,5 @@ std::unique_ptr<NodeState> BaseList2D::SaveState() const {
 void BaseList2D::RestoreState(const NodeState& state) {
   const auto* s = dynamic_cast<const CopyState*>(&state);
   if (s && s->copy) s->copy->CopyDataTo(this, COPYFLAGS_0, nullptr);
+  ++dataDirty_;  // what a generator built from the old data is out of date
 }

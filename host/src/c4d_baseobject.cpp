@@ -1,6 +1,7 @@
 #include "c4d_baseobject.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <unordered_map>
 
@@ -10,7 +11,68 @@ BaseObject::BaseObject(Int32 type) : BaseList2D(type), tags_(this), tracks_(this
 
 BaseObject* BaseObject::Alloc(Int32 type) {
   if (type == Opolygon) return PolygonObject::Alloc(0, 0);
-  return new BaseObject(type);
+  auto* op = new BaseObject(type);
+  if (type == Oplane) {
+    op->SetName("Plane");
+    BaseContainer* bc = op->GetDataInstance();
+    bc->SetFloat(PRIM_PLANE_WIDTH, 400.0);
+    bc->SetFloat(PRIM_PLANE_HEIGHT, 400.0);
+    bc->SetInt32(PRIM_PLANE_SUBW, 20);
+    bc->SetInt32(PRIM_PLANE_SUBH, 20);
+    bc->SetInt32(PRIM_AXIS, PRIM_AXIS_YP);
+  }
+  return op;
+}
+
+void BaseObject::GetColorProperties(ObjectColorProperties* co) const {
+  if (!co) return;
+  const BaseContainer* bc = GetDataInstance();
+  const ObjectColorProperties preset;
+  co->usecolor = bc->GetInt32(ID_BASEOBJECT_USECOLOR, preset.usecolor);
+  co->color = bc->GetVector(ID_BASEOBJECT_COLOR, preset.color);
+  co->xray = bc->GetBool(ID_BASEOBJECT_XRAY, preset.xray);
+}
+
+void BaseObject::SetColorProperties(ObjectColorProperties* co) {
+  if (!co) return;
+  BaseContainer* bc = GetDataInstance();
+  bc->SetInt32(ID_BASEOBJECT_USECOLOR, co->usecolor);
+  bc->SetVector(ID_BASEOBJECT_COLOR, co->color);
+  bc->SetBool(ID_BASEOBJECT_XRAY, co->xray);
+}
+
+Bool BaseObject::GetParameter(Int32 id, GeData& t_data) const {
+  if (id == ID_BASEOBJECT_REL_POSITION) {
+    t_data = GeData(ml_.off);
+    return true;
+  }
+  if (BaseList2D::GetParameter(id, t_data)) return true;
+  // The colour properties read their defaults when they were never set.
+  ObjectColorProperties co;
+  GetColorProperties(&co);
+  switch (id) {
+    case ID_BASEOBJECT_USECOLOR:
+      t_data = GeData(co.usecolor);
+      return true;
+    case ID_BASEOBJECT_COLOR:
+      t_data = GeData(co.color);
+      return true;
+    case ID_BASEOBJECT_XRAY:
+      t_data = GeData(Int32(co.xray ? 1 : 0));
+      return true;
+    default:
+      return false;
+  }
+}
+
+Bool BaseObject::SetParameter(Int32 id, const GeData& t_data) {
+  if (id == ID_BASEOBJECT_REL_POSITION) {
+    if (t_data.GetType() != DA_VECTOR) return false;
+    ml_.off = t_data.GetVector();
+    SetDirty(DIRTYFLAGS_DATA);
+    return true;
+  }
+  return BaseList2D::SetParameter(id, t_data);
 }
 
 void BaseObject::Free(BaseObject*& op) {
@@ -240,4 +302,67 @@ void PolygonObject::CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans)
 
 BaseSelect* hostrt::UVPointSelection(PolygonObject* op) {
   return op ? &op->uvPointSel_ : nullptr;
+}
+
+namespace {
+
+// The plane primitive: (subw + 1) × (subh + 1) points about the origin, subw × subh quads that
+// face the axis, and UVs that span the unit square once.
+PolygonObject* BuildPlane(const BaseContainer& bc) {
+  auto finite = [](Float v) { return std::isfinite(v) ? v : 0.0; };
+  const Float w = finite(bc.GetFloat(PRIM_PLANE_WIDTH)), h = finite(bc.GetFloat(PRIM_PLANE_HEIGHT));
+  const Int32 sw = std::clamp(bc.GetInt32(PRIM_PLANE_SUBW, 1), 1, 1000);
+  const Int32 sh = std::clamp(bc.GetInt32(PRIM_PLANE_SUBH, 1), 1, 1000);
+  // Width and height directions for each axis the plane faces; their cross product is the
+  // facing direction in the host's left-handed sense.
+  Vector U(1, 0, 0), V(0, 0, 1);
+  switch (bc.GetInt32(PRIM_AXIS, PRIM_AXIS_YP)) {
+    case PRIM_AXIS_XP:
+      U = Vector(0, 0, -1), V = Vector(0, 1, 0);
+      break;
+    case PRIM_AXIS_XN:
+      U = Vector(0, 0, 1), V = Vector(0, 1, 0);
+      break;
+    case PRIM_AXIS_YN:
+      U = Vector(1, 0, 0), V = Vector(0, 0, -1);
+      break;
+    case PRIM_AXIS_ZP:
+      U = Vector(-1, 0, 0), V = Vector(0, 1, 0);
+      break;
+    case PRIM_AXIS_ZN:
+      U = Vector(1, 0, 0), V = Vector(0, 1, 0);
+      break;
+    default:
+      break;
+  }
+  PolygonObject* op = PolygonObject::Alloc((sw + 1) * (sh + 1), sw * sh);
+  Vector* pts = op->GetPointW();
+  for (Int32 j = 0; j <= sh; ++j)
+    for (Int32 i = 0; i <= sw; ++i)
+      pts[j * (sw + 1) + i] = U * (w * (Float(i) / sw - 0.5)) + V * (h * (Float(j) / sh - 0.5));
+  auto* uvw = static_cast<UVWTag*>(op->MakeTag(Tuvw));
+  const UVWHandle uv = uvw->GetDataAddressW();
+  CPolygon* polys = op->GetPolygonW();
+  for (Int32 j = 0; j < sh; ++j)
+    for (Int32 i = 0; i < sw; ++i) {
+      const Int32 p = j * sw + i, a = j * (sw + 1) + i;
+      polys[p] = CPolygon(a, a + sw + 1, a + sw + 2, a + 1);
+      const Float u0 = Float(i) / sw, u1 = Float(i + 1) / sw;
+      const Float v0 = 1.0 - Float(j) / sh, v1 = 1.0 - Float(j + 1) / sh;
+      UVWTag::Set(
+          uv, p,
+          UVWStruct(Vector(u0, v0, 0), Vector(u0, v1, 0), Vector(u1, v1, 0), Vector(u1, v0, 0)));
+    }
+  return op;
+}
+
+}  // namespace
+
+bool hostrt::UpdateCache(BaseObject* op) {
+  if (!op || op->GetType() != Oplane) return false;
+  const UInt32 dirty = op->GetDirty(DIRTYFLAGS_DATA);
+  if (op->cache_ && op->cacheDirty_ == dirty) return false;
+  op->cache_.reset(BuildPlane(*op->GetDataInstance()));
+  op->cacheDirty_ = dirty;
+  return true;
 }

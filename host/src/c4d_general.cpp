@@ -1,6 +1,7 @@
-// Modelling commands of the host: the selection conversion.
+// Modelling commands of the host: the selection conversion and Disconnect.
 #include "c4d_general.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <unordered_set>
 #include <vector>
@@ -174,11 +175,110 @@ Bool ConvertSelection(PolygonObject* op, Int32 from, Int32 to, Bool tolerant) {
   return true;
 }
 
+// Gives the chosen polygons points of their own. Kept points (used by a polygon left alone, or by
+// no polygon) keep their order; the new points follow, polygon by polygon, corner by corner
+// (three for a triangle, four for a quad), or with preserve once per shared original point.
+void Disconnect(PolygonObject* op, const std::vector<std::uint8_t>& take, Bool preserve) {
+  const Int32 n = op->GetPolygonCount(), pc = op->GetPointCount();
+  const Vector* pts = op->GetPointR();
+  const CPolygon* polys = op->GetPolygonR();
+  std::vector<std::uint8_t> byTaken(static_cast<size_t>(pc), 0),
+      byOther(static_cast<size_t>(pc), 0);
+  for (Int32 p = 0; p < n; ++p)
+    for (Int32 k = 0; k < 4; ++k)
+      (take[static_cast<size_t>(p)] ? byTaken : byOther)[static_cast<size_t>(polys[p][k])] = 1;
+
+  const std::vector<std::uint8_t> wasSelected = Flags(op->GetPointS(), pc);
+  std::vector<Vector> points;
+  std::vector<std::uint8_t> selected;
+  std::vector<Int32> kept(static_cast<size_t>(pc), -1);
+  for (Int32 i = 0; i < pc; ++i) {
+    if (byTaken[static_cast<size_t>(i)] && !byOther[static_cast<size_t>(i)]) continue;
+    kept[static_cast<size_t>(i)] = static_cast<Int32>(points.size());
+    points.push_back(pts[i]);
+    selected.push_back(wasSelected[static_cast<size_t>(i)]);
+  }
+  auto copy = [&](Int32 i) {
+    points.push_back(pts[i]);
+    selected.push_back(wasSelected[static_cast<size_t>(i)]);
+    return static_cast<Int32>(points.size() - 1);
+  };
+
+  std::vector<CPolygon> out(polys, polys + n);
+  std::vector<Int32> group(preserve ? static_cast<size_t>(pc) : 0, -1);
+  for (Int32 p = 0; p < n; ++p) {
+    const CPolygon& c = polys[p];
+    CPolygon& o = out[static_cast<size_t>(p)];
+    if (!take[static_cast<size_t>(p)]) {
+      for (Int32 k = 0; k < 4; ++k) o[k] = kept[static_cast<size_t>(c[k])];
+      continue;
+    }
+    const Int32 corners = c.IsTriangle() ? 3 : 4;
+    for (Int32 k = 0; k < corners; ++k) {
+      if (!preserve) {
+        o[k] = copy(c[k]);
+      } else {
+        Int32& g = group[static_cast<size_t>(c[k])];
+        if (g < 0) g = copy(c[k]);
+        o[k] = g;
+      }
+    }
+    if (corners == 3) o.d = o.c;
+  }
+
+  // N-gon outlines: each point goes where the first of the n-gon's polygons that uses it took it.
+  std::vector<PolygonObject::Ngon> ngons = op->GetNgons();
+  std::vector<Int32> stamp(static_cast<size_t>(pc), -1), where(static_cast<size_t>(pc), -1);
+  for (size_t g = 0; g < ngons.size(); ++g) {
+    for (Int32 p : ngons[g].polygons)
+      for (Int32 k = 0; k < 4; ++k) {
+        const size_t i = static_cast<size_t>(polys[p][k]);
+        if (stamp[i] == static_cast<Int32>(g)) continue;
+        stamp[i] = static_cast<Int32>(g);
+        where[i] = out[static_cast<size_t>(p)][k];
+      }
+    std::vector<Int32> outline;
+    for (Int32 i : ngons[g].outline) {
+      const Int32 to = i < 0 || i >= pc ? -1
+                       : stamp[static_cast<size_t>(i)] == static_cast<Int32>(g)
+                           ? where[static_cast<size_t>(i)]
+                           : kept[static_cast<size_t>(i)];
+      if (to >= 0) outline.push_back(to);
+    }
+    ngons[g].outline = std::move(outline);
+  }
+
+  op->ResizeObject(static_cast<Int32>(points.size()), n);
+  std::copy(points.begin(), points.end(), op->GetPointW());
+  std::copy(out.begin(), out.end(), op->GetPolygonW());
+  op->SetNgons(std::move(ngons));
+  SelectFlags(op->GetPointS(), selected);
+}
+
 }  // namespace
 
 Bool SendModelingCommand(Int32 command, ModelingCommandData& data) {
-  if (command != MCOMMAND_CONVERTSELECTION || !data.bc || !data.op) return false;
-  if (data.op->GetType() != Opolygon) return false;
+  if (!data.op || data.op->GetType() != Opolygon) return false;
+  if (command == MCOMMAND_DISCONNECT) {
+    auto* op = static_cast<PolygonObject*>(data.op);
+    const Int32 n = op->GetPolygonCount();
+    std::vector<std::uint8_t> take;
+    if (data.mode == MODELINGCOMMANDMODE_ALL)
+      take.assign(static_cast<size_t>(n), 1);
+    else if (data.mode == MODELINGCOMMANDMODE_POLYGONSELECTION)
+      take = Flags(op->GetPolygonS(), n);
+    else
+      return false;
+    // A polygon that names a point the object does not have: refused, nothing changes.
+    const Mesh m{op->GetPolygonR(), n, op->GetPointCount()};
+    for (Int32 p = 0; p < n; ++p)
+      if (!m.Valid(p)) return false;
+    if (data.doc && (data.flags & MODELINGCOMMANDFLAGS_CREATEUNDO))
+      data.doc->AddUndo(UNDOTYPE_CHANGE, op);
+    Disconnect(op, take, data.bc && data.bc->GetBool(MDATA_DISCONNECT_PRESERVEGROUPS));
+    return true;
+  }
+  if (command != MCOMMAND_CONVERTSELECTION || !data.bc) return false;
   const Int32 from = data.bc->GetInt32(MDATA_CONVERTSELECTION_LEFT);
   const Int32 to = data.bc->GetInt32(MDATA_CONVERTSELECTION_RIGHT);
   if (from < kPoints || from > kPolygons || to < kPoints || to > kPolygons) return false;

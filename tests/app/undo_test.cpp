@@ -125,6 +125,7 @@ const ToolCase kTools[] = {
      "click 10174\nchoose 10071 10072\nmode uvpolygons\nselect uvpolygons 0\nclick 10139\n"
      "select uvpoints 2 3",
      "click 10139", Effect::kUVs},
+    {"Create UVmesh", "tag uvw\nchoose 10071 10074", "click 10212", Effect::kUVs},
 };
 
 // Controls that run no tool on the document: the window's own buttons, resets, the EPS size and

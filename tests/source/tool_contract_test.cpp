@@ -10,6 +10,8 @@
 #include "UVtoolsState.h"
 #include "c4d_symbols.h"
 #include "temp_folder.h"
+#include "main.h"
+#include "runtime/registry.h"
 #include "uv_scene.h"
 
 namespace {
@@ -30,7 +32,8 @@ struct Contract {
   std::function<void(ContractTest&)> act = nullptr;
   std::function<void(ContractTest&)> arm = nullptr;
   Int32 modeAfter = 0;  // the editing mode a success leaves; 0: the mode stays
-  bool anyMode = false;  // works in every editing mode: there is no wrong mode to refuse
+  bool anyMode = false;  // works in every editing mode: only the missing object refuses it
+  Int32 objects = 0;     // objects a success adds
 };
 
 // What a user can see of the document.
@@ -41,7 +44,14 @@ struct DocState {
   UInt32 dirty = 0;
   Int32 events = 0;
   Int32 mode = 0;
+  Int32 objects = 0;
 };
+
+Int32 CountObjects(BaseObject* op) {
+  Int32 n = 0;
+  for (; op; op = op->GetNext()) n += 1 + CountObjects(op->GetDown());
+  return n;
+}
 
 std::vector<Int32> Indices(const BaseSelect* sel, Int32 limit) {
   std::vector<Int32> out;
@@ -84,6 +94,7 @@ struct ContractTest : UVScene {
     s.dirty = op->GetDirty(DIRTYFLAGS_DATA);
     s.events = host.EventCount();
     s.mode = doc->GetMode();
+    s.objects = CountObjects(doc->GetFirstObject());
     return s;
   }
   void Run(const Contract& c) {
@@ -260,6 +271,15 @@ const std::vector<Contract>& Contracts() {
        ArmSymmetry, Muvpolygons},
       {IDC_CS_CLEAR, IDC_TAB_FUNCTION1, 0},
       {IDC_SYMMETRY_RESET, IDC_TAB_FUNCTION1, 0},
+      // Create UVmesh: a new object with its tag and plane in one undo step; the source stays.
+      {IDC_CREATE_UVMESH, IDC_TAB_SCALE_ROTATE, Muvpolygons, false, false, 1, false, true, nullptr,
+       [](ContractTest& t) {
+         if (!hostrt::Registry::Get().Find(ID_TRANSFERTAG)) {
+           ASSERT_TRUE(RegisterTransferTAG());
+         }
+         t.tag->SetBit(BIT_ACTIVE);
+       },
+       0, true, 2},
   };
   return rows;
 }
@@ -293,6 +313,7 @@ TEST_F(ContractTest, SuccessGivesWhatTheToolPromises) {
     EXPECT_EQ(after.dirty != before.dirty, c.update);
     EXPECT_EQ(after.events != before.events, c.event);
     EXPECT_EQ(after.mode, c.modeAfter ? c.modeAfter : before.mode);
+    EXPECT_EQ(after.objects - before.objects, c.objects);
   }
 }
 
@@ -300,8 +321,7 @@ TEST_F(ContractTest, SuccessGivesWhatTheToolPromises) {
 // undo list, its update count and the redraw count stay as they were.
 TEST_F(ContractTest, RefusalChangesNothing) {
   for (const Contract& c : Contracts()) {
-    for (int context = 0; context < 2; ++context) {
-      if (context == 0 && c.anyMode) continue;
+    for (int context = c.anyMode ? 1 : 0; context < 2; ++context) {
       SCOPED_TRACE("control " + std::to_string(c.id) + (context ? ", no object" : ", wrong mode"));
       Build(c.mode ? c.mode : Muvpolygons);
       Choose(IDC_TABS, c.tab);
@@ -318,6 +338,7 @@ TEST_F(ContractTest, RefusalChangesNothing) {
       EXPECT_EQ(after.dirty, before.dirty);
       EXPECT_EQ(after.events, before.events);
       EXPECT_EQ(after.mode, before.mode);
+      EXPECT_EQ(after.objects, before.objects);
     }
   }
 }
