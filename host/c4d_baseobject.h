@@ -9,6 +9,7 @@
 #include "ge_math.h"
 
 class CTrack;
+class DescID;
 class PolygonObject;
 
 namespace hostrt {
@@ -73,6 +74,11 @@ class BaseObject : public BaseList2D {
 
   GeListHead* GetCTrackRoot() { return &tracks_; }
   CTrack* GetFirstCTrack() const;
+  // The object's track for description identifier id, or nullptr.
+  CTrack* FindCTrack(const DescID& id) const;
+  // Inserts a track (in no list) among the object's tracks in order of their identifiers,
+  // after the tracks with the same one.
+  void InsertTrackSorted(CTrack* track);
 
   // Generated and deformed forms; this host builds none.
   BaseObject* GetCache() const { return nullptr; }

@@ -2,6 +2,7 @@
 
 #include "c4d_baseobject.h"
 #include "c4d_tagdata.h"
+#include "runtime/animation.h"
 
 namespace hostrt {
 
@@ -16,10 +17,25 @@ void ForEachPluginTag(BaseObject* op, F&& f) {
   }
 }
 
+template <typename F>
+void ForEachPluginTrack(BaseObject* op, F&& f) {
+  for (; op; op = op->GetNext()) {
+    for (CTrack* track = op->GetFirstCTrack(); track; track = track->GetNext())
+      if (auto* data = dynamic_cast<CTrackData*>(track->GetNodeData())) f(op, track, data);
+    ForEachPluginTrack(op->GetDown(), f);
+  }
+}
+
 }  // namespace
 
 EvaluationReport EvaluateScene(BaseDocument& doc) {
   EvaluationReport r;
+  ForEachPluginTrack(doc.GetFirstObject(), [&](BaseObject* op, CTrack* track, CTrackData* data) {
+    const CAnimInfo info = AnimInfoAt(doc, op, *track);
+    Bool changed = false;
+    ++r.tracksAnimated;
+    if (!data->Animate(track, &info, &changed, nullptr)) ++r.trackErrors;
+  });
   ForEachPluginTag(doc.GetFirstObject(), [&](BaseObject* op, BaseTag* tag, TagData* data) {
     ++r.tagsExecuted;
     if (data->Execute(tag, &doc, op, nullptr, 0, 0) != EXECUTIONRESULT_OK) ++r.tagErrors;

@@ -9,9 +9,13 @@ namespace hostrt {
 struct EvaluationReport {
   Int32 tagsExecuted = 0;
   Int32 tagErrors = 0;  // tags whose Execute answered other than OK
+  Int32 tracksAnimated = 0;
+  Int32 trackErrors = 0;  // tracks whose Animate answered false
 };
 
-// Executes every plug-in tag of every object, depth first in tree order.
+// Animation first: every plug-in track of every object animates at the document's time with
+// the keys around it. Then every plug-in tag of every object executes. Objects go depth first
+// in tree order.
 EvaluationReport EvaluateScene(BaseDocument& doc);
 
 // Lets every plug-in tag draw into view; answers how many tags drew.
