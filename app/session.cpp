@@ -161,10 +161,12 @@ std::string Unknown(const char* what, const std::string& w, const std::vector<st
 }
 
 const std::vector<std::string> kPrints = {"dialog",    "console", "messages", "uvs",
-                                          "selection", "tags",    "objects",  "mode"};
+                                          "selection", "tags",    "objects",  "mode",
+                                          "keys"};
 const std::vector<std::string> kExpects = {"uv",       "selection", "control", "message",
                                            "messages", "console",   "mode",    "objects",
-                                           "polygons", "file",      "changed", "unchanged"};
+                                           "polygons", "file",      "changed", "unchanged",
+                                           "keys",     "tracks"};
 const std::vector<std::string> kDialogVerbs = {"click", "tick", "choose", "type", "close"};
 
 bool IsDialogVerb(const std::string& v) {
@@ -198,7 +200,7 @@ const std::vector<std::string>& SessionVerbs() {
       "fps",     "evaluate", "draw",   "undo",  "redo",   "save",   "export",
       "preview", "command",  "dialog", "click", "tick",   "choose", "type",
       "close",   "modal",    "answer", "file",  "print",  "echo",   "expect",
-      "units"};
+      "units",   "play",     "track",  "key"};
   return verbs;
 }
 
@@ -546,7 +548,7 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
                : "answer yes, no, ok or cancel";
   }
   if (verb == "print") {
-    if (n < 1) return "print dialog|console|messages|uvs|selection|tags|objects|mode";
+    if (n < 1) return "print dialog|console|messages|uvs|selection|tags|objects|mode|keys";
     const std::string& what = arg(1);
     if (what == "uvs") return n == 1 ? "" : indices(2);
     if (what == "selection") {
@@ -606,6 +608,8 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
       if (arg(3) == "exists" || arg(3) == "missing") return n == 3 ? "" : "too many words";
       return arg(3) == "contains" && n == 4 ? "" : "expect file PATH exists|missing|contains TEXT";
     }
+    if (what == "keys" || what == "tracks")
+      return n == 2 ? whole(2, "count") : "expect " + what + " COUNT";
     return Unknown("expectation", what, kExpects);
   }
   if (verb == "units") {
@@ -616,6 +620,7 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
       if (arg(2) == u.name) return "";
     return Unknown("unit", arg(2), UnitNames());
   }
+  if (verb == "play" || verb == "track" || verb == "key") return CheckAnimation(w, first);
   return Unknown("action", verb, SessionVerbs());
 }
 
@@ -800,19 +805,17 @@ bool Session::Dispatch(std::vector<std::string>& w) {
   if (verb == "time" || verb == "frame" || verb == "fps") {
     Float v = 0;
     ToFloat(w[1], v);
-    if (verb == "fps")
-      doc->SetFps(static_cast<Int32>(v));
-    else if (verb == "time")
-      doc->SetTime(BaseTime(v));
-    else
-      doc->SetTime(BaseTime(v, doc->GetFps()));
+    if (verb != "fps") return SetTime(w);
+    doc->SetFps(static_cast<Int32>(v));
     return true;
   }
   if (verb == "evaluate") {
     hostrt::EvaluationReport r = hostrt::EvaluateScene(*doc);
     out_ << "evaluated: " << r.tagsExecuted << " tag(s)";
     if (r.tagErrors) out_ << ", " << r.tagErrors << " with errors";
+    if (r.tracksAnimated) out_ << ", " << r.tracksAnimated << " track(s)";
     out_ << "\n";
+    if (r.trackErrors) return Warn(std::to_string(r.trackErrors) + " track(s) failed to evaluate");
     return true;
   }
   if (verb == "draw") {
@@ -830,6 +833,7 @@ bool Session::Dispatch(std::vector<std::string>& w) {
   if (verb == "print") return Print(w);
   if (verb == "expect") return Expect(w);
   if (verb == "units") return Units(w);
+  if (verb == "play" || verb == "track" || verb == "key") return Animation(w);
   return Fail("unknown action \"" + verb + "\"");
 }
 
@@ -983,7 +987,8 @@ bool Session::Select(const std::vector<std::string>& w) {
 }
 
 bool Session::Print(const std::vector<std::string>& w) {
-  if (w.size() < 2) return Fail("print dialog|console|messages|uvs|selection|tags|objects|mode");
+  if (w.size() < 2)
+    return Fail("print dialog|console|messages|uvs|selection|tags|objects|mode|keys");
   BaseDocument* doc = host_.ActiveDocument();
   const std::string& what = w[1];
   std::string why;
@@ -1038,6 +1043,7 @@ bool Session::Print(const std::vector<std::string>& w) {
       out_ << "track " << static_cast<BaseList2D*>(n)->GetType() << "\n";
     return true;
   }
+  if (what == "keys") return PrintKeys();
   if (obj->GetType() != Opolygon) return Fail("the active object is not a polygon object");
   auto* op = static_cast<PolygonObject*>(obj);
   if (what == "selection") {
@@ -1261,6 +1267,7 @@ bool Session::Expect(const std::vector<std::string>& w) {
     if (got != n) return mismatch(w[2] + " " + what, std::to_string(got));
     return true;
   }
+  if (what == "keys" || what == "tracks") return ExpectAnimation(w);
   return Fail("unknown expectation \"" + what + "\"");
 }
 

@@ -95,6 +95,15 @@ class Session {
                     size_t first, std::string& error, hostrt::ActionResult& result, Int32& id);
   std::string InputPath(const std::string& p) const;
   std::string OutputPath(const std::string& p) const;
+
+  // Animation (session_animation.cpp): the document's time, playing frames, tracks and keys.
+  std::string CheckAnimation(const std::vector<std::string>& w, size_t first) const;
+  bool Animation(const std::vector<std::string>& w);
+  bool SetTime(const std::vector<std::string>& w);
+  bool PrintKeys();
+  bool ExpectAnimation(const std::vector<std::string>& w);
+  // A plug-in's identifier as a session names it: its number or its symbol name.
+  bool PluginId(const std::string& word, Int32& id) const;
 };
 
 // Splits a line into words: blanks separate, "double quotes" group (with \" and \\), # starts a

@@ -64,6 +64,11 @@ class Host : public C4DOS {
   BaseDocument* NewDocument();
   void SetActiveDocument(BaseDocument* doc) { active_ = doc; }
   BaseDocument* ActiveDocument() const { return active_; }
+  // Frees every document (before the plug-in modules go: their nodes may carry plug-in data).
+  void FreeDocuments() {
+    active_ = nullptr;
+    docs_.clear();
+  }
   Int32 EventCount() const { return events_; }
 
   // Registrations asked for, accepted or not.

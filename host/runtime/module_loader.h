@@ -42,7 +42,7 @@ class PluginSystem {
   bool StartAll(const String& pluginFolder, String& error);
   // Starts one module file.
   bool Start(const String& moduleFile, String& error);
-  // Closes windows, sends action 3, frees the registered plug-ins, unloads.
+  // Closes windows, frees the documents, sends action 3, frees the registered plug-ins, unloads.
   void EndAll();
   const std::vector<std::unique_ptr<Module>>& Modules() const { return modules_; }
 

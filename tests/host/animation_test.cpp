@@ -1,6 +1,8 @@
 // Animation in the host: exact frames of fractional times, spline data, curves and keys in time
 // order, tracks of registered track plug-ins, links, undo of new tracks and keys, the keys that
 // evaluation hands a track, and a key's attributes as the attribute manager shows them.
+#include "runtime/animation.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,15 +13,14 @@
 #include "c4d_tagdata.h"
 #include "c4d_trackdata.h"
 #include "customgui_splinecontrol.h"
-#include "runtime/animation.h"
 #include "runtime/registry.h"
 #include "runtime/scene.h"
 
 namespace {
 
-constexpr Int32 kTrackId = 1900001;  // a track plug-in of the tests
+constexpr Int32 kTrackId = 1900001;     // a track plug-in of the tests
 constexpr Int32 kLowTrackId = 1900000;  // another one, of a lower identifier
-constexpr Int32 kTagId = 1900002;    // a tag plug-in of the tests
+constexpr Int32 kTagId = 1900002;       // a tag plug-in of the tests
 constexpr Int32 kKeyDescription = 1900003;
 
 // What the tests' track and tag saw, in order.
@@ -117,7 +118,8 @@ struct Animation : ::testing::Test {
   }
   static std::vector<Int32> Frames(const CCurve* c) {
     std::vector<Int32> f;
-    for (const CKey* k = c->GetFirstKey(); k; k = k->GetNext()) f.push_back(k->GetTime().GetFrame(25));
+    for (const CKey* k = c->GetFirstKey(); k; k = k->GetNext())
+      f.push_back(k->GetTime().GetFrame(25));
     return f;
   }
 };
@@ -188,7 +190,8 @@ TEST(SplineData, KnotsResizeAndCopiesStayApart) {
   auto* w = static_cast<SplineData*>(copy.GetCustomDataTypeWritable(CUSTOMDATATYPE_SPLINE));
   ASSERT_NE(w, nullptr);
   w->GetKnot(11)->vPos = Vector(9, 9, 9);
-  const auto* original = static_cast<const SplineData*>(held.GetCustomDataType(CUSTOMDATATYPE_SPLINE));
+  const auto* original =
+      static_cast<const SplineData*>(held.GetCustomDataType(CUSTOMDATATYPE_SPLINE));
   EXPECT_EQ(original->GetKnot(11)->vPos, Vector(1, 2, 3)) << "writing the copy left the original";
   EXPECT_EQ(GeData(DA_LONG, SplineData()).GetType(), DA_NIL) << "data of another type is nothing";
 }
@@ -248,13 +251,13 @@ TEST_F(Animation, KeysAroundATime) {
     Int32 frame;
     const CKey *k1, *k2;
   } cases[] = {
-      {5, a, a},     // before the first key: both are the first
-      {10, a, b2},   // at a key: it, and the next time's last key
-      {15, a, b2},   // between
-      {20, b2, d},   // at a doubled time: the key added last
-      {29, b2, d},   //
-      {30, d, d},    // at the last key
-      {99, d, d},    // after it
+      {5, a, a},    // before the first key: both are the first
+      {10, a, b2},  // at a key: it, and the next time's last key
+      {15, a, b2},  // between
+      {20, b2, d},  // at a doubled time: the key added last
+      {29, b2, d},  //
+      {30, d, d},   // at the last key
+      {99, d, d},   // after it
   };
   for (const auto& tc : cases) {
     hostrt::KeysAround(c, BaseTime(tc.frame, 25), k1, k2);
@@ -411,7 +414,8 @@ TEST_F(Animation, KeyAttributesAsTheAttributeManagerShowsThem) {
             "key 0 at frame 12 (0.5 s): Cube test\n"
             "  Count: 7\n"
             "  Target: Cube (read-only)\n");
-  std::vector<hostrt::KeyAttribute> a = hostrt::KeyAttributes(*doc, *t, *t->GetCurve()->GetFirstKey());
+  std::vector<hostrt::KeyAttribute> a =
+      hostrt::KeyAttributes(*doc, *t, *t->GetCurve()->GetFirstKey());
   ASSERT_EQ(a.size(), 2u);
   EXPECT_EQ(a[0].id, 1000);
   EXPECT_FALSE(a[0].readOnly);

@@ -82,9 +82,9 @@ TEST_F(AuvTrackTest, FillRefusesOtherObjectsAndObjectsWithoutUVWTag) {
   BaseTag::Free(uvw);
   track = hostrt::AddTrack(*doc, *op, DescID(ID_AUVTRACK), why);
   EXPECT_EQ(hostrt::AddKey(*doc, *track, BaseTime(1, 25), why), nullptr);
-  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Select Polygon Object.",
-                                                      "Select Polygon Object.",
-                                                      "There is no UVtag"}));
+  EXPECT_EQ(MessageTexts(),
+            (std::vector<std::string>{"Select Polygon Object.", "Select Polygon Object.",
+                                      "There is no UVtag"}));
 }
 
 TEST_F(AuvTrackTest, ExactKeysGiveTheirSnapshotFirstAndLast) {
@@ -266,7 +266,8 @@ TEST_F(AuvTrackTest, OnlyPolygonObjectsAnimate) {
   Object(1);
   CAnimInfo info = hostrt::AnimInfoAt(*doc, null, *track);
   info.op = tag;
-  EXPECT_TRUE(static_cast<AuvTrack*>(track->GetNodeData())->Animate(track, &info, nullptr, nullptr));
+  EXPECT_TRUE(
+      static_cast<AuvTrack*>(track->GetNodeData())->Animate(track, &info, nullptr, nullptr));
   EXPECT_EQ(host.Messages().size(), 1u);
 }
 
@@ -279,7 +280,8 @@ TEST_F(AuvTrackTest, KeyAttributesAreTheSnapshotAndTheTagReadOnly) {
             "  UVW tag: UVW tag 0 of Cube (read-only)\n");
   AuvTrack& data = Data();
   CKey* key = Track()->GetCurve()->GetFirstKey();
-  EXPECT_TRUE(data.KeyGetDEnabling(Track(), key, DescID(1001), GeData(), DESCFLAGS_ENABLE_0, nullptr));
+  EXPECT_TRUE(
+      data.KeyGetDEnabling(Track(), key, DescID(1001), GeData(), DESCFLAGS_ENABLE_0, nullptr));
 
   // Loaded once: a description already loaded is answered as it is.
   Description d;

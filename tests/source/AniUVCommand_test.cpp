@@ -1,8 +1,9 @@
 // The morph dialog: its values when it opens, the enabling of the frame field, and recording a
 // key of the active object's UVs at the current time or at a typed frame, as one undo step.
+#include "AniUVCommand.h"
+
 #include <gtest/gtest.h>
 
-#include "AniUVCommand.h"
 #include "c4d_resource.h"
 #include "morph_scene.h"
 #include "runtime/dialog_driver.h"
@@ -47,9 +48,10 @@ TEST_F(MorphDialogTest, OpensAtTheCurrentFrameWithTheCurrentTimeChosen) {
   EXPECT_FALSE(Enabled(IDC_MORPH_FRAME));
   EXPECT_FALSE(Enabled(IDC_MORPH_FRAME_LABEL));
   const String dashes(56, '-');
-  EXPECT_EQ(host.Console(),
-            (std::vector<String>{dashes, GeLoadString(IDS_PELTERRA) + " " + GeLoadString(IDS_PELTERRA_INFO),
-                                 dashes}));
+  EXPECT_EQ(
+      host.Console(),
+      (std::vector<String>{
+          dashes, GeLoadString(IDS_PELTERRA) + " " + GeLoadString(IDS_PELTERRA_INFO), dashes}));
 
   // The choice enables the frame field and its label, and disables them again.
   Act(hostrt::Choose(host, dlg, IDC_MORPH_WHERE, IDC_MORPH_AT_FRAME));
@@ -127,9 +129,9 @@ TEST_F(MorphDialogTest, RefusalsSayWhyAndAddNothing) {
   BaseTag::Free(uvw);
   EXPECT_FALSE(Record());
   EXPECT_EQ(op->GetFirstCTrack(), nullptr);
-  EXPECT_EQ(MessageTexts(), (std::vector<std::string>{"Select Polygon Object.",
-                                                      "Select Polygon Object.",
-                                                      "There is no UVtag"}));
+  EXPECT_EQ(MessageTexts(),
+            (std::vector<std::string>{"Select Polygon Object.", "Select Polygon Object.",
+                                      "There is no UVtag"}));
   EXPECT_EQ(doc->GetUndoCount(), 0);
 }
 

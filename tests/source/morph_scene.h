@@ -36,7 +36,8 @@ struct MorphScene : PluginHost {
   void Object(Int32 n, Float base = 0.0, const char* name = "Cube") {
     op = PolygonObject::Alloc(4 * n, n);
     op->SetName(name);
-    for (Int32 i = 0; i < n; ++i) op->GetPolygonW()[i] = CPolygon(4 * i, 4 * i + 1, 4 * i + 2, 4 * i + 3);
+    for (Int32 i = 0; i < n; ++i)
+      op->GetPolygonW()[i] = CPolygon(4 * i, 4 * i + 1, 4 * i + 2, 4 * i + 3);
     tag = static_cast<UVWTag*>(op->MakeTag(Tuvw));
     SetLayout(tag, base);
     doc->InsertObject(op, nullptr, nullptr);
