@@ -86,9 +86,11 @@ std::string LinkText(const GeData& d, const BaseDocument& doc) {
   if (!node) return d.GetBaseLink() && d.GetBaseLink()->GetSerial() ? "(missing)" : "none";
   auto* tag = dynamic_cast<BaseTag*>(node);
   BaseObject* op = tag ? tag->GetObject() : nullptr;
-  if (!op) return node->GetName().empty() ? "node " + std::to_string(node->GetType()) : node->GetName();
+  if (!op)
+    return node->GetName().empty() ? "node " + std::to_string(node->GetType()) : node->GetName();
   Int32 nr = 0;
-  for (BaseTag* t = op->GetFirstTag(); t && t != tag; t = t->GetNext()) nr += t->GetType() == tag->GetType();
+  for (BaseTag* t = op->GetFirstTag(); t && t != tag; t = t->GetNext())
+    nr += t->GetType() == tag->GetType();
   std::string kind = tag->GetType() == Tuvw ? "UVW tag" : "tag " + std::to_string(tag->GetType());
   if (!tag->GetName().empty()) kind += " \"" + tag->GetName() + "\"";
   return kind + " " + std::to_string(nr) + " of " + op->GetName();
@@ -138,8 +140,8 @@ std::vector<KeyAttribute> KeyAttributes(BaseDocument& doc, CTrack& track, CKey& 
     a.id = e.id;
     a.name = e.props.GetString(DESC_NAME, e.ident);
     a.value = ValueText(value, e.type, doc);
-    a.readOnly = !data->KeyGetDEnabling(&track, &key, DescID(e.id), value, DESCFLAGS_ENABLE_0,
-                                        &e.props);
+    a.readOnly =
+        !data->KeyGetDEnabling(&track, &key, DescID(e.id), value, DESCFLAGS_ENABLE_0, &e.props);
     out.push_back(std::move(a));
   }
   return out;

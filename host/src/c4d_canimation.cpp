@@ -203,5 +203,6 @@ void CTrack::CopyHierarchyTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) c
   curve->SetName(curve_->GetName());
   curve->SetData(curve_->GetData());
   for (CKey* k = curve_->GetFirstKey(); k; k = k->GetNext())
-    if (auto* c = static_cast<CKey*>(k->GetClone(flags, trans))) c->InsertUnderLast(curve->GetKeyHead());
+    if (auto* c = static_cast<CKey*>(k->GetClone(flags, trans)))
+      c->InsertUnderLast(curve->GetKeyHead());
 }
