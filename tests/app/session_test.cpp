@@ -535,3 +535,24 @@ TEST_F(SessionTest, TheDocumentedExampleRuns) {
   EXPECT_TRUE(fs::exists(dir / "chair-scaled.obj"));
   EXPECT_TRUE(fs::exists(dir / "chair-scaled.png"));
 }
+
+// The UV morph example of docs/sessions.md runs as written, strictly, on the same mesh.
+TEST_F(SessionTest, TheDocumentedMorphExampleRuns) {
+  std::ifstream doc(fs::path(PELTERRA_SOURCE_DIR) / "docs/sessions.md");
+  std::stringstream all;
+  all << doc.rdbuf();
+  const std::string text = all.str();
+  const size_t heading = text.find("## Animating UVs");
+  ASSERT_NE(heading, std::string::npos);
+  const size_t start = text.find("```\n", heading) + 4;
+  const std::string example = text.substr(start, text.find("```", start) - start);
+  pelterra::SessionOptions opt;
+  opt.scene = (fs::path(PELTERRA_SOURCE_DIR) / "tests/app/data/objs/chair.obj").string();
+  opt.strict = true;
+  Restart(opt);
+  std::istringstream in(example);
+  ASSERT_TRUE(session->Run(in, "example")) << session->Error() << "\n" << out.str();
+  EXPECT_NE(out.str().find("played frames 0 to 10 at 25 fps: 11 track evaluation(s)"),
+            std::string::npos);
+  EXPECT_TRUE(fs::exists(dir / "chair-frame5.png"));
+}
