@@ -246,6 +246,33 @@ preview cylinder-uvs.png
 # The view from the front: the mesh, its backdrop plane and the white outline of the UV square.
 draw cylinder-view.png
 expect lines 4
+# UV morph: the islands recorded as a key at frame 0, the small island scaled by 2 and recorded
+# at frame 20, the frames between played. Half way, at frame 10, the island is scaled by 1.5.
+# Opening the morph dialog prints the banner again.
+open builtin:islands
+fps 25
+frame 0
+command ID_ANIUVCOMMAND
+click IDC_MORPH_RECORD
+mode uvpolygons
+select uvpolygons 1
+command ID_UVCOMMAND
+choose IDC_TABS "Scale&Rotate"
+type IDC_SCALE_U 2
+type IDC_SCALE_V 2
+click IDC_SCALE
+expect uv 1 a 0.5 0.5
+dialog ID_ANIUVCOMMAND
+choose IDC_MORPH_WHERE IDC_MORPH_AT_FRAME
+type IDC_MORPH_FRAME 20
+click IDC_MORPH_RECORD
+print keys
+play 0 20
+expect uv 1 a 0.5 0.5
+frame 10
+evaluate
+expect uv 1 a 0.5625 0.4375
+preview islands-morph.png
 )";
 
 }  // namespace pelterra

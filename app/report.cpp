@@ -5,6 +5,7 @@
 
 #include "c4d_baseobject.h"
 #include "c4d_basetag.h"
+#include "c4d_canimation.h"
 #include "c4d_gui.h"
 #include "runtime/dialog_model.h"
 #include "runtime/dialog_view.h"
@@ -42,6 +43,10 @@ void Objects(BaseObject* op, std::vector<Snapshot::Object>& out) {
         fp[static_cast<size_t>(p)] = f;
       }
       o.uvs.push_back(std::move(fp));
+    }
+    for (CTrack* t = op->GetFirstCTrack(); t; t = t->GetNext()) {
+      ++o.tracks;
+      if (CCurve* c = t->GetCurve(CCURVE_CURVE, false)) o.keys += c->GetKeyCount();
     }
     if (auto* po = dynamic_cast<PolygonObject*>(op)) {
       UInt64 f = 1469598103934665603ull;
@@ -187,6 +192,12 @@ ActionReport Describe(const std::string& verb, Int32 id, const Snapshot& before,
     if (o.tags != was.tags)
       r.changes.push_back(std::to_string(std::abs(o.tags - was.tags)) + " tag(s) " +
                           (o.tags > was.tags ? "added to " : "removed from ") + o.name);
+    if (o.tracks != was.tracks)
+      r.changes.push_back(std::to_string(std::abs(o.tracks - was.tracks)) + " track(s) " +
+                          (o.tracks > was.tracks ? "added to " : "removed from ") + o.name);
+    if (o.keys != was.keys)
+      r.changes.push_back(std::to_string(std::abs(o.keys - was.keys)) + " key(s) " +
+                          (o.keys > was.keys ? "added to " : "removed from ") + o.name);
   }
   for (const auto& [serial, o] : old) r.changes.push_back("object " + o->name + " removed");
   if (after.active != before.active) {

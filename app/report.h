@@ -22,6 +22,7 @@ struct Snapshot {
     UInt64 points = 0;                     // fingerprint of the point positions
     std::vector<std::vector<UInt64>> uvs;  // per UVW tag, a fingerprint per polygon
     BaseSelect polygons, uvPoints, points2, edges;
+    Int32 tracks = 0, keys = 0;  // animation tracks and the keys of their curves
   };
   struct Control {
     std::string value, label;

@@ -162,10 +162,11 @@ std::string Unknown(const char* what, const std::string& w, const std::vector<st
 
 const std::vector<std::string> kPrints = {"dialog",    "console",    "messages", "uvs",
                                           "selection", "tags",       "objects",  "mode",
-                                          "points",    "attributes", "lines"};
+                                          "points",    "attributes", "lines",    "keys"};
 const std::vector<std::string> kExpects = {
-    "uv",       "selection", "control", "message",   "messages", "console",   "mode", "objects",
-    "polygons", "file",      "changed", "unchanged", "point",    "attribute", "lines"};
+    "uv",       "selection", "control", "message",   "messages", "console",   "mode",  "objects",
+    "polygons", "file",      "changed", "unchanged", "point",    "attribute", "lines", "keys",
+    "tracks"};
 const std::vector<std::string> kDialogVerbs = {"click", "tick", "choose", "type", "close"};
 
 bool IsDialogVerb(const std::string& v) {
@@ -199,7 +200,8 @@ const std::vector<std::string>& SessionVerbs() {
       "fps",     "evaluate", "draw",   "undo",  "redo",   "save",   "export",
       "preview", "command",  "dialog", "click", "tick",   "choose", "type",
       "close",   "modal",    "answer", "file",  "print",  "echo",   "expect",
-      "units",   "move",     "point",  "add",   "uv",     "set"};
+      "units",   "move",     "point",  "add",   "uv",     "set",    "play",
+      "track",   "key"};
   return verbs;
 }
 
@@ -547,7 +549,7 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
                : "answer yes, no, ok or cancel";
   }
   if (verb == "print") {
-    if (n < 1) return "print dialog|console|messages|uvs|selection|tags|objects|mode";
+    if (n < 1) return "print dialog|console|messages|uvs|selection|tags|objects|mode|keys";
     const std::string& what = arg(1);
     if (what == "uvs") return n == 1 ? "" : indices(2);
     if (what == "selection") {
@@ -610,6 +612,8 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
       return arg(3) == "contains" && n == 4 ? "" : "expect file PATH exists|missing|contains TEXT";
     }
     if (what == "point" || what == "attribute" || what == "lines") return CheckMeshWords(w, first);
+    if (what == "keys" || what == "tracks")
+      return n == 2 ? whole(2, "count") : "expect " + what + " COUNT";
     return Unknown("expectation", what, kExpects);
   }
   if (verb == "units") {
@@ -623,6 +627,7 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
   if (verb == "move" || verb == "point" || verb == "add" || verb == "uv" || verb == "set" ||
       verb == "draw")
     return CheckMeshWords(w, first);
+  if (verb == "play" || verb == "track" || verb == "key") return CheckAnimation(w, first);
   return Unknown("action", verb, SessionVerbs());
 }
 
@@ -820,12 +825,8 @@ bool Session::Dispatch(std::vector<std::string>& w) {
   if (verb == "time" || verb == "frame" || verb == "fps") {
     Float v = 0;
     ToFloat(w[1], v);
-    if (verb == "fps")
-      doc->SetFps(static_cast<Int32>(v));
-    else if (verb == "time")
-      doc->SetTime(BaseTime(v));
-    else
-      doc->SetTime(BaseTime(v, doc->GetFps()));
+    if (verb != "fps") return SetTime(w);
+    doc->SetFps(static_cast<Int32>(v));
     return true;
   }
   if (verb == "evaluate") {
@@ -833,7 +834,9 @@ bool Session::Dispatch(std::vector<std::string>& w) {
     out_ << "evaluated: " << r.tagsExecuted << " tag(s)";
     if (r.tagErrors) out_ << ", " << r.tagErrors << " with errors";
     if (r.cachesBuilt) out_ << ", " << r.cachesBuilt << " generator(s) rebuilt";
+    if (r.tracksAnimated) out_ << ", " << r.tracksAnimated << " track(s)";
     out_ << "\n";
+    if (r.trackErrors) return Warn(std::to_string(r.trackErrors) + " track(s) failed to evaluate");
     return true;
   }
   if (verb == "draw") return Draw(w);
@@ -848,6 +851,7 @@ bool Session::Dispatch(std::vector<std::string>& w) {
   if (verb == "units") return Units(w);
   if (verb == "move" || verb == "point" || verb == "add" || verb == "uv" || verb == "set")
     return MeshAction(w);
+  if (verb == "play" || verb == "track" || verb == "key") return Animation(w);
   return Fail("unknown action \"" + verb + "\"");
 }
 
@@ -1001,7 +1005,8 @@ bool Session::Select(const std::vector<std::string>& w) {
 }
 
 bool Session::Print(const std::vector<std::string>& w) {
-  if (w.size() < 2) return Fail("print dialog|console|messages|uvs|selection|tags|objects|mode");
+  if (w.size() < 2)
+    return Fail("print dialog|console|messages|uvs|selection|tags|objects|mode|keys");
   BaseDocument* doc = host_.ActiveDocument();
   const std::string& what = w[1];
   std::string why;
@@ -1059,6 +1064,7 @@ bool Session::Print(const std::vector<std::string>& w) {
       out_ << "track " << static_cast<BaseList2D*>(n)->GetType() << "\n";
     return true;
   }
+  if (what == "keys") return PrintKeys();
   if (obj->GetType() != Opolygon) return Fail("the active object is not a polygon object");
   auto* op = static_cast<PolygonObject*>(obj);
   if (what == "selection") {
@@ -1283,6 +1289,7 @@ bool Session::Expect(const std::vector<std::string>& w) {
     if (got != n) return mismatch(w[2] + " " + what, std::to_string(got));
     return true;
   }
+  if (what == "keys" || what == "tracks") return ExpectAnimation(w);
   return Fail("unknown expectation \"" + what + "\"");
 }
 

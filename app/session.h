@@ -106,6 +106,14 @@ class Session {
   bool Draw(const std::vector<std::string>& w);
   std::vector<BaseDraw::Line> lines_;  // what the last draw drew
   bool drawn_ = false;
+  // Animation (session_animation.cpp): the document's time, playing frames, tracks and keys.
+  std::string CheckAnimation(const std::vector<std::string>& w, size_t first) const;
+  bool Animation(const std::vector<std::string>& w);
+  bool SetTime(const std::vector<std::string>& w);
+  bool PrintKeys();
+  bool ExpectAnimation(const std::vector<std::string>& w);
+  // A plug-in's identifier as a session names it: its number or its symbol name.
+  bool PluginId(const std::string& word, Int32& id) const;
 };
 
 // Splits a line into words: blanks separate, "double quotes" group (with \" and \\), # starts a

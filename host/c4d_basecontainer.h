@@ -69,6 +69,8 @@ class GeData {
   GeData(const BaseLink& v) : v_(v) {}
   GeData(const BaseContainer& v);
   GeData(const CustomDataType& v) : v_(Custom{v.Clone()}) {}
+  // Custom data of a type: nothing when data is not of that type.
+  GeData(Int32 type, const CustomDataType& data);
   GeData(const GeData& o);
   GeData(GeData&&) noexcept = default;
   GeData& operator=(const GeData& o);
@@ -90,11 +92,14 @@ class GeData {
   const BaseLink* GetBaseLink() const;
   // Custom data of the given type, or nullptr.
   const CustomDataType* GetCustomDataType(Int32 type) const;
+  // The same for writing; a value shared with copies is copied first.
   CustomDataType* GetCustomDataTypeWritable(Int32 type);
 
  private:
+  // Copies share the custom data until one of them asks to write it, so reading a large value
+  // (a UV snapshot of a million polygons) out of a container costs no copy.
   struct Custom {
-    std::unique_ptr<CustomDataType> data;
+    std::shared_ptr<CustomDataType> data;
   };
   using Container = std::unique_ptr<BaseContainer>;
   // A matrix is kept apart so that every value stays small (a container may hold millions).

@@ -13,6 +13,11 @@ class BaseList2D;
 class GeListHead;
 class NodeData;
 class AliasTrans;
+class DescID;
+
+// Flags of the parameter operations by description identifier.
+enum DESCFLAGS_GET : Int32 { DESCFLAGS_GET_0 = 0 };
+enum DESCFLAGS_SET : Int32 { DESCFLAGS_SET_0 = 0 };
 
 // Node bits (BaseList2D::GetBit / SetBit).
 constexpr Int32 BIT_ACTIVE = 2;  // selected in the manager (a tag's selected state)
@@ -133,6 +138,9 @@ class BaseList2D : public GeListNode {
   // data change (GetDirty).
   virtual Bool GetParameter(Int32 id, GeData& t_data) const;
   virtual Bool SetParameter(Int32 id, const GeData& t_data);
+  // The same by description identifier of one level; parts of a parameter are not kept here.
+  Bool GetParameter(const DescID& id, GeData& t_data, DESCFLAGS_GET flags) const;
+  Bool SetParameter(const DescID& id, const GeData& t_data, DESCFLAGS_SET flags);
 
   Bool GetBit(Int32 mask) const { return (bits_ & mask) != 0; }
   void SetBit(Int32 mask) { bits_ |= mask; }

@@ -9,6 +9,7 @@
 #include "ge_math.h"
 
 class CTrack;
+class DescID;
 class PolygonObject;
 
 class BaseObject;
@@ -108,6 +109,11 @@ class BaseObject : public BaseList2D {
 
   GeListHead* GetCTrackRoot() { return &tracks_; }
   CTrack* GetFirstCTrack() const;
+  // The object's track for description identifier id, or nullptr.
+  CTrack* FindCTrack(const DescID& id) const;
+  // Inserts a track (in no list) among the object's tracks in order of their identifiers,
+  // after the tracks with the same one.
+  void InsertTrackSorted(CTrack* track);
 
   // A generator's polygon object as scene evaluation last built it (hostrt::UpdateCache), in
   // the generator's space; nullptr for an object that generates nothing or before the first

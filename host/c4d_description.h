@@ -31,6 +31,44 @@ enum : Int32 {
   DESC_IDENT = 30,
 };
 
+// One level of a parameter's identifier: the parameter, its data type and its creator.
+struct DescLevel {
+  Int32 id = 0;
+  Int32 dtype = 0;
+  Int32 creator = 0;
+  DescLevel() = default;
+  DescLevel(Int32 t_id, Int32 t_datatype = 0, Int32 t_creator = 0)
+      : id(t_id), dtype(t_datatype), creator(t_creator) {}
+  // Levels are the same parameter when their identifiers are.
+  bool operator==(const DescLevel& o) const { return id == o.id; }
+};
+
+// A parameter's identifier: one level for a plain parameter, more for a part of one.
+class DescID {
+ public:
+  DescID() = default;
+  explicit DescID(Int32 id1) : levels_{DescLevel(id1)} {}
+  explicit DescID(const DescLevel& l1) : levels_{l1} {}
+  DescID(const DescLevel& l1, const DescLevel& l2) : levels_{l1, l2} {}
+
+  Int32 GetDepth() const { return static_cast<Int32>(levels_.size()); }
+  // Level i; an empty level outside the depth.
+  DescLevel operator[](Int32 i) const {
+    return i >= 0 && i < GetDepth() ? levels_[static_cast<size_t>(i)] : DescLevel();
+  }
+  bool operator==(const DescID& o) const { return levels_ == o.levels_; }
+  bool operator!=(const DescID& o) const { return !(*this == o); }
+  // Level by level by identifier; a shorter identifier that starts a longer one comes first.
+  bool operator<(const DescID& o) const {
+    for (size_t i = 0; i < levels_.size() && i < o.levels_.size(); ++i)
+      if (levels_[i].id != o.levels_[i].id) return levels_[i].id < o.levels_[i].id;
+    return levels_.size() < o.levels_.size();
+  }
+
+ private:
+  std::vector<DescLevel> levels_;
+};
+
 struct DescEntry {
   Int32 id = 0;
   Int32 type = 0;  // DTYPE_..., or a custom data type

@@ -1,8 +1,11 @@
 // The command that opens the UV morph dialog, and its registration.
 #include "AniUVCommand.h"
 
+#include "AUV.h"
 #include "c4d_basebitmap.h"
+#include "c4d_basedocument.h"
 #include "c4d_commanddata.h"
+#include "c4d_general.h"
 #include "c4d_resource.h"
 #include "c4d_symbols.h"
 #include "main.h"
@@ -14,13 +17,101 @@ Bool AniUVTOOL::CreateLayout() {
 }
 
 Bool AniUVTOOL::InitValues() {
+  BaseDocument* doc = GetActiveDocument();
+  const Int32 frame = doc ? doc->GetTime().GetFrame(doc->GetFps()) : 0;
+  SetInt32(IDC_MORPH_FRAME, frame);
+  SetInt32(IDC_MORPH_WHERE, IDC_MORPH_NOW);
+  UpdateEnabling();
+  const String dashes(56, '-');
+  GePrint(dashes);
+  GePrint(GeLoadString(IDS_PELTERRA) + " " + GeLoadString(IDS_PELTERRA_INFO));
+  GePrint(dashes);
   return true;
 }
 
+void AniUVTOOL::UpdateEnabling() {
+  Int32 where = IDC_MORPH_NOW;
+  GetInt32(IDC_MORPH_WHERE, where);
+  const Bool atFrame = where != IDC_MORPH_NOW;
+  Enable(IDC_MORPH_FRAME, atFrame);
+  Enable(IDC_MORPH_FRAME_LABEL, atFrame);
+}
+
 Bool AniUVTOOL::Command(Int32 id, const BaseContainer& msg) {
-  (void)id;
   (void)msg;
+  switch (id) {
+    case IDC_MORPH_WHERE:
+      UpdateEnabling();
+      return true;
+    case IDC_MORPH_RECORD:
+      return RecordKey();
+    case IDC_MORPH_CLOSE:
+      Close();
+      return true;
+    default:
+      return true;
+  }
+}
+
+namespace {
+
+// The object's morph track, made and recorded as new when it has none; nullptr when the host
+// makes none.
+CTrack* MorphTrack(BaseDocument* doc, PolygonObject* op) {
+  CTrack* track = op->FindCTrack(DescID(ID_AUVTRACK));
+  if (track) return track;
+  track = CTrack::Alloc(op, DescID(ID_AUVTRACK));
+  if (!track) return nullptr;
+  op->InsertTrackSorted(track);
+  doc->AddUndo(UNDOTYPE_NEW, track);
+  return track;
+}
+
+// The recording's changes, inside the undo group the caller holds open.
+Bool Record(BaseDocument* doc, PolygonObject* op, UVWTag* tag, const BaseTime& time) {
+  doc->AddUndo(UNDOTYPE_CHANGE, op);
+  CTrack* track = MorphTrack(doc, op);
+  if (!track) return false;
+  CCurve* curve = track->GetCurve(CCURVE_CURVE, true);
+  if (!curve) return false;
+  CKey* key = curve->AddKey(time);
+  if (!key) return false;
+  doc->AddUndo(UNDOTYPE_NEW, key);
+  if (op->GetPolygonCount() == 0) return false;  // the key stays, empty
+  if (!FillMorphKey(key, op, tag)) return false;
+  EventAdd(0);
   return true;
+}
+
+}  // namespace
+
+Bool AniUVTOOL::RecordKey() {
+  BaseDocument* doc = GetActiveDocument();
+  if (!doc) return false;
+  BaseObject* obj = doc->GetActiveObject();
+  if (!obj || obj->GetType() != Opolygon) {
+    MessageDialog("Select Polygon Object.");
+    return false;
+  }
+  auto* op = static_cast<PolygonObject*>(obj);
+  UVWTag* tag = MorphTag(op);
+  if (!tag) {
+    MessageDialog("There is no UVtag");
+    return false;
+  }
+  BaseTime time = doc->GetTime();
+  Int32 where = IDC_MORPH_NOW;
+  GetInt32(IDC_MORPH_WHERE, where);
+  if (where != IDC_MORPH_NOW) {
+    Int32 frame = 0;
+    GetInt32(IDC_MORPH_FRAME, frame);
+    time = BaseTime(frame, doc->GetFps());
+  }
+  // The object's change, a new track and the new key are one step for the user to undo.
+  doc->StartUndo();
+  const Bool ok = Record(doc, op, tag, time);
+  doc->EndUndo();
+  return ok;
 }
 
 class AniUVCommand : public CommandData {

@@ -93,6 +93,7 @@ bool PluginSystem::StartAll(const String& pluginFolder, std::string& error) {
 void PluginSystem::EndAll() {
   if (modules_.empty()) return;
   host_.CloseAllWindows();
+  // Tracks and tags in the documents carry plug-in data whose code is in the modules.
   host_.FreeDocuments();
   for (auto it = modules_.rbegin(); it != modules_.rend(); ++it)
     (*it)->Call(C4DPL_END, nullptr, nullptr, nullptr);

@@ -2,6 +2,7 @@
 
 #include "c4d_baseobject.h"
 #include "c4d_tagdata.h"
+#include "runtime/animation.h"
 
 namespace hostrt {
 
@@ -23,6 +24,13 @@ Int32 UpdateTree(BaseObject* op) {
     built += UpdateTree(op->GetDown());
   }
   return built;
+template <typename F>
+void ForEachPluginTrack(BaseObject* op, F&& f) {
+  for (; op; op = op->GetNext()) {
+    for (CTrack* track = op->GetFirstCTrack(); track; track = track->GetNext())
+      if (auto* data = dynamic_cast<CTrackData*>(track->GetNodeData())) f(op, track, data);
+    ForEachPluginTrack(op->GetDown(), f);
+  }
 }
 
 }  // namespace
@@ -33,6 +41,12 @@ Int32 UpdateCaches(BaseDocument& doc) {
 
 EvaluationReport EvaluateScene(BaseDocument& doc) {
   EvaluationReport r;
+  ForEachPluginTrack(doc.GetFirstObject(), [&](BaseObject* op, CTrack* track, CTrackData* data) {
+    const CAnimInfo info = AnimInfoAt(doc, op, *track);
+    Bool changed = false;
+    ++r.tracksAnimated;
+    if (!data->Animate(track, &info, &changed, nullptr)) ++r.trackErrors;
+  });
   r.cachesBuilt = UpdateCaches(doc);
   ForEachPluginTag(doc.GetFirstObject(), [&](BaseObject* op, BaseTag* tag, TagData* data) {
     ++r.tagsExecuted;

@@ -17,6 +17,10 @@ BaseList2D* BaseLink::GetLink(const BaseDocument* doc) const {
 }
 
 GeData::GeData(const BaseContainer& v) : v_(std::make_unique<BaseContainer>(v)) {}
+
+GeData::GeData(Int32 type, const CustomDataType& data) {
+  if (data.GetTypeId() == type) v_ = Custom{data.Clone()};
+}
 GeData::~GeData() = default;
 
 GeData::GeData(const GeData& o) {
@@ -30,7 +34,7 @@ GeData& GeData::operator=(const GeData& o) {
   } else if (const auto* m = std::get_if<BoxedMatrix>(&o.v_)) {
     v_ = std::make_unique<Matrix>(*m ? **m : Matrix());
   } else if (const auto* cd = std::get_if<Custom>(&o.v_)) {
-    v_ = Custom{cd->data ? cd->data->Clone() : nullptr};
+    v_ = Custom{cd->data};
   } else {
     std::visit(
         [this](const auto& x) {
@@ -129,7 +133,9 @@ const CustomDataType* GeData::GetCustomDataType(Int32 type) const {
 
 CustomDataType* GeData::GetCustomDataTypeWritable(Int32 type) {
   auto* c = std::get_if<Custom>(&v_);
-  return c && c->data && c->data->GetTypeId() == type ? c->data.get() : nullptr;
+  if (!c || !c->data || c->data->GetTypeId() != type) return nullptr;
+  if (c->data.use_count() > 1) c->data = c->data->Clone();
+  return c->data.get();
 }
 
 // --- BaseContainer ---

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "c4d_basedocument.h"
+#include "c4d_description.h"
 #include "c4d_nodedata.h"
 
 namespace {
@@ -164,6 +165,14 @@ Bool BaseList2D::SetParameter(Int32 id, const GeData& t_data) {
   data_.SetData(id, t_data);
   ++dataDirty_;
   return true;
+}
+
+Bool BaseList2D::GetParameter(const DescID& id, GeData& t_data, DESCFLAGS_GET) const {
+  return id.GetDepth() == 1 && GetParameter(id[0].id, t_data);
+}
+
+Bool BaseList2D::SetParameter(const DescID& id, const GeData& t_data, DESCFLAGS_SET) {
+  return id.GetDepth() == 1 && SetParameter(id[0].id, t_data);
 }
 
 BaseList2D* BaseList2D::GetMain() const {

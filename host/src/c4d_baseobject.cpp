@@ -138,6 +138,24 @@ CTrack* BaseObject::GetFirstCTrack() const {
   return static_cast<CTrack*>(tracks_.GetFirst());
 }
 
+CTrack* BaseObject::FindCTrack(const DescID& id) const {
+  for (CTrack* t = GetFirstCTrack(); t; t = t->GetNext())
+    if (t->GetDescriptionID() == id) return t;
+  return nullptr;
+}
+
+void BaseObject::InsertTrackSorted(CTrack* track) {
+  if (!track || track->GetUp()) return;
+  CTrack* pred = nullptr;
+  for (CTrack* t = GetFirstCTrack(); t && !(track->GetDescriptionID() < t->GetDescriptionID());
+       t = t->GetNext())
+    pred = t;
+  if (pred)
+    track->InsertAfter(pred);
+  else
+    track->InsertUnder(&tracks_);
+}
+
 void BaseObject::CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) const {
   BaseList2D::CopyDataTo(dest, flags, trans);
   static_cast<BaseObject*>(dest)->ml_ = ml_;

@@ -53,7 +53,7 @@ TEST(App, DemoWritesItsOutputsAndPrintsTheBannerOnce) {
   ASSERT_EQ(r.code, 0) << r.out;
   for (const char* f : {"cube-before.png", "cube-selected.png", "cube.obj", "islands-before.png",
                         "islands-after.png", "islands.obj", "Cube_UV.uva", "Cube_UV.uvb",
-                        "Cube_UV.eps", "Cube_UV.png", "cylinder-loop.png"})
+                        "Cube_UV.eps", "Cube_UV.png", "cylinder-loop.png", "islands-morph.png"})
     EXPECT_TRUE(fs::exists(out / f)) << f;
   EXPECT_NE(r.out.find(fs::absolute(out).string()), std::string::npos)
       << "says where the files are";
@@ -62,7 +62,8 @@ TEST(App, DemoWritesItsOutputsAndPrintsTheBannerOnce) {
   size_t count = 0;
   for (size_t pos = r.out.find(dashes); pos != std::string::npos; pos = r.out.find(dashes, pos + 1))
     ++count;
-  EXPECT_EQ(count, 2u) << "one banner: a dashed line above and below the product line";
+  EXPECT_EQ(count, 4u) << "one banner at the start, a dashed line above and below the product "
+                          "line, and one when the morph dialog opens";
 }
 
 TEST(App, FailuresExitNonZeroWithAMessage) {

@@ -246,6 +246,61 @@ TEST_F(SessionTest, ModalDialogsAnswersAndDefaults) {
   EXPECT_EQ(session->Error(), "t.session:2: unknown modal action \"poke\"");
 }
 
+// Animation: exact times, tracks and keys added as the timeline does, keys shown, frames played.
+TEST_F(SessionTest, AnimationLines) {
+  ASSERT_TRUE(Run("open builtin:islands\nfps 25\ntime 1.16\n")) << session->Error();
+  EXPECT_EQ(host.ActiveDocument()->GetTime(), BaseTime(29, 25)) << "1.16 s as the fraction it is";
+  EXPECT_EQ(host.ActiveDocument()->GetTime().GetFrame(25), 29);
+  ASSERT_TRUE(Run("frame 2.5\n")) << session->Error();
+  EXPECT_EQ(host.ActiveDocument()->GetTime(), BaseTime(1, 10));
+
+  // The check reads every line first.
+  EXPECT_FALSE(Run("play 5 1\ntrack remove 1030718\nkey add\nplay 0 100000\nplay 0 x\n"));
+  EXPECT_EQ(session->Error(),
+            "t.session:1: play goes from a frame to a later one (5 to 1)\n"
+            "t.session:2: track add ID (a track plug-in's number or name)\n"
+            "t.session:3: key add ID (a track plug-in's number or name)\n"
+            "t.session:4: play covers at most 100000 frames\n"
+            "t.session:5: play FROM TO takes whole frame numbers");
+
+  out.str("");
+  ASSERT_TRUE(Run("play 0 2\n")) << session->Error();
+  EXPECT_NE(out.str().find("warning: nothing to play: no object has a track"), std::string::npos);
+  EXPECT_FALSE(Run("key add ID_AUVTRACK\n"));
+  EXPECT_EQ(session->Error(),
+            "t.session:1: Islands has no track ID_AUVTRACK; add one with \"track add ID_AUVTRACK\"");
+  EXPECT_FALSE(Run("track add 5\n"));
+  EXPECT_EQ(session->Error(), "t.session:1: no track plug-in 5");
+
+  out.str("");
+  ASSERT_TRUE(Run("track add ID_AUVTRACK\nframe 0\nkey add 1030718\ntrack add 1030718\n"
+                  "frame 10\ncommand ID_ANIUVCOMMAND\nclick IDC_MORPH_RECORD\nexpect tracks 1\n"
+                  "expect keys 2\nprint keys\nplay 0 10\n"))
+      << session->Error();
+  const std::string got = out.str();
+  EXPECT_NE(got.find("track 1030718 added to Islands\n"), std::string::npos) << got;
+  EXPECT_NE(got.find("key added to track 1030718 of Islands at frame 0 (0 s)\n"), std::string::npos);
+  EXPECT_NE(got.find("warning: Islands already has track 1030718\n"), std::string::npos);
+  EXPECT_NE(got.find("10186: 1 key(s) added to Islands\n"), std::string::npos) << got;
+  EXPECT_NE(got.find("track 1030718 \"UV Morph\": 2 key(s)\n"
+                     "  key 0 at frame 0 (0 s): Islands UVmorph\n"
+                     "    UV snapshot: 12 knots (read-only)\n"
+                     "    UVW tag: UVW tag 0 of Islands (read-only)\n"
+                     "  key 1 at frame 10 (0.4 s): Islands UVmorph\n"),
+            std::string::npos)
+      << got;
+  EXPECT_NE(got.find("played frames 0 to 10 at 25 fps: 11 track evaluation(s)\n"), std::string::npos);
+  EXPECT_FALSE(Run("expect keys 3\n"));
+  EXPECT_EQ(session->Error(), "t.session:1: expected 3 keys on Islands, got 2");
+
+  // With --strict a play that animates nothing fails.
+  pelterra::SessionOptions strict;
+  strict.strict = true;
+  Restart(strict);
+  EXPECT_FALSE(Run("open builtin:cube\nplay 0 1\n"));
+  EXPECT_EQ(session->Error(), "t.session:2: nothing to play: no object has a track (--strict)");
+}
+
 TEST_F(SessionTest, TimeUndoSaveExportPrint) {
   ASSERT_TRUE(Run("open builtin:cube\nfps 25\nframe 50\n")) << session->Error();
   EXPECT_DOUBLE_EQ(host.ActiveDocument()->GetTime().Get(), 2.0);
@@ -315,7 +370,7 @@ TEST_F(SessionTest, IslandToolSessions) {
     p.EndAll();
     ++ran;
   }
-  EXPECT_EQ(ran, 7) << "a session file was not found";
+  EXPECT_EQ(ran, 8) << "a session file was not found";
 }
 
 TEST_F(SessionTest, NamesAndLabelsNameControlsAndEntries) {
@@ -479,4 +534,25 @@ TEST_F(SessionTest, TheDocumentedExampleRuns) {
   ASSERT_TRUE(session->Run(in, "example")) << session->Error() << "\n" << out.str();
   EXPECT_TRUE(fs::exists(dir / "chair-scaled.obj"));
   EXPECT_TRUE(fs::exists(dir / "chair-scaled.png"));
+}
+
+// The UV morph example of docs/sessions.md runs as written, strictly, on the same mesh.
+TEST_F(SessionTest, TheDocumentedMorphExampleRuns) {
+  std::ifstream doc(fs::path(PELTERRA_SOURCE_DIR) / "docs/sessions.md");
+  std::stringstream all;
+  all << doc.rdbuf();
+  const std::string text = all.str();
+  const size_t heading = text.find("## Animating UVs");
+  ASSERT_NE(heading, std::string::npos);
+  const size_t start = text.find("```\n", heading) + 4;
+  const std::string example = text.substr(start, text.find("```", start) - start);
+  pelterra::SessionOptions opt;
+  opt.scene = (fs::path(PELTERRA_SOURCE_DIR) / "tests/app/data/objs/chair.obj").string();
+  opt.strict = true;
+  Restart(opt);
+  std::istringstream in(example);
+  ASSERT_TRUE(session->Run(in, "example")) << session->Error() << "\n" << out.str();
+  EXPECT_NE(out.str().find("played frames 0 to 10 at 25 fps: 11 track evaluation(s)"),
+            std::string::npos);
+  EXPECT_TRUE(fs::exists(dir / "chair-frame5.png"));
 }
