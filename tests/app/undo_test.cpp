@@ -104,6 +104,10 @@ const ToolCase kTools[] = {
     {"real area measure", "mode uvpolygons\nselect uvpolygons 0", "click 10191", Effect::kNoStep},
     {"loop select", "mode uvpoints\nselect uvpoints 0 1\nchoose 10071 10073", "click 10122",
      Effect::kNoStep},
+    // The islands are laid out as a grid already; Size Fit stretches them to the unit width.
+    {"quick grid, square and size fit",
+     "mode uvpoints\nselect uvpoints 0 1\nchoose 10071 10073\ntick 10210 on\ntick 10211 on",
+     "click 10109", Effect::kUVs},
 };
 
 // Controls that run no tool on the document: the window's own buttons, resets and the EPS size.
