@@ -14,9 +14,10 @@
 
 // --- the corner index ---
 
-// Corners, as polygon * 4 + corner, by the (u, v) cell of their position. Cells are a little
-// wider than the tolerance, so every position within it of a query lies in the 3 x 3 cells
-// around the query's. Each cell lists its corners in ascending order. A walk sheds the corners
+// Corners, as polygon * 4 + corner, by the (u, v) cell of their position. A query looks a hair
+// beyond the tolerance in u and in v (a distance that rounds to just below it still has each
+// component inside), and cells are as wide as that window, so a query reads at most 2 x 2
+// cells. Each cell lists its corners in ascending order. A walk sheds the corners
 // of polygons it is done with from a cell's live part, keeping the order; they stay behind the
 // live part for the carry, which reads every corner.
 class GridCornerIndex {
@@ -36,11 +37,12 @@ class GridCornerIndex {
   void ForEachNear(const Vector& p, F&& f) const;
 
  private:
-  static constexpr Float kCell = 1.1 * kUVPointTolerance;
+  static constexpr Float kReach = 1.0001 * kUVPointTolerance;
+  static constexpr Float kCell = 2.0 * kReach;
   static constexpr Int64 kLimit = Int64(1) << 30;  // far positions share the outermost cells
 
   static Int64 CellOf(Float x) {
-    const Float c = std::floor(x / kCell);
+    const Float c = std::floor(x * (1.0 / kCell));
     return c <= -Float(kLimit) ? -kLimit : c >= Float(kLimit) ? kLimit : static_cast<Int64>(c);
   }
   static UInt64 Key(Int64 u, Int64 v) {
@@ -57,8 +59,8 @@ class GridCornerIndex {
   }
   template <typename F>
   void ForCellsNear(const Vector& p, F&& f) const {
-    const Int64 ua = CellOf(p.x - kCell), ub = CellOf(p.x + kCell);
-    const Int64 va = CellOf(p.y - kCell), vb = CellOf(p.y + kCell);
+    const Int64 ua = CellOf(p.x - kReach), ub = CellOf(p.x + kReach);
+    const Int64 va = CellOf(p.y - kReach), vb = CellOf(p.y + kReach);
     for (Int64 u = ua; u <= ub; ++u)
       for (Int64 v = va; v <= vb; ++v) {
         const Int64 c = CellNumber(u, v);
@@ -76,60 +78,72 @@ class GridCornerIndex {
 
 template <typename Count, typename At>
 void GridCornerIndex::Build(Int32 polyCount, Count&& cornersOf, At&& uvOf) {
-  struct Item {
-    Int64 u, v;
-    Int32 id;
-  };
-  std::vector<Item> items;
-  items.reserve(static_cast<size_t>(std::max(polyCount, 0)) * 4);
-  u0_ = v0_ = 0;
-  u1_ = v1_ = -1;
+  // The box of the cells in use, from the extremes of the positions (cells grow with them).
+  size_t slots = 0, count = 0;
+  Float lo[2] = {0, 0}, hi[2] = {0, 0};
   for (Int32 i = 0; i < polyCount; ++i) {
     const Int32 n = cornersOf(i);
+    slots += static_cast<size_t>(n);
     for (Int32 k = 0; k < n; ++k) {
       const Vector& p = uvOf(i, k);
       if (!Finite(p)) continue;
-      const Item it{CellOf(p.x), CellOf(p.y), i * 4 + k};
-      if (items.empty()) {
-        u0_ = u1_ = it.u;
-        v0_ = v1_ = it.v;
-      } else {
-        u0_ = std::min(u0_, it.u);
-        u1_ = std::max(u1_, it.u);
-        v0_ = std::min(v0_, it.v);
-        v1_ = std::max(v1_, it.v);
+      if (count++ == 0) {
+        lo[0] = hi[0] = p.x;
+        lo[1] = hi[1] = p.y;
+        continue;
       }
-      items.push_back(it);
+      lo[0] = std::min(lo[0], p.x);
+      hi[0] = std::max(hi[0], p.x);
+      lo[1] = std::min(lo[1], p.y);
+      hi[1] = std::max(hi[1], p.y);
     }
   }
+  u0_ = CellOf(lo[0]);
+  u1_ = count ? CellOf(hi[0]) : -1;
+  v0_ = CellOf(lo[1]);
+  v1_ = count ? CellOf(hi[1]) : -1;
   // A plain array of cells where the corners are about as many as the cells; hashed cells
-  // otherwise. The items come in ascending id order and are placed stably, so every cell lists
-  // its ids ascending.
-  const Int64 cells = items.empty() ? 0 : (u1_ - u0_ + 1) * (v1_ - v0_ + 1);
-  const Int64 limit = std::min<Int64>(2 * static_cast<Int64>(items.size()) + 4096, Int64(1) << 25);
+  // otherwise.
+  const Int64 cells = count == 0 ? 0 : (u1_ - u0_ + 1) * (v1_ - v0_ + 1);
+  const Int64 limit = std::min<Int64>(2 * static_cast<Int64>(count) + 4096, Int64(1) << 25);
   dense_ = cells <= limit && (u1_ - u0_) < limit && (v1_ - v0_) < limit;
-  std::vector<UInt32> cellOf(items.size());
-  size_t cellCount = 0;
   sparse_.clear();
-  if (dense_) {
-    cellCount = static_cast<size_t>(cells);
-    for (size_t n = 0; n < items.size(); ++n)
-      cellOf[n] = static_cast<UInt32>(CellNumber(items[n].u, items[n].v));
-  } else {
-    sparse_.reserve(items.size());
-    for (size_t n = 0; n < items.size(); ++n) {
-      const auto [it, added] =
-          sparse_.try_emplace(Key(items[n].u, items[n].v), static_cast<UInt32>(cellCount));
-      if (added) ++cellCount;
-      cellOf[n] = it->second;
+  if (!dense_) sparse_.reserve(count);
+  // Each corner's cell (none for a position that is not finite), in id order.
+  constexpr UInt32 kNoCell = ~UInt32(0);
+  std::vector<UInt32> cellOf(slots);
+  size_t cellCount = dense_ ? static_cast<size_t>(cells) : 0, slot = 0;
+  for (Int32 i = 0; i < polyCount; ++i) {
+    const Int32 n = cornersOf(i);
+    for (Int32 k = 0; k < n; ++k, ++slot) {
+      const Vector& p = uvOf(i, k);
+      if (!Finite(p)) {
+        cellOf[slot] = kNoCell;
+        continue;
+      }
+      const Int64 u = CellOf(p.x), v = CellOf(p.y);
+      if (dense_) {
+        cellOf[slot] = static_cast<UInt32>(CellNumber(u, v));
+      } else {
+        const auto [it, added] = sparse_.try_emplace(Key(u, v), static_cast<UInt32>(cellCount));
+        if (added) ++cellCount;
+        cellOf[slot] = it->second;
+      }
     }
   }
+  // Counting sort, stable: the corners come in ascending id order, and so each cell lists them.
   begin_.assign(cellCount + 1, 0);
-  for (UInt32 c : cellOf) ++begin_[c + 1];
+  for (UInt32 c : cellOf)
+    if (c != kNoCell) ++begin_[c + 1];
   for (size_t c = 0; c < cellCount; ++c) begin_[c + 1] += begin_[c];
   live_.assign(begin_.begin(), begin_.end() - 1);
-  ids_.resize(items.size());
-  for (size_t n = 0; n < items.size(); ++n) ids_[live_[cellOf[n]]++] = items[n].id;
+  ids_.resize(count);
+  slot = 0;
+  for (Int32 i = 0; i < polyCount; ++i) {
+    const Int32 n = cornersOf(i);
+    for (Int32 k = 0; k < n; ++k, ++slot)
+      if (cellOf[slot] != kNoCell) ids_[live_[cellOf[slot]]++] = i * 4 + k;
+  }
 }
 
 template <typename Done, typename Test>
@@ -155,8 +169,10 @@ Int32 GridCornerIndex::FirstFrom(const Vector& p, Int32 from, Int32 below, Done&
         break;
       }
     }
-    // Enough corners of done polygons in the way: move them behind the live part, in order.
-    if (shed >= 8) {
+    // Corners of done polygons in the way: move them behind the live part, in order. A cell is
+    // tidied only when at least an eighth of it goes, so that tidying costs a few steps per
+    // corner shed, whatever the cell's size.
+    if (shed > 0 && (shed >= 8 || 8 * shed >= e - b)) {
       std::stable_partition(b, e, [&](Int32 id) { return !done(id >> 2); });
       Int32* live = b;
       while (live != e && !done(*live >> 2)) ++live;
@@ -207,17 +223,24 @@ struct Match {
   Bool forward = false;
 };
 
+// UVCoincident, answered at once for positions apart by the tolerance in u or in v.
+inline Bool Near(const Vector& a, const Vector& b) {
+  if (!(std::fabs(a.x - b.x) < kUVPointTolerance) || !(std::fabs(a.y - b.y) < kUVPointTolerance))
+    return false;
+  return (a - b).GetLength() < kUVPointTolerance;
+}
+
 // The adjacency test of the walks: the first corner k (from 0 up) on front.first whose next
 // corner lies on front.second (forward), or else whose previous one does (backward).
 Bool Adjacent(const UVWStruct& q, Int32 cc, const Front& f, Match& m) {
   for (Int32 k = 0; k < cc; ++k) {
-    if (!UVCoincident(q[k], f.first)) continue;
+    if (!Near(q[k], f.first)) continue;
     const Int32 next = (k + 1) % cc, prev = (k + cc - 1) % cc;
-    if (UVCoincident(q[next], f.second)) {
+    if (Near(q[next], f.second)) {
       m = {k, next, true};
       return true;
     }
-    if (UVCoincident(q[prev], f.second)) {
+    if (Near(q[prev], f.second)) {
       m = {k, prev, false};
       return true;
     }
@@ -247,9 +270,9 @@ class GridLayout {
   GridLayout(const CPolygon* polys, Int32 polyCount, const Vector* points, Int32 pointCount,
              UVWStruct* uvs)
       : polys_(polys), n_(polyCount), points_(points), pointCount_(pointCount), cur_(uvs) {
-    records_.resize(static_cast<size_t>(n_));
+    records_.reserve(static_cast<size_t>(n_));
     for (Int32 i = 0; i < n_; ++i) {
-      PolyUvRecord& r = records_[static_cast<size_t>(i)];
+      PolyUvRecord& r = records_.emplace_back();
       r.polygon = i;
       r.cornerCount = CornerCount(i);
       r.a = uvs[i].a;
@@ -312,7 +335,7 @@ class GridLayout {
                    std::vector<StripEntry>& strip);
   // Places polygon i with corners k1, k2 on g1, g2; false when it ends its column (a triangle).
   Bool PlaceAcross(Int32 i, Int32 k1, Int32 k2, const Vector& g1, const Vector& g2,
-                   ColumnFront& next);
+                   Bool stripPolygon, ColumnFront& next);
   void GrowColumn(const StripEntry& e, Bool firstColumn);
 
   const CPolygon* polys_;
@@ -419,10 +442,13 @@ void GridLayout::PlaceOnRail(Int32 i, const Match& mt, Front& f, Vector& rail, F
 }
 
 Bool GridLayout::PlaceAcross(Int32 i, Int32 k1, Int32 k2, const Vector& g1, const Vector& g2,
-                             ColumnFront& next) {
+                             Bool stripPolygon, ColumnFront& next) {
   const Int32 cc = CornerCount(i);
   const Int32 j1 = Side(k1, k2, cc), j2 = Side(k2, k1, cc);
   UVWStruct q = cur_[i];
+  // The next polygon lies on i's far side as it was before the walk: a polygon not placed yet
+  // is as it was; a strip polygon's corners are taken from the record.
+  next.at = stripPolygon ? Front{Pre(i)[j1], Pre(i)[j2]} : Front{q[j1], q[j2]};
   q[k1] = g1;
   q[k2] = g2;
   flags_[static_cast<size_t>(i)] = 1;
@@ -443,7 +469,6 @@ Bool GridLayout::PlaceAcross(Int32 i, Int32 k1, Int32 k2, const Vector& g1, cons
     Axis(q[j2], across) += l2;
   }
   cur_[i] = q;
-  next.at = {Pre(i)[j1], Pre(i)[j2]};
   next.g1 = q[j1];
   next.g2 = q[j2];
   return true;
@@ -454,7 +479,7 @@ void GridLayout::GrowColumn(const StripEntry& e, Bool firstColumn) {
   const Int32 cc = CornerCount(p);
   if (firstColumn) firstColumn_.push_back({p, e.k, Side(e.k, e.m, cc)});
   ColumnFront front;
-  if (!PlaceAcross(p, e.k, e.m, cur_[p][e.k], cur_[p][e.m], front)) return;
+  if (!PlaceAcross(p, e.k, e.m, cur_[p][e.k], cur_[p][e.m], true, front)) return;
   const Front* one[1] = {&front.at};
   for (;;) {
     Int32 added = 0;
@@ -466,7 +491,7 @@ void GridLayout::GrowColumn(const StripEntry& e, Bool firstColumn) {
       if (firstColumn) firstColumn_.push_back({i, mt.k, Side(mt.k, mt.k2, CornerCount(i))});
       ColumnFront next;
       ++added;
-      if (!PlaceAcross(i, mt.k, mt.k2, front.g1, front.g2, next)) return;
+      if (!PlaceAcross(i, mt.k, mt.k2, front.g1, front.g2, false, next)) return;
       front = next;
       cursor = i + 1;
     }
@@ -559,8 +584,7 @@ void GridLayout::Square() {
         const Vector& at = snapshot[static_cast<size_t>(i)][k];
         Int32 best = -1;
         index.ForEachNear(at, [&](Int32 id) {
-          if (id > best && UVCoincident(at, snapshot[static_cast<size_t>(id >> 2)][id & 3]))
-            best = id;
+          if (id > best && Near(at, snapshot[static_cast<size_t>(id >> 2)][id & 3])) best = id;
         });
         if (best >= 0) cur_[i][k] = cur_[best >> 2][best & 3];
       }
@@ -777,7 +801,7 @@ void MPTest::Main() {
       index->ForEachNear(at, [&](Int32 id) {
         const Int32 j = id >> 2;
         if (id > best && j < recordCount && flagsAtStart[j] && !IsTriangle(polys[j]) &&
-            UVCoincident(at, records[j][id & 3]))
+            Near(at, records[j][id & 3]))
           best = id;
       });
       if (best < 0) continue;

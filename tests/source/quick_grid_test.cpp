@@ -458,13 +458,17 @@ reference::Input RandomRegion(std::mt19937& rng, bool packed = false) {
       out.Quad(q.a, q.b, q.c, q.d, u.a, u.b, u.c, u.d);
     }
   }
+  // Neighbours: one corner just within or just beyond the tolerance of a grid corner, in w, along
+  // u or v, or in a random direction, so that the tolerance falls anywhere in the index's cells.
   const Int32 grid = static_cast<Int32>(out.polys.size());
-  const Float offsets[] = {0.009, -0.009, 0.011, -0.011};
-  for (Int32 k = 0; k < 4; ++k) {
+  const Float offsets[] = {0.009, 0.00999, 0.01001, 0.011};
+  for (Int32 k = 0; k < 24; ++k) {
     const UVWStruct& near = out.uvs[rng() % static_cast<UInt32>(grid)];
     Vector at = near[static_cast<Int32>(rng() % 3)];
-    Float& c = rng() % 3 == 0 ? at.x : rng() % 2 ? at.y : at.z;
-    c += offsets[rng() % 4];
+    const Float d = offsets[rng() % 4];
+    const UInt32 how = rng() % 6;
+    const Float turn = how < 4 ? how * PI / 2 : unit(rng) * 2 * PI;
+    at += how == 5 ? V(0, 0, d) : V(d * std::cos(turn), d * std::sin(turn));
     const Int32 p = out.Point(20 + k, 0);
     out.Quad(p, out.Point(21 + k, 0), out.Point(21 + k, 1), out.Point(20 + k, 1), at,
              at + V(0.3, 0.02), at + V(0.3, 0.3), at + V(0.02, 0.3));
