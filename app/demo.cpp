@@ -273,6 +273,24 @@ frame 10
 evaluate
 expect uv 1 a 0.5625 0.4375
 preview islands-morph.png
+# Quick Grid on a cylinder whose side strip waves in UV. Pick edge a-b of the first side quad
+# (UV points 0 and 1): the strip becomes a grid whose cells are as long as their 3D edges, Square
+# keeps its lines straight and Size Fit scales its width into the unit square.
+open builtin:wavycylinder
+preview wavycylinder-before.png
+command ID_UVCOMMAND
+choose 10071 "UV Function2"
+mode uvpoints
+select uvpoints 0 1
+tick IDC_GRID_SQUARE on
+tick IDC_GRID_SIZE_FIT on
+click IDC_QUICK_GRID
+expect changed
+# 16 columns of 1/16 each; the 4 rows keep the picked edge's UV height 0.12, from v 0.6 to 0.12.
+expect uv 0 a 0 0.6
+expect uv 63 c 1 0.12
+preview wavycylinder-after.png
+save wavycylinder.obj
 )";
 
 }  // namespace pelterra

@@ -152,6 +152,46 @@ PolygonObject* Islands() {
   return m.Build("Islands");
 }
 
+// A cylinder of 16 x 4 side quads whose side strip waves in UV (for Quick Grid), with two
+// triangle-fan caps laid out as discs below the strip.
+PolygonObject* WavyCylinder() {
+  constexpr Int32 n = 16, rows = 4;
+  Mesh m;
+  for (Int32 r = 0; r <= rows; ++r)
+    for (Int32 k = 0; k < n; ++k) {
+      const Float a = 2.0 * PI * k / n;
+      m.Point(std::sin(a), -1.0 + 2.0 * r / rows, std::cos(a));
+    }
+  const Int32 bottom = m.Point(0, -1, 0), top = m.Point(0, 1, 0);
+  auto ring = [&](Int32 r, Int32 k) { return r * n + k % n; };
+  auto u = [&](Int32 k) { return 0.02 + 0.96 * k / n; };
+  auto v = [&](Int32 r, Int32 k) { return 0.4 + 0.12 * r + 0.03 * std::sin(2.0 * PI * k / 8); };
+  for (Int32 r = 0; r < rows; ++r)
+    for (Int32 k = 0; k < n; ++k)
+      m.Face({ring(r, k), ring(r, k + 1), ring(r + 1, k + 1), ring(r + 1, k)},
+             {{u(k), v(r, k)},
+              {u(k + 1), v(r, k + 1)},
+              {u(k + 1), v(r + 1, k + 1)},
+              {u(k), v(r + 1, k)}});
+  // Seen from above a ring point lies at (sin a, -cos a); seen from below at (sin a, cos a).
+  const Float rad = 0.15, cv = 0.18;
+  for (Int32 k = 0; k < n; ++k) {
+    const Float a = 2.0 * PI * k / n, b = 2.0 * PI * (k + 1) / n;
+    m.Face({top, ring(rows, k), ring(rows, k + 1)},
+           {{0.25, cv},
+            {0.25 + rad * std::sin(a), cv - rad * std::cos(a)},
+            {0.25 + rad * std::sin(b), cv - rad * std::cos(b)}});
+  }
+  for (Int32 k = 0; k < n; ++k) {
+    const Float a = 2.0 * PI * k / n, b = 2.0 * PI * (k + 1) / n;
+    m.Face({bottom, ring(0, k + 1), ring(0, k)},
+           {{0.75, cv},
+            {0.75 + rad * std::sin(b), cv + rad * std::cos(b)},
+            {0.75 + rad * std::sin(a), cv + rad * std::cos(a)}});
+  }
+  return m.Build("WavyCylinder");
+}
+
 // "NxM" with 1 <= N, M <= 2000.
 bool ParseGridSize(std::string_view s, Int32& cols, Int32& rows) {
   size_t x = s.find('x');
@@ -173,6 +213,7 @@ std::vector<BuiltinScene> BuiltinScenes() {
       {"cylinder", "8 side quads unrolled into a strip, two triangle-fan caps as discs"},
       {"ngon", "a hexagon n-gon (4 triangles) beside a quad"},
       {"islands", "three quads: two form one UV island, the third an island of its own"},
+      {"wavycylinder", "16 x 4 side quads whose UV strip waves, two triangle-fan caps as discs"},
   };
 }
 
@@ -195,9 +236,11 @@ bool LoadBuiltinScene(const std::string& name, BaseDocument& doc, std::string& e
     op = Ngon();
   } else if (name == "islands") {
     op = Islands();
+  } else if (name == "wavycylinder") {
+    op = WavyCylinder();
   } else {
-    error =
-        "unknown built-in scene \"" + name + "\" (cube, grid, grid:NxM, cylinder, ngon, islands)";
+    error = "unknown built-in scene \"" + name +
+            "\" (cube, grid, grid:NxM, cylinder, ngon, islands, wavycylinder)";
     return false;
   }
   if (!op) {

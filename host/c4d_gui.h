@@ -204,3 +204,13 @@ class GeModalDialog : public GeDialog {
  private:
   Bool result_ = false;
 };
+
+// Mouse cursors of GeShowMouse.
+enum : Int32 {
+  MOUSE_HIDE = 0,
+  MOUSE_SHOW = 1,
+  MOUSE_NORMAL = 2,
+  MOUSE_BUSY = 3,
+};
+// Sets the host's mouse cursor (MOUSE_BUSY while a tool computes, MOUSE_NORMAL afterwards).
+void GeShowMouse(Int32 cursor);

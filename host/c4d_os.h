@@ -83,6 +83,8 @@ class C4DOS {
   // Builds the dialog layout id of res into dlg's open group; error says why it could not.
   virtual Bool LoadDialogResource(GeDialog* dlg, const GeResource& res, Int32 id,
                                   String& error) = 0;
+  // Sets the mouse cursor (MOUSE_BUSY, MOUSE_NORMAL ...).
+  virtual void ShowMouse(Int32 cursor) = 0;
 };
 
 // Module side: takes the table from p1; false when it is missing or too old.

@@ -180,6 +180,10 @@ Bool GeDialog::LoadDialogResource(Int32 id, GeResource* lr, Int32 flags) {
   return false;
 }
 
+void GeShowMouse(Int32 cursor) {
+  if (t_C4DOS) t_C4DOS->ShowMouse(cursor);
+}
+
 Bool Filename::FileSelect(Int32 type, Int32 flags, const String& title, const String& forceSuffix) {
   return t_C4DOS && t_C4DOS->FileSelect(*this, type, flags, title, forceSuffix);
 }

@@ -107,6 +107,10 @@ class Host : public C4DOS {
   Bool CloseDialog(GeDialog* dlg) override;
   Bool LoadDialogResource(GeDialog* dlg, const GeResource& res, Int32 id,
                           String& error) override;
+  // The mouse cursor, and every change of it in order.
+  void ShowMouse(Int32 cursor) override { cursors_.push_back(cursor); }
+  Int32 Cursor() const { return cursors_.empty() ? MOUSE_NORMAL : cursors_.back(); }
+  const std::vector<Int32>& Cursors() const { return cursors_; }
 
  private:
   std::vector<String> console_;
@@ -121,6 +125,7 @@ class Host : public C4DOS {
   Int32 registrations_ = 0;
   std::vector<OpenWindow> windows_;
   Int32 modalDefaults_ = 0;  // modal windows nobody acted on
+  std::vector<Int32> cursors_;
 };
 
 }  // namespace hostrt

@@ -53,7 +53,8 @@ TEST(App, DemoWritesItsOutputsAndPrintsTheBannerOnce) {
   ASSERT_EQ(r.code, 0) << r.out;
   for (const char* f : {"cube-before.png", "cube-selected.png", "cube.obj", "islands-before.png",
                         "islands-after.png", "islands.obj", "Cube_UV.uva", "Cube_UV.uvb",
-                        "Cube_UV.eps", "Cube_UV.png", "cylinder-loop.png", "islands-morph.png"})
+                        "Cube_UV.eps", "Cube_UV.png", "cylinder-loop.png", "islands-morph.png",
+                        "wavycylinder-before.png", "wavycylinder-after.png", "wavycylinder.obj"})
     EXPECT_TRUE(fs::exists(out / f)) << f;
   EXPECT_NE(r.out.find(fs::absolute(out).string()), std::string::npos)
       << "says where the files are";

@@ -33,7 +33,8 @@ struct Scene {
   UVWStruct UV(Int32 p) const { return static_cast<UVWTag*>(op->GetTag(Tuvw))->GetSlow(p); }
 };
 
-const char* const kScenes[] = {"cube", "grid", "grid:3x2", "cylinder", "ngon", "islands"};
+const char* const kScenes[] = {"cube",  "grid",    "grid:3x2",    "cylinder",
+                                "ngon", "islands", "wavycylinder"};
 
 // Twice the signed area of a polygon in the plane of its first two coordinates.
 double Shoelace(const std::vector<std::pair<double, double>>& p) {
@@ -59,6 +60,7 @@ TEST(Scenes, CountsAndNames) {
       {"grid:3x2", "Grid", 12, 0, 6, 0},      {"grid:1x1", "Grid", 4, 0, 1, 0},
       {"cylinder", "Cylinder", 18, 16, 8, 0}, {"ngon", "Ngon", 8, 0, 1, 1},
       {"islands", "Islands", 10, 0, 3, 0},
+      {"wavycylinder", "WavyCylinder", 82, 32, 64, 0},
   };
   for (const Expect& e : table) {
     SCOPED_TRACE(e.scene);
@@ -83,7 +85,8 @@ TEST(Scenes, CountsAndNames) {
 TEST(Scenes, NamesAreListedAndUnknownOnesRefused) {
   std::set<std::string> listed;
   for (const BuiltinScene& s : BuiltinScenes()) listed.insert(s.name);
-  EXPECT_EQ(listed, (std::set<std::string>{"cube", "grid", "cylinder", "ngon", "islands"}));
+  EXPECT_EQ(listed, (std::set<std::string>{"cube", "grid", "cylinder", "ngon", "islands",
+                                           "wavycylinder"}));
 
   for (const char* bad :
        {"sphere", "", "Cube", "grid:", "grid:4", "grid:0x4", "grid:4x0", "grid:2001x1",
@@ -133,7 +136,8 @@ TEST(Scenes, WindingFollowsTheHostConvention) {
     Vector centre;
     for (size_t i = 0; i < attrib.vertices.size() / 3; ++i) centre += vertex(int(i));
     centre = centre / Float(attrib.vertices.size() / 3);
-    const bool closed = std::string(name) == "cube" || std::string(name) == "cylinder";
+    const bool closed = std::string(name) == "cube" || std::string(name) == "cylinder" ||
+                        std::string(name) == "wavycylinder";
     size_t start = 0;
     for (size_t f = 0; f < mesh.num_face_vertices.size(); ++f) {
       const size_t n = mesh.num_face_vertices[f];

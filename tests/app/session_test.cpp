@@ -370,7 +370,7 @@ TEST_F(SessionTest, IslandToolSessions) {
     p.EndAll();
     ++ran;
   }
-  EXPECT_EQ(ran, 8) << "a session file was not found";
+  EXPECT_EQ(ran, 9) << "a session file was not found";
 }
 
 TEST_F(SessionTest, NamesAndLabelsNameControlsAndEntries) {
@@ -449,8 +449,8 @@ TEST_F(SessionTest, EachActionSaysWhatItChanged) {
       << session->Error();
   EXPECT_NE(out.str().find("\n10032: polygon selection 0-2\n"), std::string::npos) << out.str();
   // A control whose tool is not built yet says so.
-  ASSERT_TRUE(Run("choose 10071 10073\nclick 10109\n")) << session->Error();
-  EXPECT_NE(out.str().find("\nwarning: 10109: not available yet\n"), std::string::npos)
+  ASSERT_TRUE(Run("choose 10071 10073\nclick 10108\n")) << session->Error();
+  EXPECT_NE(out.str().find("\nwarning: 10108: not available yet\n"), std::string::npos)
       << out.str();
 
   // --strict: warnings and clicks that change nothing fail the session.
@@ -473,8 +473,8 @@ TEST_F(SessionTest, EachActionSaysWhatItChanged) {
   EXPECT_TRUE(strictRun(start + "mode uvpolygons\nselect uvpolygons 0\nclick 10065\n"))
       << session->Error();
   EXPECT_FALSE(strictRun("open builtin:islands\ncommand 1024239\nchoose 10071 10073\n"
-                         "mode uvpolygons\nselect uvpolygons 0\nclick 10109\n"));
-  EXPECT_NE(session->Error().find("10109: not available yet"), std::string::npos)
+                         "mode uvpolygons\nselect uvpolygons 0\nclick 10108\n"));
+  EXPECT_NE(session->Error().find("10108: not available yet"), std::string::npos)
       << session->Error();
   EXPECT_FALSE(strictRun(start + "answer yes\nfile list.uva\ntype 10062 2\n"));
   EXPECT_EQ(session->Error(),

@@ -126,6 +126,10 @@ const ToolCase kTools[] = {
      "select uvpoints 2 3",
      "click 10139", Effect::kUVs},
     {"Create UVmesh", "tag uvw\nchoose 10071 10074", "click 10212", Effect::kUVs},
+    // The islands are laid out as a grid already; Size Fit stretches them to the unit width.
+    {"quick grid, square and size fit",
+     "mode uvpoints\nselect uvpoints 0 1\nchoose 10071 10073\ntick 10210 on\ntick 10211 on",
+     "click 10109", Effect::kUVs},
 };
 
 // Controls that run no tool on the document: the window's own buttons, resets, the EPS size and

@@ -228,6 +228,13 @@ const std::vector<Contract>& Contracts() {
          t.Points({0, 1});
        },
        Muvpolygons},
+      // Quick Grid: one undo step. Polygon 1's rail edge is 3 long in 3D, so the grid moves it.
+      {IDC_QUICK_GRID, IDC_TAB_FUNCTION2, Muvpoints, true, false, 1, true, true, nullptr,
+       [](ContractTest& t) {
+         GiveRealSize(t);
+         t.op->GetPointW()[5].x = 3;
+         t.Points({0, 1});
+       }},
       // Controls of the dialog alone.
       {IDC_ANGLE_PRESET, IDC_TAB_SCALE_ROTATE, 0, false, false, 0, false, false,
        [](ContractTest& t) { t.Choose(IDC_ANGLE_PRESET, IDC_ANGLE_90); }},
