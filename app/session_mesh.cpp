@@ -264,12 +264,14 @@ bool Session::MeshAction(const std::vector<std::string>& w) {
     // set object|tag N ID VALUE
     Int32 id = 0;
     Whole(w[3], id);
-    std::string why, warning;
+    std::string why;
+    String warning;
     BaseList2D* node = NodeOf(doc, w[1], w[2], why);
     if (!node) return Fail(why);
-    if (!hostrt::SetAttribute(doc, node, id, w[4], why, &warning)) return Fail(why);
+    String error;
+    if (!hostrt::SetAttribute(doc, node, id, w[4], error, &warning)) return Fail(error.str());
     std::vector<hostrt::AttributeRow> rows;
-    hostrt::AttributeView(node, rows, why);
+    hostrt::AttributeView(node, rows, error);
     for (const hostrt::AttributeRow& r : rows)
       if (r.id == id)
         out_ << w[1] << " " << w[2] << " " << id << ": set to " << hostrt::AttributeText(r, doc)
@@ -378,7 +380,8 @@ bool Session::PrintMesh(const std::vector<std::string>& w) {
     BaseList2D* node = NodeOf(doc, w[2], w[3], why);
     if (!node) return Fail(why);
     std::vector<hostrt::AttributeRow> rows;
-    if (!hostrt::AttributeView(node, rows, why)) return Fail(why);
+    String error;
+  if (!hostrt::AttributeView(node, rows, error)) return Fail(error.str());
     out_ << "attributes of " << w[2] << " " << w[3] << " (" << node->GetName() << "):\n";
     for (const hostrt::AttributeRow& r : rows)
       out_ << "  " << r.id << " " << r.ident << " \"" << r.label
@@ -434,7 +437,8 @@ bool Session::ExpectMesh(const std::vector<std::string>& w) {
   BaseList2D* node = NodeOf(doc, w[2], w[3], why);
   if (!node) return Fail(why);
   std::vector<hostrt::AttributeRow> rows;
-  if (!hostrt::AttributeView(node, rows, why)) return Fail(why);
+  String error;
+  if (!hostrt::AttributeView(node, rows, error)) return Fail(error.str());
   auto row = std::find_if(rows.begin(), rows.end(),
                           [&](const hostrt::AttributeRow& r) { return r.id == id; });
   if (row == rows.end()) return Fail("parameter " + w[4] + " is not shown in the attribute view");

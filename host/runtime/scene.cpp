@@ -24,6 +24,8 @@ Int32 UpdateTree(BaseObject* op) {
     built += UpdateTree(op->GetDown());
   }
   return built;
+}
+
 template <typename F>
 void ForEachPluginTrack(BaseObject* op, F&& f) {
   for (; op; op = op->GetNext()) {
