@@ -381,7 +381,7 @@ bool Session::PrintMesh(const std::vector<std::string>& w) {
     if (!node) return Fail(why);
     std::vector<hostrt::AttributeRow> rows;
     String error;
-  if (!hostrt::AttributeView(node, rows, error)) return Fail(error.str());
+    if (!hostrt::AttributeView(node, rows, error)) return Fail(error.str());
     out_ << "attributes of " << w[2] << " " << w[3] << " (" << node->GetName() << "):\n";
     for (const hostrt::AttributeRow& r : rows)
       out_ << "  " << r.id << " " << r.ident << " \"" << r.label

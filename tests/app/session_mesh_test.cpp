@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "c4d_baseobject.h"
@@ -98,6 +99,27 @@ TEST_F(MeshSession, CreateEditEvaluateUndoAndDraw) {
   EXPECT_TRUE(Printed("\nevaluated: 1 tag(s), 1 generator(s) rebuilt\n")) << out.str();
   EXPECT_TRUE(Printed("\nline 0: (0, 0, 0) to (0, 2, 0), colour (255, 255, 255), width 1\n"))
       << out.str();
+}
+
+// Undo of Create UVmesh gives back the whole document, not only its UVs; redo brings the mesh
+// back with a transfer tag whose link still finds the source.
+TEST_F(MeshSession, UndoOfCreateRestoresTheDocumentAndRedoTheLinkedMesh) {
+  auto text = [&](const char* name) {
+    std::ifstream in(dir / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  ASSERT_TRUE(Run("open builtin:cube\ntag uvw\nsave before.obj\ncommand ID_UVCOMMAND\n"
+                  "choose 10071 10074\nclick IDC_CREATE_UVMESH\nexpect objects 2\n"
+                  "save created.obj\nundo\nexpect objects 1\nsave undone.obj\nredo\n"
+                  "expect objects 2\nsave redone.obj\n"
+                  // Mesh point 0 sits at (0.5, 0.75): a drag of 0.5 in x is 0.25 in u.
+                  "object Cube_UVmesh\nmode points\nselect points 0\nmove points 0.5 0 0\n"
+                  "evaluate\nobject Cube\nexpect uv 0 a 0.5 0.625\n"))
+      << session->Error() << "\n"
+      << out.str();
+  EXPECT_EQ(text("undone.obj"), text("before.obj"));
+  EXPECT_EQ(text("redone.obj"), text("created.obj"));
+  EXPECT_NE(text("created.obj"), text("before.obj"));
 }
 
 TEST_F(MeshSession, AttributesAreShownSetAndRefused) {
