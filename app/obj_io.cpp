@@ -375,23 +375,14 @@ bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
   std::vector<Int32> blockObject(blocks.size(), -1);
   std::vector<std::string> blockName;
   std::vector<Int32> local(positions.size(), -1);
-  size_t lastWithFaces = blocks.size();
-  for (size_t bi = 0; bi < blocks.size(); ++bi)
-    if (!blocks[bi].faceEnd.empty()) lastWithFaces = bi;
   for (size_t bi = 0; bi < blocks.size(); ++bi) {
     Block& b = blocks[bi];
     blockName.push_back(b.name);
     if (b.faceEnd.empty()) continue;
     ObjMesh mesh;
     mesh.name = b.name;
-    // The last object takes the file's UVs and normals; earlier ones copy them.
-    if (bi == lastWithFaces) {
-      mesh.uvs = std::move(uvs);
-      mesh.normals = std::move(normals);
-    } else {
-      mesh.uvs = uvs;
-      mesh.normals = normals;
-    }
+    mesh.uvs = uvs;
+    mesh.normals = normals;
     // The block's points: the positions its faces use, in file order. Marked, then collected by
     // a walk over the positions when they are many, else sorted.
     std::vector<Int32> used;
