@@ -87,13 +87,19 @@ struct DisjointSets {
   }
 };
 
-// Distinct positions by their bits, -0 counted as 0: open addressing over ids into where.
+// u, v and w exactly equal (-0 equals 0).
+inline Bool Same(const Vector& a, const Vector& b) {
+  return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+// Distinct positions by their bits, -0 counted as 0: open addressing, each slot holding the
+// position beside its id, so that a look-up reads one slot.
 class PositionTable {
  public:
   explicit PositionTable(size_t expected) {
     size_t cap = 64;
     while (cap * 7 < expected * 10) cap *= 2;
-    slots_.assign(cap, -1);
+    slots_.assign(cap, Slot{});
   }
 
   // The id of p (finite) in where, appended when new.
@@ -101,18 +107,22 @@ class PositionTable {
     const size_t mask = slots_.size() - 1;
     size_t i = Hash(p) & mask;
     for (;; i = (i + 1) & mask) {
-      const Int32 id = slots_[i];
-      if (id < 0) break;
-      if (UVEqual(where[static_cast<size_t>(id)], p)) return id;
+      const Slot& sl = slots_[i];
+      if (sl.id < 0) break;
+      if (Same(sl.p, p)) return sl.id;
     }
     const Int32 id = static_cast<Int32>(where.size());
     where.push_back(p);
-    slots_[i] = id;
-    if (where.size() * 10 > slots_.size() * 7) Grow(where);
+    slots_[i] = {p, id};
+    if (where.size() * 10 > slots_.size() * 7) Grow();
     return id;
   }
 
  private:
+  struct Slot {
+    Vector p;
+    Int32 id = -1;
+  };
   static size_t Hash(const Vector& p) {
     // Adding +0 turns -0 into +0, so that equal values hash alike.
     const UInt64 u = std::bit_cast<UInt64>(p.x + 0.0), v = std::bit_cast<UInt64>(p.y + 0.0),
@@ -120,16 +130,18 @@ class PositionTable {
     return static_cast<size_t>(
         Mix(u * 0x9e3779b97f4a7c15ull ^ v * 0xc2b2ae3d27d4eb4full ^ w * 0x165667b19e3779f9ull));
   }
-  void Grow(const std::vector<Vector>& where) {
-    slots_.assign(slots_.size() * 2, -1);
+  void Grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
     const size_t mask = slots_.size() - 1;
-    for (size_t id = 0; id < where.size(); ++id) {
-      size_t i = Hash(where[id]) & mask;
-      while (slots_[i] >= 0) i = (i + 1) & mask;
-      slots_[i] = static_cast<Int32>(id);
+    for (const Slot& sl : old) {
+      if (sl.id < 0) continue;
+      size_t i = Hash(sl.p) & mask;
+      while (slots_[i].id >= 0) i = (i + 1) & mask;
+      slots_[i] = sl;
     }
   }
-  std::vector<Int32> slots_;
+  std::vector<Slot> slots_;
 };
 
 struct Keyed {
@@ -306,7 +318,7 @@ UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
         if (!Finite(x)) continue;
         if (prev)
           for (Int32 e = 0; e < 4 && ids[c] < 0; ++e)
-            if (prevId[e] >= 0 && UVEqual((*prev)[e], x)) ids[c] = prevId[e];
+            if (prevId[e] >= 0 && Same((*prev)[e], x)) ids[c] = prevId[e];
         if (ids[c] < 0) {
           ids[c] = table.Id(x, where);
           if (static_cast<size_t>(ids[c]) == sets.parent.size()) sets.Add();
