@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -382,12 +383,23 @@ bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
     mesh.name = b.name;
     mesh.uvs = uvs;
     mesh.normals = normals;
-    // The block's points: the positions its faces use, in file order.
+    // The block's points: the positions its faces use, in file order. Marked, then collected by
+    // a walk over the positions when they are many, else sorted.
     std::vector<Int32> used;
-    used.reserve(b.corners.size());
-    for (const ObjCorner& c : b.corners) used.push_back(c.point);
-    std::sort(used.begin(), used.end());
-    used.erase(std::unique(used.begin(), used.end()), used.end());
+    for (const ObjCorner& c : b.corners) {
+      Int32& mark = local[static_cast<size_t>(c.point)];
+      if (mark < 0) {
+        mark = 0;
+        used.push_back(c.point);
+      }
+    }
+    if (used.size() * 16 >= positions.size()) {
+      used.clear();
+      for (size_t p = 0; p < positions.size(); ++p)
+        if (local[p] == 0) used.push_back(static_cast<Int32>(p));
+    } else {
+      std::sort(used.begin(), used.end());
+    }
     mesh.points.reserve(used.size());
     for (Int32 p : used) {
       local[static_cast<size_t>(p)] = static_cast<Int32>(mesh.points.size());
@@ -639,19 +651,55 @@ struct WriteState {
 };
 
 using Triple = std::array<Float, 3>;
-struct TripleHash {
-  size_t operator()(const Triple& t) const {
-    std::hash<Float> h;
-    return h(t[0]) ^ (h(t[1]) * 31) ^ (h(t[2]) * 961);
-  }
-};
-using TripleIndex = std::unordered_map<Triple, Int32, TripleHash>;
 
-// Index of v in list, appending it when new.
-Int32 IndexOf(TripleIndex& map, std::vector<Triple>& list, const Triple& v) {
-  auto [it, added] = map.emplace(v, static_cast<Int32>(list.size()));
-  if (added) list.push_back(v);
-  return it->second;
+// Equal triples (compared with ==, so -0 is 0) numbered in the order they first come: a flat
+// open-addressing table of indices into the list.
+class TripleIndex {
+ public:
+  // Index of v in list, appending it when new.
+  Int32 IndexOf(std::vector<Triple>& list, const Triple& v) {
+    if (2 * (list.size() + 1) > slots_.size()) Grow(list);
+    const size_t mask = slots_.size() - 1;
+    size_t i = Hash(v) & mask;
+    for (;; i = (i + 1) & mask) {
+      const Int32 k = slots_[i];
+      if (k < 0) break;
+      if (list[static_cast<size_t>(k)] == v) return k;
+    }
+    slots_[i] = static_cast<Int32>(list.size());
+    list.push_back(v);
+    return slots_[i];
+  }
+
+ private:
+  static size_t Hash(const Triple& t) {
+    UInt64 h = 0;
+    for (Float x : t) {
+      x += 0.0;  // -0 hashes as 0
+      UInt64 bits = 0;
+      std::memcpy(&bits, &x, sizeof bits);
+      h = (h ^ bits) * 0x9e3779b97f4a7c15ull;
+      h ^= h >> 29;
+    }
+    return static_cast<size_t>(h);
+  }
+  void Grow(const std::vector<Triple>& list) {
+    slots_.assign(std::max<size_t>(64, slots_.size() * 2), -1);
+    const size_t mask = slots_.size() - 1;
+    for (size_t k = 0; k < list.size(); ++k) {
+      size_t i = Hash(list[k]) & mask;
+      while (slots_[i] >= 0) i = (i + 1) & mask;
+      slots_[i] = static_cast<Int32>(k);
+    }
+  }
+  std::vector<Int32> slots_;
+};
+
+// Appends a whole number.
+void AppendInt(std::string& out, Int64 v) {
+  char buf[24];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  out.append(buf, r.ptr);
 }
 
 void AppendLine(std::string& out, const char* key, const Triple& t, bool third,
@@ -748,7 +796,7 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
       UVWTag::Get(uvData, poly, s);
       const Vector& t = s[k];
       if (t.IsFinite())
-        c.uv = IndexOf(uvIndex, uvList, {t.x, 1.0 - t.y, t.z});
+        c.uv = uvIndex.IndexOf(uvList, {t.x, 1.0 - t.y, t.z});
       else
         finite = false;
     }
@@ -761,7 +809,7 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
         if (len > 0) n = n / len;
       }
       if (n.IsFinite())
-        c.normal = IndexOf(normalIndex, normalList, {n.x, n.y, -n.z});
+        c.normal = normalIndex.IndexOf(normalList, {n.x, n.y, -n.z});
       else
         finite = false;
     }
@@ -814,10 +862,14 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
     out += 'f';
     for (size_t i = start; i < faceEnd[f]; ++i) {
       const Corner& c = corners[i];
-      out += ' ' + std::to_string(state.points + c.point + 1);
+      out += ' ';
+      AppendInt(out, state.points + c.point + 1);
       if (c.uv >= 0 || c.normal >= 0) out += '/';
-      if (c.uv >= 0) out += std::to_string(state.uvs + c.uv + 1);
-      if (c.normal >= 0) out += '/' + std::to_string(state.normals + c.normal + 1);
+      if (c.uv >= 0) AppendInt(out, state.uvs + c.uv + 1);
+      if (c.normal >= 0) {
+        out += '/';
+        AppendInt(out, state.normals + c.normal + 1);
+      }
     }
     out += eol;
     start = faceEnd[f];

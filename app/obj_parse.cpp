@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 namespace pelterra::obj {
 
@@ -35,14 +37,22 @@ bool ParseNumber(std::string_view w, double& out) {
   return !w.empty() && r.ec == std::errc() && r.ptr == end && std::isfinite(out);
 }
 
+// A whole number with an optional sign; false when it is none or does not fit 64 bits.
 bool ParseIndex(std::string_view w, Int64& out) {
-  if (w.starts_with('+')) {
-    w.remove_prefix(1);
-    if (w.starts_with('-')) return false;
+  size_t i = 0;
+  bool negative = false;
+  if (i < w.size() && (w[i] == '+' || w[i] == '-')) negative = w[i++] == '-';
+  if (i == w.size()) return false;
+  UInt64 value = 0;
+  constexpr UInt64 kMax = static_cast<UInt64>(std::numeric_limits<Int64>::max());
+  for (; i < w.size(); ++i) {
+    const unsigned digit = static_cast<unsigned char>(w[i]) - unsigned{'0'};
+    if (digit > 9) return false;
+    if (value > (kMax + (negative ? 1 : 0) - digit) / 10) return false;
+    value = value * 10 + digit;
   }
-  const char* end = w.data() + w.size();
-  auto r = std::from_chars(w.data(), end, out);
-  return !w.empty() && r.ec == std::errc() && r.ptr == end;
+  out = negative ? static_cast<Int64>(0 - value) : static_cast<Int64>(value);
+  return true;
 }
 
 Kind KindOf(std::string_view key) {
@@ -78,8 +88,12 @@ Walker::Walker(std::string_view text, size_t start) : text_(text), pos_(start) {
 bool Walker::Next(Statement& s, std::string& error) {
   if (pos_ >= text_.size()) return false;
   // Lines end at "\n", "\r\n" or a lone "\r".
-  size_t end = pos_;
-  while (end < text_.size() && text_[end] != '\n' && text_[end] != '\r') ++end;
+  const char* from = text_.data() + pos_;
+  const size_t left = text_.size() - pos_;
+  const void* nl = std::memchr(from, '\n', left);
+  size_t end = nl ? static_cast<size_t>(static_cast<const char*>(nl) - text_.data()) : text_.size();
+  if (const void* cr = std::memchr(from, '\r', end - pos_))
+    end = static_cast<size_t>(static_cast<const char*>(cr) - text_.data());
   s.begin = pos_;
   s.end = end;
   s.next = end;
@@ -117,20 +131,26 @@ bool Walker::Next(Statement& s, std::string& error) {
     return true;
   };
   // One index of a corner, resolved against the lines of its kind read so far.
-  auto index = [&](const std::string& at, std::string_view w, const char* what, Int64 count,
-                   Int64& out, bool& relative) {
+  // The message's start is made only when a corner is refused.
+  const char* element = "";
+  size_t cornerNumber = 0;
+  auto at = [&]() {
+    return std::string(element) + " corner " + std::to_string(cornerNumber) + ": ";
+  };
+  auto index = [&](std::string_view w, const char* what, Int64 count, Int64& out, bool& relative) {
     Int64 idx = 0;
     if (!ParseIndex(w, idx))
-      return fail(at + what + " index \"" + std::string(w) + "\" is not a whole number");
-    if (idx == 0) return fail(at + what + " index 0 is invalid (indices start at 1)");
-    if ((idx > 0 && idx > count) || (idx < 0 && -idx > count))
-      return fail(at + what + " " + std::to_string(idx) + " does not exist (" +
+      return fail(at() + what + " index \"" + std::string(w) + "\" is not a whole number");
+    if (idx == 0) return fail(at() + what + " index 0 is invalid (indices start at 1)");
+    if ((idx > 0 && idx > count) || (idx < 0 && idx < -count))
+      return fail(at() + what + " " + std::to_string(idx) + " does not exist (" +
                   std::to_string(count) + " so far)");
     relative = idx < 0;
     out = idx > 0 ? idx - 1 : count + idx;
     return true;
   };
-  auto corners = [&](const char* element, size_t min) {
+  auto corners = [&](const char* name, size_t min) {
+    element = name;
     const size_t n = s.words.size() - 1;
     if (n < min)
       return fail(std::string(element) + " has " + std::to_string(n) + " corners; a " + element +
@@ -155,15 +175,14 @@ bool Walker::Next(Statement& s, std::string& error) {
           bad = bad || tv.empty();
         }
       }
-      const std::string at = std::string(element) + " corner " + std::to_string(i) + ": ";
+      cornerNumber = i;
       if (bad || pv.empty())
         return fail(std::string(element) + " corner \"" + std::string(w) +
                     "\" is not of the form v, v/vt, v//vn or v/vt/vn");
       bool unused = false;
-      if (!index(at, pv, "position", v_, c.v, c.relative)) return false;
-      if (!tv.empty() && !index(at, tv, "texture coordinate", vt_, c.vt, c.vtRelative))
-        return false;
-      if (!nv.empty() && !index(at, nv, "normal", vn_, c.vn, unused)) return false;
+      if (!index(pv, "position", v_, c.v, c.relative)) return false;
+      if (!tv.empty() && !index(tv, "texture coordinate", vt_, c.vt, c.vtRelative)) return false;
+      if (!nv.empty() && !index(nv, "normal", vn_, c.vn, unused)) return false;
     }
     return true;
   };

@@ -4,6 +4,9 @@
 
 #include <cmath>
 #include <map>
+#include <tuple>
+
+#include <sys/resource.h>
 
 #include "UVFunction.h"
 #include "UVIslandTools.h"
@@ -34,9 +37,9 @@ hostrt::Host& TheHost() {
   return host;
 }
 
-Scene& SceneOf(Int32 quads, Float quad = kQuad, Float pitch = kPitch) {
-  static std::map<std::pair<Int32, Float>, Scene> scenes;
-  Scene& s = scenes[{quads, quad}];
+Scene& SceneOf(Int32 quads, Float quad = kQuad, Float pitch = kPitch, Int32 side = kSide) {
+  static std::map<std::tuple<Int32, Float, Int32>, Scene> scenes;
+  Scene& s = scenes[{quads, quad, side}];
   if (s.doc) {
     TheHost().SetActiveDocument(s.doc);
     return s;
@@ -45,11 +48,11 @@ Scene& SceneOf(Int32 quads, Float quad = kQuad, Float pitch = kPitch) {
   TheHost().SetActiveDocument(s.doc);
   s.op = PolygonObject::Alloc(4, quads);
   s.tag = UVWTag::Alloc(quads);
-  const Int32 islands = quads / (kSide * kSide);
+  const Int32 islands = quads / (side * side);
   const Int32 perRow = static_cast<Int32>(std::ceil(std::sqrt(static_cast<Float>(islands))));
   s.uvs.resize(static_cast<size_t>(quads));
   for (Int32 p = 0; p < quads; ++p) {
-    const Int32 i = p / (kSide * kSide), r = (p / kSide) % kSide, c = p % kSide;
+    const Int32 i = p / (side * side), r = (p / side) % side, c = p % side;
     const Float u = (i % perRow) * pitch + c * quad, v = (i / perRow) * pitch + r * quad;
     s.op->GetPolygonW()[p] = CPolygon(0, 1, 2, 3);
     s.uvs[static_cast<size_t>(p)] =
@@ -59,7 +62,7 @@ Scene& SceneOf(Int32 quads, Float quad = kQuad, Float pitch = kPitch) {
   }
   BaseSelect* sel = s.op->GetPolygonS();
   for (Int32 i = 0; i < islands; ++i)
-    sel->SelectAll(i * kSide * kSide, i * kSide * kSide + (kSide - 1) * kSide - 1);
+    sel->SelectAll(i * side * side, i * side * side + (side - 1) * side - 1);
   s.op->InsertTag(s.tag);
   s.doc->InsertObject(s.op, nullptr, nullptr);
   s.doc->SetActiveObject(s.op);
@@ -70,6 +73,13 @@ Scene& SceneOf(Int32 quads, Float quad = kQuad, Float pitch = kPitch) {
 void Restore(Scene& s) {
   UVWHandle h = s.tag->GetDataAddressW();
   for (Int32 p = 0; p < h.count; ++p) UVWTag::Set(h, p, s.uvs[static_cast<size_t>(p)]);
+}
+
+// The process's peak resident memory so far (run one benchmark per process to read it).
+void PeakMemory(benchmark::State& state) {
+  rusage u{};
+  getrusage(RUSAGE_SELF, &u);
+  state.counters["peak_MiB"] = static_cast<double>(u.ru_maxrss) / 1024.0;
 }
 
 void BM_BuildIslands(benchmark::State& state) {
@@ -109,6 +119,7 @@ void BM_ScaleIslandsKeep(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
+  PeakMemory(state);
 }
 
 void BM_ScaleIslandsNoKeep(benchmark::State& state) {
@@ -120,6 +131,7 @@ void BM_ScaleIslandsNoKeep(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
+  PeakMemory(state);
 }
 
 void BM_RotateIslandsKeep(benchmark::State& state) {
@@ -149,8 +161,27 @@ void BM_BuildIslandsPacked(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<Int64>(list.size()));
 }
 
+// 100 large islands, each a square of quads 0.001 wide (corners far closer than the tolerance),
+// 0.05 apart.
+void BM_BuildIslandsLarge(benchmark::State& state) {
+  const Int32 quads = static_cast<Int32>(state.range(0));
+  const Int32 side = static_cast<Int32>(std::lround(std::sqrt(quads / 100.0)));
+  Scene& s = SceneOf(100 * side * side, 0.001, side * 0.001 + 0.05, side);
+  const std::vector<Int32> list = SelectedPolygonList(s.op->GetPolygonS(), s.op->GetPolygonCount());
+  for (auto _ : state) {
+    const UVIslands islands = BuildIslands(s.tag->GetDataAddressR().data, list);
+    benchmark::DoNotOptimize(islands.Count());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<Int64>(list.size()));
+}
+
 }  // namespace
 
+BENCHMARK(BM_BuildIslandsLarge)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainFloodIslands)->Arg(1'000)->Arg(4'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BuildIslands)
     ->Arg(1'000)

@@ -502,92 +502,6 @@ void FloodIsland(const UVWStruct* uv, const std::vector<Int32>& list, Int32 i,
   } while (added > 0);
 }
 
-UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
-  UVIslands out;
-  const size_t n = list.size();
-  out.members.reserve(n);
-  if (n == 0 || !uv) return out;
-
-  // Distinct finite corner positions (shared corners are the rule), each with the entries that
-  // have a corner there. An undefined corner lies near nothing and is left out. Equal positions
-  // inserted far apart may stay two; that only costs a query.
-  CellBox box;
-  for (size_t j = 0; j < n; ++j)
-    for (Int32 c = 0; c < 4; ++c)
-      if (Finite(uv[list[j]][c])) box.Add(uv[list[j]][c]);
-  CellGrid grid;
-  grid.Reset(2 * n, box);
-  std::vector<Vector> where;
-  std::vector<Int32> cornerPos(4 * n, -1);
-  std::vector<Int32> count;
-  for (size_t j = 0; j < n; ++j) {
-    const UVWStruct& s = uv[list[j]];
-    for (Int32 c = 0; c < 4; ++c) {
-      const Vector x = s[c];
-      if (!Finite(x)) continue;
-      const Int32 fresh = static_cast<Int32>(where.size());
-      const Int32 id = grid.InsertUnlessThere(
-          x, fresh, [&](Int32 other) { return UVEqual(where[static_cast<size_t>(other)], x); });
-      if (id == fresh) {
-        where.push_back(x);
-        count.push_back(0);
-      }
-      Bool repeated = false;
-      for (Int32 e = 0; e < c; ++e)
-        repeated = repeated || cornerPos[4 * j + static_cast<size_t>(e)] == id;
-      if (repeated) continue;
-      cornerPos[4 * j + static_cast<size_t>(c)] = id;
-      ++count[static_cast<size_t>(id)];
-    }
-  }
-  const size_t np = where.size();
-  std::vector<size_t> first(np + 1, 0);
-  for (size_t p = 0; p < np; ++p) first[p + 1] = first[p] + static_cast<size_t>(count[p]);
-  std::vector<Int32> at(first[np]);
-  {
-    std::vector<size_t> fill(first.begin(), first.end() - 1);
-    for (size_t j = 0; j < n; ++j)
-      for (size_t c = 0; c < 4; ++c)
-        if (cornerPos[4 * j + c] >= 0)
-          at[fill[static_cast<size_t>(cornerPos[4 * j + c])]++] = static_cast<Int32>(j);
-  }
-
-  // Connected parts in the order of their first list entry. A position near a queried one is
-  // taken with all its entries and leaves the grid; each position is queried once.
-  std::vector<std::uint8_t> visited(n, 0), taken(np, 0), queried(np, 0);
-  for (size_t seed = 0; seed < n; ++seed) {
-    if (visited[seed]) continue;
-    const size_t start = out.members.size();
-    visited[seed] = 1;
-    out.members.push_back(static_cast<Int32>(seed));
-    for (size_t q = start; q < out.members.size(); ++q) {
-      const size_t j = static_cast<size_t>(out.members[q]);
-      for (size_t c = 0; c < 4; ++c) {
-        const Int32 id = cornerPos[4 * j + c];
-        if (id < 0 || queried[static_cast<size_t>(id)]) continue;
-        queried[static_cast<size_t>(id)] = 1;
-        const Vector x = where[static_cast<size_t>(id)];
-        grid.Visit(x, [&](Int32 other) {
-          const size_t o = static_cast<size_t>(other);
-          if (taken[o]) return false;
-          if (!UVCoincident(x, where[o])) return true;
-          taken[o] = 1;
-          for (size_t k = first[o]; k < first[o + 1]; ++k) {
-            const size_t m = static_cast<size_t>(at[k]);
-            if (visited[m]) continue;
-            visited[m] = 1;
-            out.members.push_back(static_cast<Int32>(m));
-          }
-          return false;
-        });
-      }
-    }
-    std::sort(out.members.begin() + static_cast<std::ptrdiff_t>(start), out.members.end());
-    out.offsets.push_back(out.members.size());
-  }
-  return out;
-}
-
 // --- neighbour carry ---
 
 struct NeighbourCarry::Index {
@@ -925,15 +839,15 @@ Bool RunIslandFrame(Bool keep, UVMatch test, const std::function<Bool(UVToolScop
   work.uv = uv;
   work.polys = scope.Polygons();
   work.polyCount = polyCount;
+  work.lists = carry != nullptr;
   for (size_t k = 0; k < islands.Count(); ++k) {
     work.polygons.clear();
-    work.oldList.clear();
-    for (Int32 j : islands.Island(k)) {
-      const Int32 p = list[static_cast<size_t>(j)];
-      work.polygons.push_back(p);
-      AppendCorners(uv[p], work.oldList);
+    for (Int32 j : islands.Island(k)) work.polygons.push_back(list[static_cast<size_t>(j)]);
+    if (work.lists) {
+      work.oldList.clear();
+      for (Int32 p : work.polygons) AppendCorners(uv[p], work.oldList);
+      work.newList = work.oldList;
     }
-    work.newList = work.oldList;
     if (transform(work) && carry) carry->Apply(uv, work.oldList, work.newList, test, false);
   }
 

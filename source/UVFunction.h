@@ -264,9 +264,36 @@ struct IslandWork {
   const CPolygon* polys = nullptr;
   Int32 polyCount = 0;
   std::vector<Int32> polygons;  // the island, ascending
-  std::vector<Vector> oldList;  // their corners before the tool, four per polygon
-  std::vector<Vector> newList;  // their corners after it; starts as a copy of oldList
+  // Only when the neighbour carry runs (lists set): the corners before the tool, four per
+  // polygon, and after it (starts as a copy of oldList).
+  Bool lists = false;
+  std::vector<Vector> oldList;
+  std::vector<Vector> newList;
 };
+
+// Maps the four corners (d too) of every island polygon in place with map (a callable from the
+// corner to its new place); a polygon with a corner that would not be finite keeps its corners.
+// With lists, newList gets the corners as they end up.
+template <typename Map>
+void MapIsland(IslandWork& w, const Map& map) {
+  for (size_t k = 0; k < w.polygons.size(); ++k) {
+    UVWStruct& s = w.uv[w.polygons[k]];
+    const Vector a = map(s.a), b = map(s.b), c = map(s.c), d = map(s.d);
+    if (Finite(a) && Finite(b) && Finite(c) && Finite(d)) {
+      s.a = a;
+      s.b = b;
+      s.c = c;
+      s.d = d;
+    }
+    if (w.lists) {
+      Vector* out = w.newList.data() + 4 * k;
+      out[0] = s.a;
+      out[1] = s.b;
+      out[2] = s.c;
+      out[3] = s.d;
+    }
+  }
+}
 
 // The island tool frame: the active object in UV polygon mode with a selection; each island of
 // the selected polygons goes to transform, which answers whether it changed the island. With

@@ -12,12 +12,27 @@
 
 namespace {
 
+// c + S (p - c) for the diagonal S = s, summed as the host's matrices about c sum it.
+struct ScaleAbout {
+  Vector c, s;
+  Vector operator()(const Vector& p) const {
+    return Vector(c.x + s.x * (p.x - c.x), c.y + s.y * (p.y - c.y), c.z + s.z * (p.z - c.z));
+  }
+};
+
+// c + R (p - c) for R = MatrixRotZ(angle): u by cos and sin, w unchanged.
+struct RotateAbout {
+  Vector c;
+  Float cs = 1.0, sn = 0.0;
+  Vector operator()(const Vector& p) const {
+    const Float x = p.x - c.x, y = p.y - c.y;
+    return Vector(c.x + (cs * x + sn * y), c.y + (-sn * x + cs * y), c.z + (p.z - c.z));
+  }
+};
+
 // Scales the island about its centre.
 Bool ScaleIsland(IslandWork& w, const Vector& s) {
-  const Vector c = SelectionCenterUV(w.uv, w.polygons, w.polys);
-  const Matrix m = MatrixScale(s);
-  for (size_t k = 0; k < w.polygons.size(); ++k)
-    TransformPolygonUV(w.uv, w.polygons[k], c, m, w.newList, k);
+  MapIsland(w, ScaleAbout{SelectionCenterUV(w.uv, w.polygons, w.polys), s});
   return true;
 }
 
@@ -63,7 +78,7 @@ Bool RotationPivot(UVToolScope& scope, Vector& pivot) {
 Bool RotateIslands(Float angle, Bool keep) {
   Vector pivot;
   Bool hasPivot = false;
-  const Matrix m = MatrixRotZ(angle);
+  const Float cs = std::cos(angle), sn = std::sin(angle);
   return RunIslandFrame(
       keep, UVMatch::kExact,
       [&](UVToolScope& scope) {
@@ -72,8 +87,7 @@ Bool RotateIslands(Float angle, Bool keep) {
       },
       [&](IslandWork& w) {
         const Vector c = hasPivot ? pivot : SelectionCenterUV(w.uv, w.polygons, w.polys);
-        for (size_t k = 0; k < w.polygons.size(); ++k)
-          TransformPolygonUV(w.uv, w.polygons[k], c, m, w.newList, k);
+        MapIsland(w, RotateAbout{c, cs, sn});
         return true;
       });
 }
@@ -82,11 +96,9 @@ Bool MoveIslandsTo(Float u, Float v, Bool keep, Bool moveU, Bool moveV) {
   return RunIslandFrame(keep, UVMatch::kExact, nullptr, [=](IslandWork& w) {
     const Vector c = SelectionCenterUV(w.uv, w.polygons, w.polys);
     const Vector d(u - c.x, v - c.y, 0.0 - c.z);
-    const auto shift = [&](const Vector& p) {
+    MapIsland(w, [&](const Vector& p) {
       return Vector(moveU ? p.x + d.x : p.x, moveV ? p.y + d.y : p.y, p.z + d.z);
-    };
-    for (size_t k = 0; k < w.polygons.size(); ++k)
-      MapPolygonUV(w.uv, w.polygons[k], shift, w.newList, k);
+    });
     return true;
   });
 }
@@ -181,8 +193,8 @@ namespace {
 
 // Transforms the islands of the snapshot again from their stored corners; map(c, p) gives a
 // stored corner's new place about the island centre c.
-Bool LiveTransform(Bool keep, const std::vector<IslandSnapshotRecord>& snapshot,
-                   const std::function<Vector(const Vector&, const Vector&)>& map) {
+template <typename Map>
+Bool LiveTransform(Bool keep, const std::vector<IslandSnapshotRecord>& snapshot, const Map& map) {
   if (snapshot.empty()) return false;
   UVToolScope scope({.uvMode = Mpolygons});
   if (!scope.Ok()) return false;
@@ -222,11 +234,11 @@ Bool LiveTransform(Bool keep, const std::vector<IslandSnapshotRecord>& snapshot,
     for (Int32 e : entries) {
       const IslandSnapshotRecord& r = *records[static_cast<size_t>(e)];
       UVWStruct& s = uv[r.polygon];
-      AppendCorners(s, oldList);
+      if (carry) AppendCorners(s, oldList);
       const UVWStruct moved(map(c, r.a), map(c, r.b), map(c, r.c), map(c, r.d));
       // A corner that is not finite would spoil the UVs: the polygon keeps its corners.
       if (Finite(moved.a) && Finite(moved.b) && Finite(moved.c) && Finite(moved.d)) s = moved;
-      AppendCorners(s, newList);
+      if (carry) AppendCorners(s, newList);
     }
     if (carry) carry->Apply(uv, oldList, newList, UVMatch::kTolerance, false);
   }

@@ -298,6 +298,15 @@ TEST(ObjLoad, BadFilesAreRefusedWithFileAndLine) {
       {tri + "f 1/1/1/1 2 3\n", 4, "not of the form v, v/vt, v//vn or v/vt/vn"},
       {tri + "l 1 9\n", 4, "line corner 2: position 9 does not exist (3 so far)"},
       {tri + "p\n", 4, "point has 0 corners; a point needs at least 1"},
+      // The lowest 64-bit index is read, not negated past the range; one above the highest is
+      // not a whole number.
+      {tri + "f 1 2 -9223372036854775808\n", 4,
+       "face corner 3: position -9223372036854775808 does not exist (3 so far)"},
+      {tri + "f 1 2 9223372036854775808\n", 4,
+       "position index \"9223372036854775808\" is not a whole number"},
+      {tri + "f 1 2 +-3\n", 4, "position index \"+-3\" is not a whole number"},
+      // A lone CR ends line 4 and CRLF line 5.
+      {tri + "f 1 2 3\rf 1 2 9\r\nf 1 2 3\n", 5, "position 9 does not exist (3 so far)"},
       {tri + "\n\n# fine so far\nf 1 2 3\nf 1 2 3 # comment\n", 8, "\"#\" is not a whole number"},
       {tri + "f 1 2 3\nv 0 0\0 0\n"s, 5, "NUL bytes"},
       {tri + "\0"s, 4, "NUL bytes"},

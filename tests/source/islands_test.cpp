@@ -144,6 +144,50 @@ std::vector<UVWStruct> MakeMesh(std::mt19937& rng, size_t n, int kind) {
   return m;
 }
 
+// Layouts the cell index treats differently, at sizes the plain flood fill still manages:
+//   0: packed, quads 0.001 to 0.004 wide heaped in a 0.06 square, some with another w;
+//   1: grids of quads 0.02 wide with gaps of 0.0099, 0.01 or 0.0101 between them, in u, v or
+//      both, some rows welded exactly, in shuffled order;
+//   2: sparse: each quad alone, corners repeated exactly or 0.0099 to 0.0101 apart;
+//   3: the same about the fast path's limit 2^20 and out at 1e12 and 1e300.
+std::vector<UVWStruct> MakeLayout(std::mt19937& rng, size_t n, int kind) {
+  std::uniform_real_distribution<Float> unit(0.0, 1.0);
+  const Float gaps[3] = {0.0099, 0.01, 0.0101};
+  std::vector<UVWStruct> m;
+  if (kind == 0) {
+    for (size_t i = 0; i < n; ++i) {
+      const Float s = 0.001 + 0.003 * unit(rng), u = 0.06 * unit(rng), v = 0.06 * unit(rng);
+      const Float ws[4] = {0.004, 0.0099, 0.5, 0.5099};  // the heap at w 0.5 stays apart
+      const Float w = rng() % 5 == 0 ? ws[rng() % 4] : 0.0;
+      m.emplace_back(V(u, v, w), V(u + s, v, w), V(u + s, v + s, w), V(u, v + s, w));
+      if (rng() % 4 == 0) m.back().d = m.back().c;
+    }
+  } else if (kind == 1) {
+    Float u0 = 0.0;
+    while (m.size() < n) {
+      const Int32 side = 1 + static_cast<Int32>(rng() % 4);
+      const Float v0 = rng() % 2 ? 0.0 : side * 0.02 + gaps[rng() % 3];
+      for (Int32 r = 0; r < side; ++r)
+        for (Int32 c = 0; c < side; ++c) m.push_back(Quad(u0 + c * 0.02, v0 + r * 0.02, 0.02));
+      u0 += side * 0.02 + (rng() % 5 == 0 ? 0.0 : gaps[rng() % 3]);
+    }
+    std::shuffle(m.begin(), m.end(), rng);
+  } else {
+    const Float bases[4] = {0.3, 1048576.0 - 0.004, -1e12, 1e300};
+    for (size_t i = 0; i < n; ++i) {
+      const Float base = kind == 2 ? bases[0] : bases[rng() % 4];
+      const Float u = base + (rng() % 40) * 0.0033, v = (rng() % 40) * 0.0101;
+      Vector a = V(u, v);
+      Vector c = V(u + gaps[rng() % 3], v + (rng() % 2) * gaps[rng() % 3]);
+      if (rng() % 3 == 0) c = a;  // exact repeat
+      m.emplace_back(a, V(unit(rng) * 40, unit(rng) * 40), c, V(-0.0, unit(rng)));
+      if (rng() % 3 == 0) m.back().d = m.back().c;
+    }
+  }
+  m.resize(n);
+  return m;
+}
+
 }  // namespace
 
 TEST(Islands, ToleranceAndSpareCorner) {
@@ -252,4 +296,52 @@ TEST(Islands, IndexedCarryMatchesThePlainWalk) {
     }
     ASSERT_FALSE(SameBits(plain, m)) << "the carry must have moved something";
   }
+}
+
+TEST(Islands, CellIndexMatchesThePlainFloodInEveryLayout) {
+  std::mt19937 rng(19);
+  for (int round = 0; round < 48; ++round) {
+    const int kind = round % 4;
+    const std::vector<UVWStruct> m = MakeLayout(rng, 80 + rng() % 320, kind);
+    std::vector<Int32> list;
+    for (size_t p = 0; p < m.size(); ++p)
+      if (rng() % 6 != 0) list.push_back(static_cast<Int32>(p));
+    const auto plain = PlainIslands(m, list);
+    ASSERT_EQ(Unpack(BuildIslands(m.data(), list)), plain) << "round " << round;
+    ASSERT_GT(list.size(), plain.size()) << "round " << round << ": islands must join";
+    ASSERT_GT(plain.size(), 1u) << "round " << round << ": and some must stay apart";
+  }
+}
+
+TEST(Islands, ReachAcrossWAndFarCoordinates) {
+  // Islands are single corners here: quads collapsed to one point.
+  auto at = [](const Vector& p) { return UVWStruct(p, p, p, p); };
+  auto islands = [](const std::vector<UVWStruct>& uv) {
+    std::vector<Int32> list;
+    for (size_t p = 0; p < uv.size(); ++p) list.push_back(static_cast<Int32>(p));
+    return Unpack(BuildIslands(uv.data(), list));
+  };
+  using Groups = std::vector<std::vector<Int32>>;
+  // One (u, v) cell, three w: 0.0099 apart in w joins, 0.5 apart does not, whatever the cell.
+  EXPECT_EQ(islands({at(V(0.001, 0.001, 0)), at(V(0.002, 0.001, 0.5)), at(V(0.003, 0.001, 0.5099)),
+                     at(V(0.0015, 0.0012, 0.0099))}),
+            (Groups{{0, 3}, {1, 2}}));
+  // Diagonal pairs (A, A)-(B, B) and (A, -A)-(B, -B) with B - A = 0.0070710608: 0.0099999901
+  // apart, so they join, though their cells lie two rows and two columns apart.
+  const Float a = 0.0070710607, b = 0.0141421215;
+  EXPECT_EQ(islands({at(V(a, a)), at(V(a, -a)), at(V(b, b)), at(V(b, -b))}),
+            (Groups{{0, 2}, {1, 3}}));
+  // Exactly 0.01 apart in w only: apart.
+  EXPECT_EQ(islands({at(V(0.2, 0.2, 0.0)), at(V(0.2, 0.2, 0.01))}), (Groups{{0}, {1}}));
+  // Across the fast path's limit 2^20 = 1048576 (spacing of doubles there 2^-32): 0.006 apart
+  // joins, and -0 is 0.
+  EXPECT_EQ(islands({at(V(1048575.999, -0.0)), at(V(5, 5)), at(V(1048576.005, 0.0))}),
+            (Groups{{0, 2}, {1}}));
+  // At 1e12 doubles are 2^-13 apart, so 2^-7 = 0.0078125 is exact: joins; 0.0101 does not.
+  EXPECT_EQ(islands({at(V(1e12, 5)), at(V(1e12 + 0.0078125, 5)), at(V(1e12 + 0.0234375, 5)),
+                     at(V(1e12 + 0.03125, 5))}),
+            (Groups{{0, 1}, {2, 3}}));
+  // Beyond 2^40 wide cells every far corner shares a cell; still only those in reach join.
+  EXPECT_EQ(islands({at(V(1e300, 1e300)), at(V(-1e300, 1e300)), at(V(1e300, 1e300))}),
+            (Groups{{0, 2}, {1}}));
 }

@@ -1,0 +1,375 @@
+// UV islands in time about linear in the corner count, whatever the layout.
+//
+// Corners at exactly one position are merged first (a flat hash on their bits). The distinct
+// positions are then joined with union-find: positions within the tolerance of each other, and
+// the corners of one polygon. Near positions are found through cells a little under tol/sqrt(2)
+// wide, sorted by a radix sort: two positions of one cell are always within reach, so a cell is
+// joined without a test, and of two neighbouring cells already joined nothing is tested. Islands
+// are the connected parts, in the order of their first list entry: those of the plain flood fill.
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "UVFunction.h"
+
+namespace {
+
+// The smallest squared distance whose root is not below the tolerance. The rounded square root
+// never decreases, so a squared distance below this is exactly a distance below the tolerance.
+Float SquaredTolerance() {
+  Float s = kUVPointTolerance * kUVPointTolerance;
+  while (std::sqrt(s) >= kUVPointTolerance) s = std::nextafter(s, 0.0);
+  while (std::sqrt(s) < kUVPointTolerance) s = std::nextafter(s, 1.0);
+  return s;
+}
+const Float kSquaredTolerance = SquaredTolerance();
+
+// The distance test of the tool, sum of squares formed as the vector's length forms it.
+inline Bool WithinReach(const Vector& a, const Vector& b) {
+  const Float x = a.x - b.x, y = a.y - b.y, z = a.z - b.z;
+  return x * x + y * y + z * z < kSquaredTolerance;
+}
+
+UInt64 Mix(UInt64 x) {
+  x ^= x >> 30;
+  x *= 0xbf58476d1ce4e5b9ull;
+  x ^= x >> 27;
+  x *= 0x94d049bb133111ebull;
+  return x ^ (x >> 31);
+}
+
+// Floor of x as an integer, for |x| < 2^62.
+inline Int64 FloorToInt(Float x) {
+  const Int64 i = static_cast<Int64>(x);
+  return i - (static_cast<Float>(i) > x ? 1 : 0);
+}
+
+// Positions with |u| and |v| below this take the cell path: their cells are exact enough for the
+// margin below. Others (and those close to the limit) are joined through a sorted grid of cells
+// wider than the tolerance, testing every pair in reach.
+constexpr Float kFastLimit = 1048576.0;  // 2^20
+// Cells of the fast path: tol/sqrt(2) less a margin that covers the rounding of cells and
+// distances, so that two positions with one w in one cell are always within reach.
+constexpr Float kCellSide = kUVPointTolerance * 0.70710678118654752 * (1.0 - 1e-6);
+constexpr Float kCellScale = 1.0 / kCellSide;
+// Cells of the wide grid, a little wider than the tolerance.
+constexpr Float kWideReach = 1.1 * kUVPointTolerance;
+constexpr Float kWideScale = 1.0 / kWideReach;
+
+struct DisjointSets {
+  std::vector<Int32> parent;
+  Int32 Add() {
+    parent.push_back(static_cast<Int32>(parent.size()));
+    return parent.back();
+  }
+  Int32 Find(Int32 x) {
+    while (parent[static_cast<size_t>(x)] != x) {
+      Int32& p = parent[static_cast<size_t>(x)];
+      p = parent[static_cast<size_t>(p)];
+      x = p;
+    }
+    return x;
+  }
+  // Answers whether the two were apart.
+  Bool Join(Int32 a, Int32 b) {
+    a = Find(a);
+    b = Find(b);
+    if (a == b) return false;
+    if (a < b)
+      parent[static_cast<size_t>(b)] = a;
+    else
+      parent[static_cast<size_t>(a)] = b;
+    return true;
+  }
+};
+
+// u, v and w exactly equal (-0 equals 0).
+inline Bool Same(const Vector& a, const Vector& b) {
+  return a.x == b.x && a.y == b.y && a.z == b.z;
+}
+
+// Distinct positions by their bits, -0 counted as 0: open addressing, each slot holding the
+// position beside its id, so that a look-up reads one slot.
+class PositionTable {
+ public:
+  explicit PositionTable(size_t expected) {
+    size_t cap = 64;
+    while (cap * 7 < expected * 10) cap *= 2;
+    slots_.assign(cap, Slot{});
+  }
+
+  // The id of p (finite) in where, appended when new.
+  Int32 Id(const Vector& p, std::vector<Vector>& where) {
+    const size_t mask = slots_.size() - 1;
+    size_t i = Hash(p) & mask;
+    for (;; i = (i + 1) & mask) {
+      const Slot& sl = slots_[i];
+      if (sl.id < 0) break;
+      if (Same(sl.p, p)) return sl.id;
+    }
+    const Int32 id = static_cast<Int32>(where.size());
+    where.push_back(p);
+    slots_[i] = {p, id};
+    if (where.size() * 10 > slots_.size() * 7) Grow();
+    return id;
+  }
+
+ private:
+  struct Slot {
+    Vector p;
+    Int32 id = -1;
+  };
+  static size_t Hash(const Vector& p) {
+    // Adding +0 turns -0 into +0, so that equal values hash alike.
+    const UInt64 u = std::bit_cast<UInt64>(p.x + 0.0), v = std::bit_cast<UInt64>(p.y + 0.0),
+                 w = std::bit_cast<UInt64>(p.z + 0.0);
+    return static_cast<size_t>(
+        Mix(u * 0x9e3779b97f4a7c15ull ^ v * 0xc2b2ae3d27d4eb4full ^ w * 0x165667b19e3779f9ull));
+  }
+  void Grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    const size_t mask = slots_.size() - 1;
+    for (const Slot& sl : old) {
+      if (sl.id < 0) continue;
+      size_t i = Hash(sl.p) & mask;
+      while (slots_[i].id >= 0) i = (i + 1) & mask;
+      slots_[i] = sl;
+    }
+  }
+  std::vector<Slot> slots_;
+};
+
+struct Keyed {
+  UInt64 key;
+  Int32 pos;
+};
+
+// Sorts by key (least significant digit first, 11 bits a pass); keys are below 2^bits.
+void RadixSort(std::vector<Keyed>& items, Int32 bits) {
+  std::vector<Keyed> other(items.size());
+  for (Int32 shift = 0; shift < bits; shift += 11) {
+    std::array<size_t, 2049> start{};
+    for (const Keyed& k : items) ++start[((k.key >> shift) & 2047) + 1];
+    if (std::find(start.begin(), start.end(), items.size()) != start.end()) continue;  // one digit
+    for (size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
+    for (const Keyed& k : items) other[start[(k.key >> shift) & 2047]++] = k;
+    items.swap(other);
+  }
+}
+
+// Joins the positions of the fast path that are within reach of each other.
+void JoinByCells(const std::vector<Vector>& where, const std::vector<Int32>& fast,
+                 DisjointSets& sets) {
+  if (fast.empty()) return;
+  std::vector<Int32> cu(fast.size()), cv(fast.size());
+  Int32 u0 = std::numeric_limits<Int32>::max(), v0 = u0, u1 = std::numeric_limits<Int32>::min(),
+        v1 = u1;
+  for (size_t i = 0; i < fast.size(); ++i) {
+    const Vector& p = where[static_cast<size_t>(fast[i])];
+    cu[i] = static_cast<Int32>(FloorToInt(p.x * kCellScale));
+    cv[i] = static_cast<Int32>(FloorToInt(p.y * kCellScale));
+    u0 = std::min(u0, cu[i]);
+    u1 = std::max(u1, cu[i]);
+    v0 = std::min(v0, cv[i]);
+    v1 = std::max(v1, cv[i]);
+  }
+  // key = row << shift | column + 2: a neighbour two columns away never wraps into another row.
+  const Int32 shift =
+      static_cast<Int32>(std::bit_width(static_cast<UInt64>(static_cast<Int64>(v1) - v0 + 4)));
+  const UInt64 maxKey = (static_cast<UInt64>(static_cast<Int64>(u1) - u0) << shift) |
+                        static_cast<UInt64>(static_cast<Int64>(v1) - v0 + 2);
+  std::vector<Keyed> items(fast.size());
+  for (size_t i = 0; i < fast.size(); ++i)
+    items[i] = {(static_cast<UInt64>(static_cast<Int64>(cu[i]) - u0) << shift) |
+                    static_cast<UInt64>(static_cast<Int64>(cv[i]) - v0 + 2),
+                fast[i]};
+  std::vector<Int32>().swap(cu);
+  std::vector<Int32>().swap(cv);
+  RadixSort(items, static_cast<Int32>(std::bit_width(maxKey)));
+
+  // Cells: runs of one key.
+  std::vector<UInt64> cellKey;
+  std::vector<size_t> cellBegin;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i == 0 || items[i].key != items[i - 1].key) {
+      cellKey.push_back(items[i].key);
+      cellBegin.push_back(i);
+    }
+  }
+  const size_t cells = cellKey.size();
+  cellBegin.push_back(items.size());
+
+  // Inside a cell: one w throughout joins it whole (single: all its positions in one set);
+  // otherwise every pair is tested.
+  std::vector<std::uint8_t> single(cells, 1);
+  for (size_t c = 0; c < cells; ++c) {
+    const size_t b = cellBegin[c], e = cellBegin[c + 1];
+    if (e - b < 2) continue;
+    const Float w = where[static_cast<size_t>(items[b].pos)].z;
+    Bool oneW = true;
+    for (size_t i = b + 1; i < e && oneW; ++i)
+      oneW = where[static_cast<size_t>(items[i].pos)].z == w;
+    if (oneW) {
+      for (size_t i = b + 1; i < e; ++i) sets.Join(items[b].pos, items[i].pos);
+      continue;
+    }
+    single[c] = 0;
+    for (size_t i = b; i < e; ++i)
+      for (size_t k = i + 1; k < e; ++k)
+        if (WithinReach(where[static_cast<size_t>(items[i].pos)],
+                        where[static_cast<size_t>(items[k].pos)]))
+          sets.Join(items[i].pos, items[k].pos);
+  }
+
+  auto joinCells = [&](size_t a, size_t b) {
+    const size_t ab = cellBegin[a], ae = cellBegin[a + 1], bb = cellBegin[b], be = cellBegin[b + 1];
+    const Bool whole = single[a] && single[b];
+    if (whole && sets.Find(items[ab].pos) == sets.Find(items[bb].pos)) return;
+    for (size_t i = ab; i < ae; ++i) {
+      const Vector& p = where[static_cast<size_t>(items[i].pos)];
+      for (size_t k = bb; k < be; ++k) {
+        if (!WithinReach(p, where[static_cast<size_t>(items[k].pos)])) continue;
+        sets.Join(items[i].pos, items[k].pos);
+        if (whole) return;  // one pair joins both cells
+      }
+    }
+  };
+
+  // Cells whose positions may be within reach: up to two rows and two columns away (a margin
+  // keeps the far corners of that square in). Each pair is met once, from its lower key; the
+  // cursors into the next two rows only move forward.
+  const UInt64 row = UInt64{1} << shift;
+  size_t next1 = 0, next2 = 0;
+  for (size_t c = 0; c < cells; ++c) {
+    const UInt64 k = cellKey[c];
+    for (size_t d = c + 1; d < cells && cellKey[d] <= k + 2; ++d) joinCells(c, d);
+    const UInt64 lo1 = k + row - 2, lo2 = k + 2 * row - 2;
+    while (next1 < cells && cellKey[next1] < lo1) ++next1;
+    for (size_t d = next1; d < cells && cellKey[d] <= lo1 + 4; ++d) joinCells(c, d);
+    while (next2 < cells && cellKey[next2] < lo2) ++next2;
+    for (size_t d = next2; d < cells && cellKey[d] <= lo2 + 4; ++d) joinCells(c, d);
+  }
+}
+
+// The wide grid's cell of a coordinate; monotonic in x, which is all a query's range needs.
+Int64 WideCell(Float x) {
+  constexpr Float kLimit = 1099511627776.0;  // 2^40: far coordinates share the outermost cells
+  const Float c = x * kWideScale;
+  if (c >= kLimit) return static_cast<Int64>(kLimit);
+  if (c <= -kLimit) return -static_cast<Int64>(kLimit);
+  return FloorToInt(c);
+}
+
+// Joins the positions at or near the fast path's limit: every pair in the cells around each.
+void JoinFar(const std::vector<Vector>& where, const std::vector<Int32>& far, DisjointSets& sets) {
+  if (far.empty()) return;
+  struct Cell {
+    Int64 u, v;
+    Int32 pos;
+  };
+  std::vector<Cell> cells;
+  cells.reserve(far.size());
+  for (Int32 p : far) {
+    const Vector& x = where[static_cast<size_t>(p)];
+    cells.push_back({WideCell(x.x), WideCell(x.y), p});
+  }
+  auto less = [](const Cell& a, const Cell& b) { return a.u != b.u ? a.u < b.u : a.v < b.v; };
+  std::sort(cells.begin(), cells.end(), less);
+  for (const Cell& c : cells) {
+    const Vector& x = where[static_cast<size_t>(c.pos)];
+    const Int64 v0 = WideCell(x.y - kWideReach), v1 = WideCell(x.y + kWideReach);
+    for (Int64 u = WideCell(x.x - kWideReach), u1 = WideCell(x.x + kWideReach); u <= u1; ++u) {
+      auto it = std::lower_bound(cells.begin(), cells.end(), Cell{u, v0, 0}, less);
+      for (; it != cells.end() && it->u == u && it->v <= v1; ++it)
+        if (it->pos != c.pos && WithinReach(x, where[static_cast<size_t>(it->pos)]))
+          sets.Join(c.pos, it->pos);
+    }
+  }
+}
+
+}  // namespace
+
+UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
+  UVIslands out;
+  const size_t n = list.size();
+  if (n == 0 || !uv) return out;
+
+  // Distinct finite positions; the corners of a polygon are joined. A corner that is not finite
+  // lies near nothing and is left out. Most shared corners repeat one of the previous polygon,
+  // which is tried before the table.
+  std::vector<Vector> where;
+  DisjointSets sets;
+  std::vector<Int32> firstPos(n, -1);  // per entry: one of its positions, -1 for none
+  {
+    PositionTable table(n + n / 4);
+    const UVWStruct* prev = nullptr;
+    Int32 prevId[4] = {-1, -1, -1, -1};
+    for (size_t j = 0; j < n; ++j) {
+      const UVWStruct& s = uv[list[j]];
+      Int32 ids[4];
+      for (Int32 c = 0; c < 4; ++c) {
+        const Vector& x = s[c];
+        ids[c] = -1;
+        if (!Finite(x)) continue;
+        if (prev)
+          for (Int32 e = 0; e < 4 && ids[c] < 0; ++e)
+            if (prevId[e] >= 0 && Same((*prev)[e], x)) ids[c] = prevId[e];
+        if (ids[c] < 0) {
+          ids[c] = table.Id(x, where);
+          if (static_cast<size_t>(ids[c]) == sets.parent.size()) sets.Add();
+        }
+        if (firstPos[j] < 0)
+          firstPos[j] = ids[c];
+        else
+          sets.Join(firstPos[j], ids[c]);
+      }
+      prev = &s;
+      std::copy(ids, ids + 4, prevId);
+    }
+  }
+
+  {
+    std::vector<Int32> fast, far;
+    for (size_t i = 0; i < where.size(); ++i) {
+      const Float m = std::max(std::fabs(where[i].x), std::fabs(where[i].y));
+      // A position within reach of one past the limit is itself past limit - 1.
+      if (m < kFastLimit) fast.push_back(static_cast<Int32>(i));
+      if (m >= kFastLimit - 1.0) far.push_back(static_cast<Int32>(i));
+    }
+    JoinByCells(where, fast, sets);
+    JoinFar(where, far, sets);
+  }
+
+  // Islands by their first entry; members ascending.
+  std::vector<Int32> islandOf(where.size(), -1);
+  std::vector<Int32> entryIsland(n);
+  std::vector<size_t> sizes;
+  for (size_t j = 0; j < n; ++j) {
+    Int32 k = -1;
+    if (firstPos[j] >= 0) {
+      Int32& slot = islandOf[static_cast<size_t>(sets.Find(firstPos[j]))];
+      if (slot < 0) {
+        slot = static_cast<Int32>(sizes.size());
+        sizes.push_back(0);
+      }
+      k = slot;
+    } else {
+      k = static_cast<Int32>(sizes.size());
+      sizes.push_back(0);
+    }
+    entryIsland[j] = k;
+    ++sizes[static_cast<size_t>(k)];
+  }
+  out.offsets.resize(sizes.size() + 1);
+  for (size_t k = 0; k < sizes.size(); ++k) out.offsets[k + 1] = out.offsets[k] + sizes[k];
+  out.members.resize(n);
+  std::vector<size_t> fill(out.offsets.begin(), out.offsets.end() - 1);
+  for (size_t j = 0; j < n; ++j)
+    out.members[fill[static_cast<size_t>(entryIsland[j])]++] = static_cast<Int32>(j);
+  return out;
+}
