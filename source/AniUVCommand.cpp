@@ -67,7 +67,8 @@ CTrack* MorphTrack(BaseDocument* doc, PolygonObject* op) {
   return track;
 }
 
-// The recording's changes, inside the undo group the caller holds open.
+// The recording's changes. Its undo entries stand alone, each one undo step: the key, then a
+// track it made, then the object.
 Bool Record(BaseDocument* doc, PolygonObject* op, UVWTag* tag, const BaseTime& time) {
   doc->AddUndo(UNDOTYPE_CHANGE, op);
   CTrack* track = MorphTrack(doc, op);
@@ -107,11 +108,7 @@ Bool AniUVTOOL::RecordKey() {
     GetInt32(IDC_MORPH_FRAME, frame);
     time = BaseTime(frame, doc->GetFps());
   }
-  // The object's change, a new track and the new key are one step for the user to undo.
-  doc->StartUndo();
-  const Bool ok = Record(doc, op, tag, time);
-  doc->EndUndo();
-  return ok;
+  return Record(doc, op, tag, time);
 }
 
 class AniUVCommand : public CommandData {

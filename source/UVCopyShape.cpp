@@ -543,7 +543,6 @@ PickResult MirrorPicked(SymmetryState& symmetry, Bool keep) {
   for (const ShapePair& pair : PairAcrossChain(chain, symmetry.polygons, uv, polys, polyCount)) {
     const CapturedPolygon& p = symmetry.polygons[static_cast<size_t>(pair.source)];
     const Int32 q = pair.target;
-    flags[static_cast<size_t>(q)] = 1;
     const Vector& c = chain[static_cast<size_t>(pair.segment)];
     const Int32 pm = p.triangle ? 3 : 4;
     const Bool qTriangle = polys[q].IsTriangle();
@@ -557,10 +556,11 @@ PickResult MirrorPicked(SymmetryState& symmetry, Bool keep) {
     // source's corner next to the first end.
     moved[FarCorner(q1, q0, qm)] = MirrorUV(p.uv[FarCorner(p1, p0, pm)], c, d);
     moved[FarCorner(q0, q1, qm)] = MirrorUV(p.uv[FarCorner(p0, p1, pm)], c, d);
-    if (qTriangle) moved.d = moved.c;
+    // A triangle's d slot is no corner: it keeps what it held.
     Bool finite = true;
-    for (Int32 k = 0; k < 4; ++k) finite = finite && Finite(moved[k]);
-    if (!finite) continue;
+    for (Int32 k = 0; k < qm; ++k) finite = finite && Finite(moved[k]);
+    if (!finite) continue;  // not written, so not flagged: Keep treats it as any neighbour
+    flags[static_cast<size_t>(q)] = 1;
     for (Int32 k = 0; k < qm; ++k) {
       before.push_back(uv[q][k]);
       after.push_back(moved[k]);

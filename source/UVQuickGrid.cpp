@@ -201,6 +201,12 @@ constexpr const char* kNo3DLength =
 constexpr const char* kNoUVLength =
     "The edge has no length in UV: its two points lie on one UV point. Please select another "
     "edge.";
+constexpr const char* kNo3DFinite =
+    "The edge's length on the object is no finite number: its points lie too far apart or are "
+    "not numbers. Please select another edge.";
+constexpr const char* kNoUVFinite =
+    "The edge's length in UV is no finite number: its UV points lie too far apart or are not "
+    "numbers. Please select another edge.";
 constexpr const char* kNoExtent = "Size Fit: the grid has no size to fit. Nothing was changed.";
 
 Bool IsTriangle(const CPolygon& p) {
@@ -265,7 +271,7 @@ Float AxisOf(const Vector& v, Int32 axis) {
 // One run of the tool on the UV set's working copy of the UVs.
 class GridLayout {
  public:
-  enum class Start { kWalked, kSkipped, kNo3DLength, kNoUVLength };
+  enum class Start { kWalked, kNo3DLength, kNo3DFinite, kNoUVLength, kNoUVFinite };
 
   GridLayout(const CPolygon* polys, Int32 polyCount, const Vector* points, Int32 pointCount,
              UVWStruct* uvs)
@@ -336,7 +342,7 @@ class GridLayout {
   // Places polygon i with corners k1, k2 on g1, g2; false when it ends its column (a triangle).
   Bool PlaceAcross(Int32 i, Int32 k1, Int32 k2, const Vector& g1, const Vector& g2,
                    Bool stripPolygon, ColumnFront& next);
-  void GrowColumn(const StripEntry& e, Bool firstColumn);
+  void GrowColumn(const StripEntry& e, Bool firstColumn, Bool placedBefore);
 
   const CPolygon* polys_;
   Int32 n_;
@@ -353,14 +359,17 @@ class GridLayout {
 
 GridLayout::Start GridLayout::Walk(const SelectedCorners& sel) {
   const Int32 s = sel.polygon;
-  // A polygon that an earlier walk placed stays where that walk put it.
-  if (flags_[static_cast<size_t>(s)]) return Start::kSkipped;
+  // A start polygon that an earlier walk placed stays where that walk put it; the walk still
+  // sets the grid's lengths and rail axis from it and grows from it.
+  const Bool placedBefore = flags_[static_cast<size_t>(s)] != 0;
   const Int32 c1 = sel.first, c2 = sel.second, cc = CornerCount(s);
   const UVWStruct p = cur_[s];
   const Float length3D = PointDistance(s, c1, c2);
   const Float lengthUV = (p[c1] - p[c2]).GetLength();
-  if (!(length3D > 0.0) || !std::isfinite(length3D)) return Start::kNo3DLength;
-  if (!(lengthUV > 0.0) || !std::isfinite(lengthUV)) return Start::kNoUVLength;
+  if (!std::isfinite(length3D)) return Start::kNo3DFinite;
+  if (!(length3D > 0.0)) return Start::kNo3DLength;
+  if (!std::isfinite(lengthUV)) return Start::kNoUVFinite;
+  if (!(lengthUV > 0.0)) return Start::kNoUVLength;
   ref3D_ = length3D;
   refUV_ = lengthUV;
   flags_[static_cast<size_t>(s)] = 1;
@@ -390,9 +399,11 @@ GridLayout::Start GridLayout::Walk(const SelectedCorners& sel) {
     const Vector q = v - mid;
     return Vector(q.x * cs + q.y * sn, -q.x * sn + q.y * cs, q.z) + mid;
   };
-  cur_[s][c1] = turn(p[c1]);
-  cur_[s][c2] = turn(p[c2]);
-  Vector rails[2] = {cur_[s][c1], cur_[s][c2]};
+  Vector rails[2] = {turn(p[c1]), turn(p[c2])};
+  if (!placedBefore) {
+    cur_[s][c1] = rails[0];
+    cur_[s][c2] = rails[1];
+  }
   const Vector picked = sel.firstUV - sel.secondUV;
   const Float sign = (railAxis_ == 0 ? picked.x : picked.y) > 0 ? 1.0 : -1.0;
 
@@ -415,7 +426,7 @@ GridLayout::Start GridLayout::Walk(const SelectedCorners& sel) {
     }
     if (added == 0) break;
   }
-  for (size_t e = 0; e < strip.size(); ++e) GrowColumn(strip[e], e == 0);
+  for (size_t e = 0; e < strip.size(); ++e) GrowColumn(strip[e], e == 0, e == 0 && placedBefore);
   return Start::kWalked;
 }
 
@@ -474,12 +485,19 @@ Bool GridLayout::PlaceAcross(Int32 i, Int32 k1, Int32 k2, const Vector& g1, cons
   return true;
 }
 
-void GridLayout::GrowColumn(const StripEntry& e, Bool firstColumn) {
+void GridLayout::GrowColumn(const StripEntry& e, Bool firstColumn, Bool placedBefore) {
   const Int32 p = e.polygon;
   const Int32 cc = CornerCount(p);
-  if (firstColumn) firstColumn_.push_back({p, e.k, Side(e.k, e.m, cc)});
+  const Int32 j1 = Side(e.k, e.m, cc), j2 = Side(e.m, e.k, cc);
+  if (firstColumn) firstColumn_.push_back({p, e.k, j1});
   ColumnFront front;
-  if (!PlaceAcross(p, e.k, e.m, cur_[p][e.k], cur_[p][e.m], true, front)) return;
+  if (placedBefore) {
+    // Not placed again: the column goes on from its far side where it is.
+    if (cc == 3) return;
+    front = {{cur_[p][j1], cur_[p][j2]}, cur_[p][j1], cur_[p][j2]};
+  } else if (!PlaceAcross(p, e.k, e.m, cur_[p][e.k], cur_[p][e.m], true, front)) {
+    return;
+  }
   const Front* one[1] = {&front.at};
   for (;;) {
     Int32 added = 0;
@@ -847,10 +865,21 @@ Bool QuickGrid(Bool square, Bool sizeFit) {
   for (const SelectedCorners& s : picks) {
     if (s.count < 2) continue;
     if (!s.triangle && std::abs(s.second - s.first) == 2) continue;
-    const GridLayout::Start start = layout.Walk(s);
-    if (start == GridLayout::Start::kNo3DLength || start == GridLayout::Start::kNoUVLength) {
-      MessageDialog(start == GridLayout::Start::kNo3DLength ? kNo3DLength : kNoUVLength);
-      return false;
+    switch (layout.Walk(s)) {
+      case GridLayout::Start::kWalked:
+        break;
+      case GridLayout::Start::kNo3DLength:
+        MessageDialog(kNo3DLength);
+        return false;
+      case GridLayout::Start::kNo3DFinite:
+        MessageDialog(kNo3DFinite);
+        return false;
+      case GridLayout::Start::kNoUVLength:
+        MessageDialog(kNoUVLength);
+        return false;
+      case GridLayout::Start::kNoUVFinite:
+        MessageDialog(kNoUVFinite);
+        return false;
     }
     walked = true;
   }

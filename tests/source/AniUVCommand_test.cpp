@@ -1,5 +1,6 @@
 // The morph dialog: its values when it opens, the enabling of the frame field, and recording a
-// key of the active object's UVs at the current time or at a typed frame, as one undo step.
+// key of the active object's UVs at the current time or at a typed frame, each of its undo
+// entries a step of its own.
 #include "AniUVCommand.h"
 
 #include <gtest/gtest.h>
@@ -142,32 +143,48 @@ TEST_F(MorphDialogTest, AnObjectWithoutPolygonsGetsAnEmptyKey) {
   ASSERT_EQ(KeyTimes().size(), 1u) << "the key stays";
   EXPECT_TRUE(Knots(Track()->GetCurve()->GetFirstKey()).empty());
   EXPECT_EQ(Linked(Track()->GetCurve()->GetFirstKey()), nullptr);
+  EXPECT_EQ(doc->GetUndoCount(), 3) << "object, track and key, each a step";
   ASSERT_TRUE(doc->DoUndo()) << "and can be undone";
-  EXPECT_EQ(op->GetFirstCTrack(), nullptr);
+  EXPECT_TRUE(KeyTimes().empty()) << "the key first";
+  ASSERT_TRUE(doc->DoUndo());
+  EXPECT_EQ(op->GetFirstCTrack(), nullptr) << "then the track";
 }
 
-TEST_F(MorphDialogTest, OneUndoTakesBackTheKeyAndTheNewTrack) {
+TEST_F(MorphDialogTest, EachUndoEntryOfARecordingIsAStepOfItsOwn) {
   Object(2, 0.0);
   op->SetName("Before");
   Open();
   const Int32 steps = doc->GetUndoCount();
   EXPECT_TRUE(Record());
-  EXPECT_EQ(doc->GetUndoCount(), steps + 1);
+  // No group around them: the object's change, the new track and the new key are three steps.
+  EXPECT_EQ(doc->GetUndoCount(), steps + 3);
   op->SetName("After");  // a change after the recording that the object's undo entry saw
   CTrack* track = Track();
   CKey* key = track->GetCurve()->GetFirstKey();
 
+  // Undone in the reverse order: the key, the track, then the object.
   ASSERT_TRUE(doc->DoUndo());
-  EXPECT_EQ(op->GetFirstCTrack(), nullptr) << "the new track is gone, its key with it";
+  ASSERT_EQ(op->GetFirstCTrack(), track) << "the track stays for one more step";
+  EXPECT_TRUE(KeyTimes().empty());
+  EXPECT_EQ(op->GetName(), "After");
+  ASSERT_TRUE(doc->DoUndo());
+  EXPECT_EQ(op->GetFirstCTrack(), nullptr) << "the new track is gone";
+  EXPECT_EQ(op->GetName(), "After");
+  ASSERT_TRUE(doc->DoUndo());
   EXPECT_EQ(op->GetName(), "Before") << "the object is as it was";
-  ASSERT_TRUE(doc->DoRedo());
+  EXPECT_EQ(doc->GetUndoCount(), steps);
+
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(doc->DoRedo());
   EXPECT_EQ(op->GetFirstCTrack(), track);
   EXPECT_EQ(track->GetCurve()->GetFirstKey(), key);
+  EXPECT_EQ(track->GetNext(), nullptr) << "the track is back once";
 
-  // With the track already there, undo takes back only the key.
+  // With the track already there, a recording is two steps and the first takes back the key.
   Act(hostrt::Choose(host, dlg, IDC_MORPH_WHERE, IDC_MORPH_AT_FRAME));
   Act(hostrt::Type(host, dlg, IDC_MORPH_FRAME, "10"));
+  const Int32 before = doc->GetUndoCount();
   EXPECT_TRUE(Record());
+  EXPECT_EQ(doc->GetUndoCount(), before + 2);
   EXPECT_EQ(KeyTimes().size(), 2u);
   ASSERT_TRUE(doc->DoUndo());
   EXPECT_EQ(KeyTimes(), std::vector<BaseTime>{BaseTime(0, 1)});

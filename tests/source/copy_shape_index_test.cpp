@@ -296,12 +296,10 @@ TEST(CopyShapeIndex, CopyPairsMatchThePlainForm) {
 
 struct MirrorIndexTest : UVScene {};
 
-// The mirror as the steps read: capture, merge, chain, pairs, images, and the walk of every
-// unflagged corner through the moved-corner list.
-std::vector<UVWStruct> PlainMirror(const RandomMesh& mesh, const std::vector<Int32>& storedIdx,
-                                   const std::vector<Int32>& pointIdx, bool keep) {
-  std::vector<UVWStruct> uv = mesh.uv;
-  const std::vector<CapturedPolygon> stored = mesh.Capture(storedIdx);
+// The selected UV points in index order, the origin and repeats within 0.01 of a kept point
+// dropped.
+std::vector<Vector> PlainPoints(const std::vector<UVWStruct>& uv,
+                                const std::vector<Int32>& pointIdx) {
   std::vector<Vector> pts;
   for (Int32 i : pointIdx) {
     const Vector p = uv[size_t(i / 4)][i % 4];
@@ -309,6 +307,29 @@ std::vector<UVWStruct> PlainMirror(const RandomMesh& mesh, const std::vector<Int
     for (const Vector& k : pts) drop = drop || Near(k, p);
     if (!drop) pts.push_back(p);
   }
+  return pts;
+}
+
+// Every UV corner of the mesh on a chain point or a stray, and with rate 1/n some corners beyond.
+std::vector<Int32> ChainPointIndices(std::mt19937& rng, const RandomMesh& mesh, unsigned n,
+                                     Int32 first = 0) {
+  std::vector<Vector> wanted = mesh.chain;
+  wanted.insert(wanted.end(), mesh.strays.begin(), mesh.strays.end());
+  std::vector<Int32> points;
+  for (size_t p = 0; p < mesh.uv.size(); ++p)
+    for (int k = 0; k < (mesh.polys[p].IsTriangle() ? 3 : 4); ++k)
+      if (std::find(wanted.begin(), wanted.end(), mesh.uv[p][k]) != wanted.end() || rng() % n == 0)
+        points.push_back(first + Int32(4 * p) + k);
+  return points;
+}
+
+// The mirror as the steps read: capture, merge, chain, pairs, images, and the walk of every
+// unflagged corner through the moved-corner list.
+std::vector<UVWStruct> PlainMirror(const RandomMesh& mesh, const std::vector<Int32>& storedIdx,
+                                   const std::vector<Int32>& pointIdx, bool keep) {
+  std::vector<UVWStruct> uv = mesh.uv;
+  const std::vector<CapturedPolygon> stored = mesh.Capture(storedIdx);
+  const std::vector<Vector> pts = PlainPoints(uv, pointIdx);
   if (pts.size() < 2) return uv;
   const std::vector<Vector> chain = PlainChain(pts, stored);
   if (chain.size() < 2) return uv;
@@ -332,7 +353,6 @@ std::vector<UVWStruct> PlainMirror(const RandomMesh& mesh, const std::vector<Int
     q[q1] = MirrorUV(p.uv[p1], c, d);
     q[far(q1, q0, qm)] = MirrorUV(p.uv[far(p1, p0, pm)], c, d);
     q[far(q0, q1, qm)] = MirrorUV(p.uv[far(p0, p1, pm)], c, d);
-    if (qt) q.d = q.c;
     for (int k = 0; k < qm; ++k) {
       before.push_back(uv[size_t(pr.target)][k]);
       after.push_back(q[k]);
@@ -360,15 +380,7 @@ TEST_F(MirrorIndexTest, MirrorGivesThePlainUVsBitForBit) {
     const int column = 1 + int(rng() % unsigned(cols - 1));
     const RandomMesh mesh(rng, cols, rows, column, V(0.1, 0.1));
     const std::vector<Int32> stored = mesh.Side(rng, round % 4 == 0, column);
-    // Every UV corner on a chain point or a stray, and some corners beyond.
-    std::vector<Vector> wanted = mesh.chain;
-    wanted.insert(wanted.end(), mesh.strays.begin(), mesh.strays.end());
-    std::vector<Int32> points;
-    for (size_t p = 0; p < mesh.uv.size(); ++p)
-      for (int k = 0; k < (mesh.polys[p].IsTriangle() ? 3 : 4); ++k)
-        if (std::find(wanted.begin(), wanted.end(), mesh.uv[p][k]) != wanted.end() ||
-            rng() % 50 == 0)
-          points.push_back(Int32(4 * p) + k);
+    const std::vector<Int32> points = ChainPointIndices(rng, mesh, 50);
     const bool keep = round % 2 == 0;
     const std::vector<UVWStruct> want = PlainMirror(mesh, stored, points, keep);
 
@@ -388,6 +400,113 @@ TEST_F(MirrorIndexTest, MirrorGivesThePlainUVsBitForBit) {
     changed += std::memcmp(got.data(), mesh.uv.data(), got.size() * sizeof got[0]) != 0;
   }
   EXPECT_GT(changed, 12) << "most runs must mirror something";
+}
+
+// --- the whole copy, through the dialog, against the plain steps ---
+
+// Centre of the UV box over all four slots of the captured polygons, w = 0.
+Vector PlainCentre(const std::vector<CapturedPolygon>& polys) {
+  Float u0 = polys[0].uv[0].x, u1 = u0, v0 = polys[0].uv[0].y, v1 = v0;
+  for (const CapturedPolygon& p : polys)
+    for (const Vector& c : p.uv) {
+      u0 = std::min(u0, c.x);
+      u1 = std::max(u1, c.x);
+      v0 = std::min(v0, c.y);
+      v1 = std::max(v1, c.y);
+    }
+  return V((u0 + u1) / 2, (v0 + v1) / 2);
+}
+
+// The copy as the steps read on one object, mesh a's polygons first, then mesh b's: the picks,
+// both chains, the pairs along them, every paired target given its source's four slots moved by
+// the centre offset, then with keep the walk of every corner of the polygons that are no target
+// through the moved-corner list.
+std::vector<UVWStruct> PlainCopy(const std::vector<UVWStruct>& start, const RandomMesh& all,
+                                 const std::vector<Int32>& sourceIdx,
+                                 const std::vector<Int32>& sourcePts,
+                                 const std::vector<Int32>& targetIdx,
+                                 const std::vector<Int32>& targetPts, bool keep) {
+  std::vector<UVWStruct> uv = start;
+  const std::vector<CapturedPolygon> sources = all.Capture(sourceIdx);
+  const std::vector<CapturedPolygon> targets = all.Capture(targetIdx);
+  const std::vector<Vector> sp = PlainPoints(uv, sourcePts), tp = PlainPoints(uv, targetPts);
+  if (sources.empty() || targets.empty() || sp.size() < 2 || tp.size() < 2) return uv;
+  const std::vector<Vector> sc = PlainChain(sp, sources), tc = PlainChain(tp, targets);
+  if (sc.size() < 2 || tc.size() < 2) return uv;
+  const Vector s0 = PlainCentre(sources), t0 = PlainCentre(targets);
+  std::vector<bool> flag(uv.size(), false);
+  for (Int32 t : targetIdx) flag[size_t(t)] = true;
+  std::vector<Vector> before, after;
+  for (const ShapePair& pr : PlainAlong(sc, sources, tc, targets)) {
+    const size_t q = size_t(targets[size_t(pr.target)].index);
+    for (int k = 0; k < 4; ++k) {
+      const Vector& p = sources[size_t(pr.source)].uv[k];
+      before.push_back(uv[q][k]);
+      after.push_back(V(p.x - s0.x + t0.x, p.y - s0.y + t0.y, p.z - s0.z + t0.z));
+      uv[q][k] = after.back();
+    }
+  }
+  if (keep)
+    for (size_t p = 0; p < uv.size(); ++p) {
+      if (flag[p]) continue;
+      for (int k = 0; k < 4; ++k)
+        for (size_t e = 0; e < before.size(); ++e)
+          if (uv[p][k] == before[e]) uv[p][k] = after[e];
+    }
+  return uv;
+}
+
+struct CopyIndexTest : UVScene {
+  void Pick(const std::vector<Int32>& polygons, const std::vector<Int32>& points) {
+    doc->SetMode(Muvpolygons);
+    op->GetPolygonS()->DeselectAll();
+    for (Int32 p : polygons) op->GetPolygonS()->Select(p);
+    Click(IDC_CS_STEP);
+    hostrt::UVPointSelection(op)->DeselectAll();
+    for (Int32 i : points) hostrt::UVPointSelection(op)->Select(i);
+    Click(IDC_CS_STEP);
+  }
+};
+
+TEST_F(CopyIndexTest, CopyGivesThePlainUVsBitForBit) {
+  Choose(IDC_TABS, IDC_TAB_FUNCTION1);
+  std::mt19937 rng(1441);
+  int changed = 0, carried = 0;
+  for (int round = 0; round < 24; ++round) {
+    SCOPED_TRACE(round);
+    const int column = 1 + int(rng() % 4);
+    const RandomMesh a(rng, 5, 4 + int(rng() % 5), column, V(0.1, 0.1));
+    const RandomMesh b(rng, 5, 4 + int(rng() % 5), column, V(-0.7, 0.4));
+    // One object: a's polygons, then b's, whose indices and UV points move up by a's count.
+    RandomMesh all = a;
+    const Int32 na = Int32(a.uv.size());
+    all.uv.insert(all.uv.end(), b.uv.begin(), b.uv.end());
+    for (const CPolygon& p : b.polys)
+      all.polys.push_back(CPolygon(p.a + 4 * na, p.b + 4 * na, p.c + 4 * na, p.d + 4 * na));
+    std::vector<Int32> sourceIdx = a.Side(rng, round % 2 == 0, column), targetIdx;
+    for (Int32 t : b.Side(rng, round % 3 == 0, column)) targetIdx.push_back(t + na);
+    const std::vector<Int32> sourcePts = ChainPointIndices(rng, a, 60);
+    const std::vector<Int32> targetPts = ChainPointIndices(rng, b, 60, 4 * na);
+    const bool keep = round % 2 == 1;
+    const std::vector<UVWStruct> want =
+        PlainCopy(all.uv, all, sourceIdx, sourcePts, targetIdx, targetPts, keep);
+    const std::vector<UVWStruct> unkept =
+        PlainCopy(all.uv, all, sourceIdx, sourcePts, targetIdx, targetPts, false);
+
+    Scene(all.uv, Muvpolygons);
+    Click(IDC_CS_CLEAR);
+    Tick(IDC_CS_NEIGHBORS, keep);
+    Pick(sourceIdx, sourcePts);
+    Pick(targetIdx, targetPts);
+    EXPECT_EQ(dlg.State<CopyShapeState>().step, 0u);
+    const std::vector<UVWStruct> got = All();
+    ASSERT_EQ(got.size(), want.size());
+    EXPECT_EQ(std::memcmp(got.data(), want.data(), got.size() * sizeof got[0]), 0);
+    changed += std::memcmp(got.data(), all.uv.data(), got.size() * sizeof got[0]) != 0;
+    carried += std::memcmp(want.data(), unkept.data(), want.size() * sizeof want[0]) != 0;
+  }
+  EXPECT_GT(changed, 16) << "most runs must copy something";
+  EXPECT_GT(carried, 3) << "some runs must carry neighbours";
 }
 
 }  // namespace

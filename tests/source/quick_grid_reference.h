@@ -70,10 +70,6 @@ class Grid {
     for (const Pick& pk : picks) {
       if (pk.count < 2) continue;
       if (Cc(pk.polygon) == 4 && std::abs(pk.second - pk.first) == 2) continue;
-      if (flags_[pk.polygon]) {
-        walked = true;
-        continue;
-      }
       if (!Walk(pk.polygon, pk.first, pk.second, pk.firstUV, pk.secondUV)) return out;
       walked = true;
     }
@@ -130,6 +126,7 @@ class Grid {
 
   bool Walk(Int32 s, Int32 c1, Int32 c2, Vector uv1, Vector uv2) {
     const Int32 cc = Cc(s);
+    const bool placed = flags_[s] != 0;  // by an earlier walk: not moved again
     const UVWStruct p = cur_[s];
     const double l3 = Dist3D(s, c1, c2), luv = (p[c1] - p[c2]).GetLength();
     if (!(l3 > 0) || !std::isfinite(l3) || !(luv > 0) || !std::isfinite(luv)) return false;
@@ -153,13 +150,17 @@ class Grid {
     }
     const double t = r * PI / 180.0;
     const Vector mid = (p[c1] + p[c2]) * 0.5;
-    for (Int32 k : {c1, c2}) {
-      const Vector q = p[k] - mid;
-      cur_[s][k] = Vector(q.x * std::cos(t) + q.y * std::sin(t),
-                          -q.x * std::sin(t) + q.y * std::cos(t), q.z) +
-                   mid;
+    Vector rail[2];
+    for (int e = 0; e < 2; ++e) {
+      const Vector q = p[e == 0 ? c1 : c2] - mid;
+      rail[e] = Vector(q.x * std::cos(t) + q.y * std::sin(t),
+                       -q.x * std::sin(t) + q.y * std::cos(t), q.z) +
+                mid;
     }
-    Vector rail[2] = {cur_[s][c1], cur_[s][c2]};
+    if (!placed) {
+      cur_[s][c1] = rail[0];
+      cur_[s][c2] = rail[1];
+    }
     const double sign = (axis_ == 0 ? uv1.x - uv2.x : uv1.y - uv2.y) > 0 ? 1.0 : -1.0;
     std::vector<std::array<Int32, 3>> strip{{s, c1, c2}};
     Vector fa[2] = {f1a, f2a}, fb[2] = {f1b, f2b};
@@ -189,7 +190,8 @@ class Grid {
       }
       if (!added) break;
     }
-    for (size_t e = 0; e < strip.size(); ++e) Column(strip[e][0], strip[e][1], strip[e][2], e == 0);
+    for (size_t e = 0; e < strip.size(); ++e)
+      Column(strip[e][0], strip[e][1], strip[e][2], e == 0, e == 0 && placed);
     return true;
   }
 
@@ -226,10 +228,17 @@ class Grid {
     return true;
   }
 
-  void Column(Int32 p, Int32 k, Int32 m, bool first) {
+  // placed: p was placed by an earlier walk; the column starts from its far side as it lies.
+  void Column(Int32 p, Int32 k, Int32 m, bool first, bool placed) {
     if (first) firstColumn_.push_back({p, k, Side(k, m, Cc(p))});
     Vector a1, a2, g1, g2;
-    if (!Place(p, k, m, cur_[p][k], cur_[p][m], a1, a2, g1, g2)) return;
+    if (placed) {
+      if (Cc(p) == 3) return;
+      a1 = g1 = cur_[p][Side(k, m, 4)];
+      a2 = g2 = cur_[p][Side(m, k, 4)];
+    } else if (!Place(p, k, m, cur_[p][k], cur_[p][m], a1, a2, g1, g2)) {
+      return;
+    }
     for (;;) {
       int added = 0;
       for (Int32 i = 0; i < n_; ++i) {

@@ -189,6 +189,46 @@ TEST_F(QuickGridTest, ALaterWalkLeavesWhatAnEarlierOnePlaced) {
   ExpectAll(Expected(Walked));
 }
 
+// A 2 x 2 grid of unit quads whose UVs are already a grid of 0.25 cells: the flat pick a-b of
+// quad 0 (UV points 0, 1) lays it out as it is, with the rail along u. Polygon j * 2 + i has
+// the corners (i, j), (i + 1, j), (i + 1, j + 1), (i, j + 1) at UV 0.25 x those.
+Mesh UnitGrid() {
+  return Grid(
+      2, 2, [](Int32 i, Int32 j) { return Vector(i, j, 0); },
+      [](Int32 i, Int32 j) { return V(0.25 * i, 0.25 * j); });
+}
+
+// A second, upright pick inside the first region (b-c of quad 3, UV points 13 and 14) moves no
+// polygon, but it sets the rail axis to v and adds quad 3 to the first column, which Square
+// then works along. By hand, Square with the rail along v:
+// - sweep one, from first-column entry (0, a, d): quad 0's b and c take the u of its a and d
+//   (0), and quad 1, met across its a-d, takes u 0 on all corners; from entry (2, a, d) quad 2
+//   and, across its a-d, quad 3 do the same. Every corner now has u = 0.
+// - sweep two, from quad 0's b-a side ((0, 0) twice): quad 1 meets it with a-b, keeps v 0 and
+//   puts d and c 0.25 further in u; quad 2 meets that side with a-b and goes on to 0.5; quad 3
+//   meets the next with c-d and puts b and a at 0.75. Every cell is flat, so the turn test (0)
+//   never flips. Quad 0 is the sweep's start and keeps its sweep-one corners.
+TEST_F(QuickGridTest, ALaterPickInsideThePlacedRegionSetsTheAxisThatSquareFollows) {
+  const Mesh m = UnitGrid();
+  Load(m);
+  ASSERT_TRUE(Run({0, 1, 13, 14}));
+  ExpectAll(m.uvs);  // neither walk moves a corner of this grid
+
+  Load(m);
+  ASSERT_TRUE(Run({0, 1}, true));
+  ExpectAll(m.uvs);  // one walk: Square along u keeps the grid
+
+  Load(m);
+  ASSERT_TRUE(Run({0, 1, 13, 14}, true));
+  const std::vector<UVWStruct> want = {
+      UVWStruct(V(0, 0), V(0, 0), V(0, 0.25), V(0, 0.25)),
+      UVWStruct(V(0, 0), V(0, 0), V(0.25, 0), V(0.25, 0)),
+      UVWStruct(V(0.25, 0), V(0.25, 0), V(0.5, 0), V(0.5, 0)),
+      UVWStruct(V(0.75, 0), V(0.75, 0), V(0.5, 0), V(0.5, 0)),
+  };
+  ExpectAll(want);
+}
+
 TEST_F(QuickGridTest, EdgesTurnUprightFrom45DegreesAndFlatBelow) {
   struct Case {
     const char* what;
@@ -238,6 +278,27 @@ TEST_F(QuickGridTest, ATrianglesTwoPointsStartAWalk) {
   EXPECT_NEAR((UV(1).a - V(0.1, 0)).GetLength(), 0.0, 1e-12);
   EXPECT_NEAR((UV(1).b - V(0.15, 0)).GetLength(), 0.0, 1e-12);
   ExpectUV(UV(0), m.uvs[0], "the flat triangle keeps its place");
+}
+
+// Corner d of a triangle is no corner of it: selected, it counts for nothing.
+TEST_F(QuickGridTest, ATrianglesCornerDIsNoPick) {
+  Mesh m;
+  m.Triangle(m.Point(0, 0), m.Point(2, 0), m.Point(0, 2), V(0, 0), V(0.1, 0), V(0, 0.1));
+  // a and d: one corner of the triangle, so no edge.
+  Load(m);
+  EXPECT_FALSE(Run({0, 3}));
+  EXPECT_EQ(LastMessage(), "Please select the two points that make up the edge.");
+  ExpectUV(UV(0), m.uvs[0], "unchanged");
+  // b, c and d: the edge is b-c, (0.1, -0.1) seen from c, exactly 45 degrees, so it turns by 45
+  // degrees about its midpoint (0.05, 0.05) onto u = 0.05, b below, c above. Had d counted, the
+  // edge would be b-d, towards d's UV (5, 5).
+  Load(m);
+  ASSERT_TRUE(Run({1, 2, 3}));
+  const Float h = 0.1 * std::sqrt(0.5);
+  EXPECT_NEAR((UV(0).b - V(0.05, 0.05 - h)).GetLength(), 0.0, 1e-9);
+  EXPECT_NEAR((UV(0).c - V(0.05, 0.05 + h)).GetLength(), 0.0, 1e-9);
+  EXPECT_EQ(UV(0).a, m.uvs[0].a);
+  EXPECT_EQ(UV(0).d, kTriD);
 }
 
 TEST_F(QuickGridTest, ATriangleInTheStripKeepsItsUVsButMovesTheRailOn) {
@@ -360,6 +421,18 @@ TEST_F(QuickGridTest, AnEdgeWithoutLengthLeavesTheUVsAndSaysWhy) {
   EXPECT_FALSE(Run({0, 1}));
   EXPECT_NE(LastMessage().find("no length on the object"), std::string::npos) << LastMessage();
   ExpectUV(UV(0), m.uvs[0], "unchanged");
+
+  // Corners a and b 1e200 apart in 3D: the length's square, and so the length, is infinite.
+  // That is a length too long to measure, not one that is missing.
+  Mesh far;
+  far.Quad(far.Point(0, 0), far.Point(1e200, 0), far.Point(1, 1), far.Point(0, 1), V(0, 0),
+           V(0.1, 0), V(0.1, 0.1), V(0, 0.1));
+  Load(far);
+  EXPECT_FALSE(Run({0, 1}));
+  EXPECT_NE(LastMessage().find("on the object is no finite number"), std::string::npos)
+      << LastMessage();
+  ExpectUV(UV(0), far.uvs[0], "unchanged");
+  EXPECT_EQ(doc->GetUndoCount(), 0);
 
   // Corners a and b on one UV point: the grid would have no size.
   Mesh u;

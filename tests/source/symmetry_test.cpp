@@ -214,8 +214,9 @@ TEST_F(SymmetryTest, TrianglePairsFromAChainEndOnTriangleCorners) {
   Mirror({1, 2, 6});  // M, A, B
   ASSERT_EQ(Sym().points.size(), 3u);
   EXPECT_EQ(Sym().points[0], A);
-  ExpectUV(UV(2), UVWStruct(A, M, V(0.75, 0.375), V(0.75, 0.375)), "first half");
-  ExpectUV(UV(3), UVWStruct(M, B, V(0.375, 0.75), V(0.375, 0.75)), "second half");
+  // A triangle's d slot is no corner: it keeps what it held.
+  ExpectUV(UV(2), UVWStruct(A, M, V(0.75, 0.375), kTriD), "first half");
+  ExpectUV(UV(3), UVWStruct(M, B, V(0.375, 0.75), kTriD), "second half");
 }
 
 // Keep Face Neighbors: a corner exactly on a moved corner follows it, one 0.005 away stays, and
@@ -318,6 +319,24 @@ TEST_F(SymmetryTest, NonFiniteStoredCornerWritesNoNonFiniteUV) {
   EXPECT_EQ(Sym().armed, 0u);
   EXPECT_EQ(UV(2), scene[2]);
   ExpectUV(UV(3), kMirrored3, "polygon 3");
+}
+
+// Polygon 2 is left unwritten, so it is no mirrored polygon: with Keep Face Neighbors its c,
+// exactly on polygon 3's old b, follows that corner to its image (0.75, 0.375, W).
+TEST_F(SymmetryTest, PolygonLeftUnwrittenFollowsAMovedCornerWithKeep) {
+  std::vector<UVWStruct> scene = VerticalScene();
+  scene[0].d = V(std::numeric_limits<Float>::quiet_NaN(), 0.3125, W);
+  scene[2].c = scene[3].b;
+  for (bool keep : {false, true}) {
+    SCOPED_TRACE(keep);
+    Scene(scene, Muvpolygons);
+    Pick({0, 1});
+    Mirror({1, 2, 6}, keep);
+    ExpectUV(UV(3), kMirrored3, "polygon 3");
+    UVWStruct want = scene[2];
+    if (keep) want.c = V(0.75, 0.375, W);
+    EXPECT_EQ(UV(2), want);
+  }
 }
 
 // Two chain points that differ only in w give no line to mirror across.
