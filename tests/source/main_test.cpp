@@ -200,6 +200,26 @@ TEST_F(ModuleTest, DamagedResourceNamesItsFileAndLine) {
   fs::remove_all(dir);
 }
 
+// A dialog layout that is missing opened its dialog with a hole; now the start stops, and the
+// error itself says which file, for a host that does not show the console.
+TEST_F(ModuleTest, MissingDialogLayoutStopsTheStartAndNamesTheFile) {
+  fs::path dir = fs::temp_directory_path() / ("pelterra_nolayout_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "Pelterra");
+  fs::copy_file(kModule, dir / "Pelterra" / "Pelterra.cdl64");
+  fs::copy(fs::path(kFolder) / "res", dir / "Pelterra" / "res", fs::copy_options::recursive);
+  const fs::path layout = dir / "Pelterra" / "res" / "dialogs" / "DLG_ROTATE.res";
+  fs::remove(layout);
+  EXPECT_FALSE(plugins.StartAll(dir.string(), error));
+  EXPECT_TRUE(RegisteredIds().empty());
+  const String why = layout.string() + ": missing; it holds the dialog layout DLG_ROTATE";
+  EXPECT_NE(error.find("could not load its resources\n  Pelterra: " + why), String::npos) << error;
+  ASSERT_FALSE(host.Console().empty());
+  EXPECT_EQ(host.Console().back(), "Pelterra: " + why);
+  plugins.EndAll();
+  fs::remove_all(dir);
+}
+
 TEST_F(ModuleTest, BannerOncePerStart) {
   for (int run = 0; run < 2; ++run) {
     Start();
