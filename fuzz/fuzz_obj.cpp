@@ -24,16 +24,24 @@ namespace fs = std::filesystem;
   std::abort();
 }
 
+// A scratch folder of this process, in memory where possible, removed at exit.
 const fs::path& Folder() {
-  static const fs::path dir = [] {
-    const fs::path shm("/dev/shm");
-    std::error_code ec;
-    fs::path d = (fs::is_directory(shm, ec) ? shm : fs::temp_directory_path()) /
-                 ("pelterra_fuzz_obj_" + std::to_string(getpid()));
-    fs::create_directories(d);
-    return d;
-  }();
-  return dir;
+  struct Scratch {
+    fs::path dir;
+    Scratch() {
+      std::error_code ec;
+      const fs::path shm("/dev/shm");
+      dir = (fs::is_directory(shm, ec) ? shm : fs::temp_directory_path()) /
+            ("pelterra_fuzz_obj_" + std::to_string(getpid()));
+      fs::create_directories(dir);
+    }
+    ~Scratch() {
+      std::error_code ec;
+      fs::remove_all(dir, ec);
+    }
+  };
+  static const Scratch scratch;
+  return scratch.dir;
 }
 
 bool Near(double a, double b) {

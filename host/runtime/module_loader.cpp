@@ -74,10 +74,18 @@ bool PluginSystem::Start(const String& moduleFile, std::string& error) {
     m->Call(C4DPL_END, nullptr, nullptr, nullptr);
     return false;
   }
+  const size_t beforeStart = host_.Console().size();
   r = m->Call(C4DPL_START, nullptr, nullptr, nullptr);
   modules_.push_back(std::move(m));
   if (r != 1) {
     error = moduleFile + ": start failed (a plug-in could not be registered)";
+    // Why, from the console: what was printed after the start-up banner.
+    size_t from = beforeStart;
+    for (size_t i = beforeStart; i < host_.Console().size(); ++i)
+      if (const String& l = host_.Console()[i];
+          !l.empty() && l.find_first_not_of('-') == String::npos)
+        from = i + 1;
+    for (size_t i = from; i < host_.Console().size(); ++i) error += "\n  " + host_.Console()[i];
     return false;
   }
   return true;

@@ -220,6 +220,26 @@ TEST_F(ModuleTest, MissingDialogLayoutStopsTheStartAndNamesTheFile) {
   fs::remove_all(dir);
 }
 
+TEST_F(ModuleTest, ADamagedDescriptionStopsTheStartWithItsFileAndLine) {
+  fs::path dir = fs::temp_directory_path() / ("pelterra_baddesc_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "Pelterra");
+  fs::copy_file(kModule, dir / "Pelterra" / "Pelterra.cdl64");
+  fs::copy(fs::path(kFolder) / "res", dir / "Pelterra" / "res", fs::copy_options::recursive);
+  const fs::path desc = dir / "Pelterra" / "res" / "description" / "TransferUV.res";
+  std::ofstream(desc) << "CONTAINER TransferUV\n{\n  WEIRD X;\n}\n";
+  EXPECT_FALSE(plugins.StartAll(dir.string(), error));
+  // The reason follows the error on its own line; the banner printed before it does not.
+  EXPECT_NE(error.find("start failed (a plug-in could not be registered)\n  Description "
+                       "TransferUV: " +
+                       desc.string() + ":3: unknown parameter type WEIRD"),
+            String::npos)
+      << error;
+  EXPECT_EQ(error.find(kDashes), String::npos) << error;
+  plugins.EndAll();
+  fs::remove_all(dir);
+}
+
 TEST_F(ModuleTest, BannerOncePerStart) {
   for (int run = 0; run < 2; ++run) {
     Start();
