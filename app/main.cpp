@@ -16,8 +16,10 @@
 #include "c4d_commanddata.h"
 #include "controls.h"
 #include "demo.h"
+#include "file_access.h"
 #include "obj_io.h"
 #include "preview.h"
+#include "printable.h"
 #include "progress.h"
 #include "runtime/dialog_view.h"
 #include "runtime/host.h"
@@ -355,8 +357,9 @@ bool SessionSetup(const Args& a, const std::string& pluginFolder, pelterra::Sess
 int RunRun(hostrt::Host& host, const Args& a, const std::string& pluginFolder) {
   if (a.positional.size() != 1) return Fail("run needs one session file (see pelterra run --help)");
   const std::string& file = a.positional[0];
-  std::ifstream in(file);
-  if (!in) return Fail(file + ": cannot be read");
+  std::string text, error;
+  if (!pelterra::ReadRegularFile(file, text, error)) return Fail(error);
+  std::istringstream in(text);
   pelterra::SessionOptions opt;
   int rc = 0;
   if (!SessionSetup(a, pluginFolder, opt, rc)) return rc;
@@ -367,8 +370,9 @@ int RunCheck(hostrt::Host& host, const Args& a, const std::string& pluginFolder)
   if (a.positional.size() != 1)
     return Fail("check needs one session file (see pelterra check --help)");
   const std::string& file = a.positional[0];
-  std::ifstream in(file);
-  if (!in) return Fail(file + ": cannot be read");
+  std::string text, error;
+  if (!pelterra::ReadRegularFile(file, text, error)) return Fail(error);
+  std::istringstream in(text);
   pelterra::SessionOptions opt;
   int rc = 0;
   if (!SessionSetup(a, pluginFolder, opt, rc)) return rc;
@@ -450,7 +454,33 @@ int RunDialog(hostrt::Host& host, const Args& a, const std::string& pluginFolder
 
 }  // namespace
 
+// Everything printed through std::cout and std::cerr has its control characters escaped: names
+// and words from files reach the terminal in them.
+class PrintableOutput {
+ public:
+  PrintableOutput() {
+    out_ = std::cout.rdbuf(&outBuf_);
+    err_ = std::cerr.rdbuf(&errBuf_);
+  }
+  ~PrintableOutput() {
+    std::cout.flush();
+    std::cerr.flush();
+    outBuf_.Finish();
+    errBuf_.Finish();
+    std::cout.rdbuf(out_);
+    std::cerr.rdbuf(err_);
+  }
+  PrintableOutput(const PrintableOutput&) = delete;
+  PrintableOutput& operator=(const PrintableOutput&) = delete;
+
+ private:
+  pelterra::PrintableBuf outBuf_{std::cout.rdbuf()}, errBuf_{std::cerr.rdbuf()};
+  std::streambuf* out_ = nullptr;
+  std::streambuf* err_ = nullptr;
+};
+
 int main(int argc, char** argv) {
+  PrintableOutput printable;
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string pluginFolder = DefaultPluginFolder();
   // --quiet may stand anywhere.

@@ -19,6 +19,7 @@
 #include <unordered_map>
 
 #include "c4d_basetag.h"
+#include "file_access.h"
 #include "obj_parse.h"
 #include "obj_source.h"
 #include "progress.h"
@@ -81,27 +82,6 @@ std::shared_ptr<const obj::Source> SourceOf(BaseDocument& doc) {
       d ? static_cast<const obj::SourceData*>(d->GetCustomDataType(obj::SourceData::kType))
         : nullptr;
   return s ? s->source : nullptr;
-}
-
-bool ReadFile(const std::string& path, std::string& text, std::string& error) {
-  std::error_code ec;
-  if (fs::is_directory(path, ec)) {
-    error = path + ": is a folder, not an OBJ file";
-    return false;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = path + ": cannot open: " + std::strerror(errno);
-    return false;
-  }
-  std::stringstream all;
-  all << in.rdbuf();
-  if (in.bad() || all.bad()) {
-    error = path + ": cannot read: " + std::strerror(errno);
-    return false;
-  }
-  text = std::move(all).str();
-  return true;
 }
 
 // Refuses what is not 8-bit text: UTF-16 (tinyobjloader would read it as an empty file) or
@@ -266,7 +246,7 @@ struct NamedSelections {
 bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
              std::vector<std::string>* warnings, Progress* progress) {
   std::string text;
-  if (!ReadFile(path, text, error) || !CheckText(text, path, error)) return false;
+  if (!ReadRegularFile(path, text, error) || !CheckText(text, path, error)) return false;
   const size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;  // a UTF-8 mark is harmless
   const size_t fileSize = text.size();
   const std::string stem = fs::path(path).stem().string();
@@ -590,53 +570,13 @@ std::vector<Int32> PolygonGroups(const PolygonObject& op, std::vector<std::strin
   return result;
 }
 
-// 0666 less the process's umask, read without changing it.
-mode_t NewFileMode() {
-  mode_t mask = 022;
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line))
-    if (line.starts_with("Umask:"))
-      mask = static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8));
-  return 0666 & ~mask;
-}
-
-bool WriteAtomically(const std::string& path, const std::string& content, std::string& error) {
-  std::string tmp = path + ".tmp-XXXXXX";
-  int fd = mkstemp(tmp.data());
-  if (fd < 0) {
-    error = "cannot save " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  auto fail = [&](int err) {
-    if (fd >= 0) ::close(fd);
-    ::unlink(tmp.c_str());
-    error = "cannot save " + path + ": " + std::strerror(err);
-    return false;
-  };
-  const char* p = content.data();
-  size_t left = content.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return fail(n < 0 ? errno : EIO);
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  struct stat old;
-  mode_t mode =
-      ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? old.st_mode & 07777 : NewFileMode();
-  if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) return fail(errno);
-  int closed = ::close(fd);
-  fd = -1;
-  if (closed != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) return fail(errno);
-  // Make the rename itself durable.
-  std::string folder = fs::path(path).parent_path().string();
-  int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
+// Whether an n-gon's polygons are the fan of triangles (o0, o[t+1], o[t+2]) of its outline.
+bool IsFan(const PolygonObject::Ngon& ng, const CPolygon* polys) {
+  const size_t n = ng.outline.size();
+  if (n < 3 || ng.polygons.size() != n - 2) return false;
+  for (size_t t = 0; t + 2 < n; ++t)
+    if (!(polys[ng.polygons[t]] == CPolygon(ng.outline[0], ng.outline[t + 1], ng.outline[t + 2])))
+      return false;
   return true;
 }
 
@@ -823,8 +763,15 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
       fillCorners(ng, true);
       // File order: the first outline corner, then the others backwards.
       const size_t n = ng.outline.size();
+      // A fan from the first corner, as files load, gives each outline place its own polygon
+      // corner, so that a point the outline passes twice keeps the UV of each pass.
+      const bool fan = IsFan(ng, polys);
       for (size_t i = 0; i < n; ++i) {
-        const Int64 at = cornerOf[static_cast<size_t>(ng.outline[i == 0 ? 0 : n - i])];
+        const size_t h = i == 0 ? 0 : n - i;  // place in host order
+        const Int64 at = !fan        ? cornerOf[static_cast<size_t>(ng.outline[h])]
+                         : h == 0    ? Int64(ng.polygons[0]) * 4
+                         : h + 1 < n ? Int64(ng.polygons[h - 1]) * 4 + 1
+                                     : Int64(ng.polygons[n - 3]) * 4 + 2;
         addCorner(static_cast<Int32>(at / 4), static_cast<Int32>(at % 4));
       }
       fillCorners(ng, false);
@@ -882,7 +829,8 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
 
 }  // namespace
 
-bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std::string* note) {
+bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std::string* note,
+             bool replaceReadOnly) {
   const std::vector<PolygonObject*> objects = PolygonObjects(doc);
   std::string out;
   WriteState state;
@@ -940,7 +888,11 @@ bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std
       error = "cannot save " + path + ": " + why;
       return false;
     }
-  return WriteAtomically(path, out, error);
+  ReplaceOptions replace;
+  replace.readOnly = replaceReadOnly;
+  if (ReplaceFile(path, out, replace, why)) return true;
+  error = "cannot save " + path + ": " + why;
+  return false;
 }
 
 std::vector<ObjectSummary> Summarize(BaseDocument& doc) {

@@ -33,9 +33,10 @@ bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
 // Writes every polygon object of doc to path, through a temporary file renamed into place: a
 // failed save leaves any old file as it was. A document loaded from a file is written as that
 // file with the changed UVs and point positions replaced, followed by objects added since; note
-// (when given) says why when the file's own statements could not be kept.
+// (when given) says why when the file's own statements could not be kept. A target that is not a
+// regular file is refused, and so is a read-only one unless replaceReadOnly.
 bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error,
-             std::string* note = nullptr);
+             std::string* note = nullptr, bool replaceReadOnly = false);
 
 // The file doc was loaded from (absolute), or empty.
 std::string SourcePath(BaseDocument& doc);

@@ -2,8 +2,10 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <string>
 
 namespace pelterra::obj {
 
@@ -34,6 +36,12 @@ bool ParseNumber(std::string_view w, double& out) {
   }
   const char* end = w.data() + w.size();
   auto r = std::from_chars(w.data(), end, out, std::chars_format::general);
+  if (!w.empty() && r.ec == std::errc::result_out_of_range && r.ptr == end) {
+    // Too small for a normal double (1e-400) rounds to zero or a subnormal; too large stays
+    // refused as infinite.
+    out = std::strtod(std::string(w).c_str(), nullptr);
+    return std::isfinite(out);
+  }
   return !w.empty() && r.ec == std::errc() && r.ptr == end && std::isfinite(out);
 }
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "c4d_painter.h"
+#include "file_access.h"
 #include "runtime/dialog_view.h"
 
 namespace pelterra {
@@ -311,49 +312,22 @@ std::string Quoted(const std::string& path) {
   return "\"" + path + "\"";
 }
 
-cairo_status_t WriteToFd(void* closure, const unsigned char* data, unsigned int length) {
-  const int fd = *static_cast<int*>(closure);
-  while (length > 0) {
-    const ssize_t n = ::write(fd, data, length);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return CAIRO_STATUS_WRITE_ERROR;
-    }
-    data += n;
-    length -= static_cast<unsigned int>(n);
-  }
+cairo_status_t AppendTo(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
   return CAIRO_STATUS_SUCCESS;
 }
 
-// Writes the surface as PNG to a temporary file beside path, then renames it into place.
+// Encodes the surface as PNG and replaces path with it through a temporary file.
 bool SavePng(cairo_surface_t* surface, const std::string& path, std::string& error) {
-  std::string temp = path + ".tmp-XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    error = "cannot write " + Quoted(path) + ": " + std::strerror(errno);
-    return false;
-  }
-  auto fail = [&](const std::string& why) {
-    ::unlink(temp.c_str());
-    error = "cannot write " + Quoted(path) + ": " + why;
-    return false;
-  };
-  int fdCopy = fd;
-  errno = 0;
-  const cairo_status_t status = cairo_surface_write_to_png_stream(surface, WriteToFd, &fdCopy);
-  if (status != CAIRO_STATUS_SUCCESS) {
-    const std::string why = errno ? std::strerror(errno) : cairo_status_to_string(status);
-    ::close(fd);
-    return fail(why);
-  }
-  if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0) {
-    const std::string why = std::strerror(errno);
-    ::close(fd);
-    return fail(why);
-  }
-  if (::close(fd) != 0) return fail(std::strerror(errno));
-  if (::rename(temp.c_str(), path.c_str()) != 0) return fail(std::strerror(errno));
-  return true;
+  std::string png;
+  const cairo_status_t status = cairo_surface_write_to_png_stream(surface, AppendTo, &png);
+  std::string why;
+  if (status != CAIRO_STATUS_SUCCESS)
+    why = cairo_status_to_string(status);
+  else if (ReplaceFile(path, png, ReplaceOptions(), why))
+    return true;
+  error = "cannot write " + Quoted(path) + ": " + why;
+  return false;
 }
 
 // One object as the picture shows it.

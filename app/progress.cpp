@@ -4,13 +4,15 @@
 
 #include <cstdio>
 
+#include "printable.h"
+
 namespace pelterra {
 
 bool Progress::Enabled() {
   return isatty(STDERR_FILENO) == 1;
 }
 
-Progress::Progress(std::string what, std::int64_t total) : what_(std::move(what)), total_(total) {}
+Progress::Progress(std::string what, std::int64_t total) : what_(Printable(what)), total_(total) {}
 
 Progress::~Progress() {
   if (shown_) std::fprintf(stderr, "\r%s: done%20s\n", what_.c_str(), "");

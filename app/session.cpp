@@ -122,6 +122,28 @@ std::string RangesText(const BaseSelect& s) {
   return t.empty() ? "none" : t;
 }
 
+// Index ranges as given, merged and in order; unlike a BaseSelect they keep the largest index.
+std::string RangesText(std::vector<std::pair<Int32, Int32>> ranges) {
+  std::sort(ranges.begin(), ranges.end());
+  std::vector<std::pair<Int32, Int32>> merged;
+  for (auto r : ranges)
+    if (!merged.empty() &&
+        static_cast<Int64>(r.first) <= static_cast<Int64>(merged.back().second) + 1)
+      merged.back().second = std::max(merged.back().second, r.second);
+    else
+      merged.push_back(r);
+  std::string t;
+  for (auto [a, b] : merged)
+    t += (t.empty() ? "" : ",") +
+         (a == b ? std::to_string(a) : std::to_string(a) + "-" + std::to_string(b));
+  return t.empty() ? "none" : t;
+}
+
+// A UTF-8 byte order mark at the start of a script is no part of its first line.
+void SkipByteOrderMark(std::string& line) {
+  if (line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
+}
+
 std::string VecText(const Vector& v) {
   return "(" + Num(v.x) + ", " + Num(v.y) + ", " + Num(v.z) + ")";
 }
@@ -355,7 +377,7 @@ bool Session::Check(std::istream& in, const std::string& name) {
   std::string text, problems;
   int n = 0;
   while (std::getline(in, text)) {
-    ++n;
+    if (++n == 1) SkipByteOrderMark(text);
     std::vector<std::string> w;
     std::vector<bool> q;
     std::string why;
@@ -373,6 +395,7 @@ bool Session::Check(std::istream& in, const std::string& name) {
 bool Session::Run(std::istream& in, const std::string& name) {
   std::vector<std::string> lines;
   for (std::string text; std::getline(in, text);) lines.push_back(text);
+  if (!lines.empty()) SkipByteOrderMark(lines[0]);
   std::string all;
   for (const std::string& l : lines) all += l + "\n";
   std::istringstream check(all);
@@ -474,7 +497,11 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
     if (!(e = count(1, 2, "uvw [N] or none")).empty()) return e;
     if (arg(1) == "none") return n == 1 ? "" : "\"tag none\" takes no index";
     if (arg(1) != "uvw") return "expected \"tag uvw [N]\" or \"tag none\"";
-    return n == 2 ? whole(2, "tag index") : "";
+    if (n == 1) return "";
+    if (!(e = whole(2, "tag index")).empty()) return e;
+    Int32 nr = 0;
+    ToInt(arg(2), nr);
+    return nr >= 0 ? "" : "tag index " + Quote(arg(2)) + " is below 0 (the first UVW tag is 0)";
   }
   if (verb == "mode") {
     if (!(e = count(1, 1, "NAME")).empty()) return e;
@@ -728,6 +755,9 @@ bool Session::Dispatch(std::vector<std::string>& w) {
     for (const std::string& warn : warnings)
       if (warned_.insert(warn).second) out_ << "warning: " << warn << "\n";
     if (!ok) return Fail(why);
+    // A file without faces (a text that is not OBJ at all, say) leaves nothing to edit.
+    if (!fresh->GetFirstObject())
+      return Fail(w[1] + ": no polygon object (the file has no faces); nothing to edit");
     host_.SetActiveDocument(fresh);
     fresh->SetActiveObject(fresh->GetFirstObject());
     int n = 0;
@@ -884,7 +914,7 @@ bool Session::Save(const std::vector<std::string>& w) {
   std::string why, note;
   bool ok;
   if (w[0] == "save") {
-    ok = SaveObj(*doc, path, why, &note);
+    ok = SaveObj(*doc, path, why, &note, w.size() == 3 || options_.force);
   } else {
     // Only the active object, in a document of its own.
     BaseObject* op = doc->GetActiveObject();
@@ -893,7 +923,7 @@ bool Session::Save(const std::vector<std::string>& w) {
     tmp->InsertObject(static_cast<BaseObject*>(op->GetClone(COPYFLAGS_NO_HIERARCHY, nullptr)),
                       nullptr, nullptr);
     tmp->GetDataInstance()->SetString(OBJ_MTLLIB, doc->GetDataInstance()->GetString(OBJ_MTLLIB));
-    ok = SaveObj(*tmp, path, why);
+    ok = SaveObj(*tmp, path, why, nullptr, w.size() == 3 || options_.force);
     BaseDocument::Free(tmp);
   }
   if (!ok) return Fail(why);
@@ -1150,13 +1180,13 @@ bool Session::Expect(const std::vector<std::string>& w) {
     BaseSelect* sel = SelectionOf(w[2], static_cast<PolygonObject*>(obj), limit);
     if (!sel) return Fail("unknown selection \"" + w[2] + "\"");
     BaseSelect want;
+    std::vector<std::pair<Int32, Int32>> ranges;
     if (!(w.size() == 4 && w[3] == "none")) {
-      std::vector<std::pair<Int32, Int32>> ranges;
       std::string why;
       if (!ParseRanges(w, 3, ranges, why)) return Fail(why);
       for (auto [a, b] : ranges) want.SelectAll(a, b);
     }
-    if (!(want == *sel)) return mismatch(w[2] + " " + RangesText(want), RangesText(*sel));
+    if (!(want == *sel)) return mismatch(w[2] + " " + RangesText(ranges), RangesText(*sel));
     return true;
   }
   if (what == "control") {

@@ -55,6 +55,8 @@ void UVtools::AddBitmapButton(Int32 id, const String& icon) {
 
 Bool UVtools::CreateLayout() {
   if (!GeDialog::CreateLayout()) return false;
+  // A layout that does not build leaves the dialog unopened rather than half empty.
+  bool layouts = true;
 
   MenuFlushAll();
   MenuSubBegin("UV list");
@@ -98,7 +100,7 @@ Bool UVtools::CreateLayout() {
   AddBar(IDC_BAR_COPY_SHAPE, "Copy Shape", true);
   GroupBegin(IDC_GROUP_COPY_SHAPE, 57, 1, 0, String(), 0);
   GroupBorderSpace(20, 5, 0, 5);
-  LoadDialogResource(DLG_COPYSHAPE, nullptr, 0);
+  layouts = LoadDialogResource(DLG_COPYSHAPE, nullptr, 0) && layouts;
   GroupEnd();
   AddBar(IDC_BAR_MOVE_POINT_NUMBER, "Move UV PointNumber", true);
   GroupBegin(IDC_GROUP_MOVE_POINT_NUMBER, 9, 2, 0, String(), 0);
@@ -123,7 +125,7 @@ Bool UVtools::CreateLayout() {
   AddBar(IDC_BAR_SELECT_AREA, "Select Area", true);
   GroupBegin(IDC_GROUP_SELECT_AREA, 57, 1, 0, String(), 0);
   GroupBorderSpace(20, 5, 0, 5);
-  LoadDialogResource(DLG_SELECTAREA, nullptr, 0);
+  layouts = LoadDialogResource(DLG_SELECTAREA, nullptr, 0) && layouts;
   GroupEnd();
   GroupEnd();
 
@@ -215,7 +217,7 @@ Bool UVtools::CreateLayout() {
   AddBar(IDC_BAR_SET_UVW, "Set UVW", true);
   GroupBegin(IDC_GROUP_SET_UVW, 63, 1, 0, String(), 0);
   GroupBorderSpace(5, 0, 0, 0);
-  LoadDialogResource(DLG_SETUVW, nullptr, 0);
+  layouts = LoadDialogResource(DLG_SETUVW, nullptr, 0) && layouts;
   GroupEnd();
   GroupEnd();
 
@@ -224,7 +226,7 @@ Bool UVtools::CreateLayout() {
   AddBar(IDC_BAR_SCALE, "Scale", false);
   GroupBegin(IDC_GROUP_SCALE, 63, 1, 0, String(), 0);
   GroupBorderSpace(5, 0, 0, 0);
-  LoadDialogResource(DLG_SCALE, nullptr, 0);
+  layouts = LoadDialogResource(DLG_SCALE, nullptr, 0) && layouts;
   GroupEnd();
   AddBar(IDC_BAR_ROTATE, "Rotate", true);
   GroupBegin(IDC_GROUP_ROTATE, 9, 1, 0, String(), 0);
@@ -236,7 +238,7 @@ Bool UVtools::CreateLayout() {
   AddChild(IDC_ANGLE_AXIS, IDC_ANGLE_AXIS_V, "V");
   AddButton(IDC_TWO_POINT_ANGLE, 0, 200, 0, "Angle between two points");
   GroupEnd();
-  LoadDialogResource(DLG_ROTATE, nullptr, 0);
+  layouts = LoadDialogResource(DLG_ROTATE, nullptr, 0) && layouts;
   GroupEnd();
   GroupBegin(IDC_GROUP_UVMESH, 57, 1, 0, String(), 0);
   AddSeparatorH(0, 56);
@@ -248,7 +250,7 @@ Bool UVtools::CreateLayout() {
   GroupEnd();  // scroll group
 
   SetTitle("Pelterra");
-  return true;
+  return layouts;
 }
 
 Bool UVtools::InitValues() {

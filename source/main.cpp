@@ -6,6 +6,7 @@
 #include "c4d_general.h"
 #include "c4d_os.h"
 #include "c4d_resource.h"
+#include "c4d_symbols.h"
 
 namespace {
 
@@ -19,13 +20,32 @@ Bool PluginStart() {
   return true;
 }
 
+// The dialog layouts the plug-in's dialogs are built from; without one a dialog would open with
+// a hole where its controls belong.
+struct Layout {
+  Int32 id;
+  const char* name;
+};
+constexpr Layout kLayouts[] = {{DLG_COPYSHAPE, "DLG_COPYSHAPE"}, {DLG_SELECTAREA, "DLG_SELECTAREA"},
+                               {DLG_ROTATE, "DLG_ROTATE"},       {DLG_SCALE, "DLG_SCALE"},
+                               {DLG_SETUVW, "DLG_SETUVW"},       {DLG_EPSSIZE, "DLG_EPSSIZE"},
+                               {DLG_UVMORPH, "DLG_UVMORPH"}};
+
 Bool PluginMessage(Int32 id, void* data) {
   (void)data;
   if (id != C4DPL_MSG_INIT_SYS) return false;
-  if (g_resource.Init(GeGetPluginPath())) return true;
   // Without its resource the plug-in cannot start; say which file and line stopped it.
-  GePrint("Pelterra: " + g_resource.GetLastError());
-  return false;
+  if (!g_resource.Init(GeGetPluginPath())) {
+    GePrint("Pelterra: " + g_resource.GetLastError());
+    return false;
+  }
+  for (const Layout& l : kLayouts)
+    if (!g_resource.GetDialog(l.id)) {
+      const Filename file = g_resource.GetResourcePath() + "dialogs" + (String(l.name) + ".res");
+      GePrint("Pelterra: " + file.GetString() + ": missing; it holds the dialog layout " + l.name);
+      return false;
+    }
+  return true;
 }
 
 }  // namespace

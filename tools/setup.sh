@@ -4,6 +4,8 @@
 #   bash tools/setup.sh                                   # build/ (RelWithDebInfo)
 #   BUILD_DIR=build-asan bash tools/setup.sh -DPELTERRA_SANITIZE=ON
 #
+# clang and its runtime (libFuzzer) are for the fuzz targets in fuzz/ (docs/testing.md).
+#
 # Extra arguments are passed on to the cmake configure step. Run as root (or with sudo
 # available) when packages are missing; once they are installed, any user can run it.
 set -euo pipefail
@@ -25,6 +27,8 @@ PACKAGES=(
   libtinyobjloader-dev
   libcairo2-dev
   ghostscript
+  clang
+  libclang-rt-dev
 )
 
 missing=()

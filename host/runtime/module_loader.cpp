@@ -62,18 +62,30 @@ bool PluginSystem::Start(const String& moduleFile, std::string& error) {
     error = moduleFile + ": refused to initialise (answer " + std::to_string(r) + ")";
     return false;
   }
+  const size_t printed = host_.Console().size();
   r = m->Call(C4DPL_MESSAGE,
               reinterpret_cast<void*>(static_cast<std::intptr_t>(C4DPL_MSG_INIT_SYS)), nullptr,
               nullptr);
   if (r != 1) {
+    // The module prints why (file, line, reason) to the console; the error carries it too, so
+    // that it is seen when the console is not echoed.
     error = moduleFile + ": could not load its resources";
+    for (size_t i = printed; i < host_.Console().size(); ++i) error += "\n  " + host_.Console()[i];
     m->Call(C4DPL_END, nullptr, nullptr, nullptr);
     return false;
   }
+  const size_t beforeStart = host_.Console().size();
   r = m->Call(C4DPL_START, nullptr, nullptr, nullptr);
   modules_.push_back(std::move(m));
   if (r != 1) {
     error = moduleFile + ": start failed (a plug-in could not be registered)";
+    // Why, from the console: what was printed after the start-up banner.
+    size_t from = beforeStart;
+    for (size_t i = beforeStart; i < host_.Console().size(); ++i)
+      if (const String& l = host_.Console()[i];
+          !l.empty() && l.find_first_not_of('-') == String::npos)
+        from = i + 1;
+    for (size_t i = from; i < host_.Console().size(); ++i) error += "\n  " + host_.Console()[i];
     return false;
   }
   return true;

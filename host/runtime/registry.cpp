@@ -143,8 +143,9 @@ bool LoadDescriptionResource(const String& resFolder, const String& name,
   Filename dir = Filename(resFolder) + "description";
   String text;
   Filename header = dir + (name + ".h");
-  if (!ReadTextFile(header.GetString(), text)) {
-    error = header.GetString() + ": cannot be read";
+  String why;
+  if (!ReadTextFile(header.GetString(), text, &why)) {
+    error = header.GetString() + ": cannot be read: " + why;
     return false;
   }
   ResError err;

@@ -1,9 +1,15 @@
 #include "runtime/resource_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <charconv>
-#include <fstream>
+#include <cstring>
 #include <sstream>
+#include <string>
 
 namespace hostrt {
 
@@ -21,17 +27,48 @@ String ResError::ToString() const {
   return s.str();
 }
 
-bool ReadTextFile(const String& path, String& out) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::ostringstream s;
-  s << f.rdbuf();
-  if (f.bad()) return false;
-  out = s.str();
+bool ReadTextFile(const String& path, String& out, String* why) {
+  auto fail = [&](const String& reason) {
+    if (why) *why = reason;
+    return false;
+  };
+  // Only regular files: a FIFO would block, a device never end. Devices are not even opened.
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return fail(std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) return fail("not a regular file");
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return fail(std::strerror(errno));
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return fail("not a regular file");
+  }
+  String text;
+  char buf[1 << 14];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n == 0) break;
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      const int err = errno;
+      ::close(fd);
+      return fail(std::strerror(err));
+    }
+    text.append(buf, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  out = std::move(text);
   return true;
 }
 
 namespace {
+
+// A character as an error message shows it: printable ones quoted, others by their code.
+String Shown(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  if (u >= 0x21 && u < 0x7F) return String("'") + c + "'";
+  static const char hex[] = "0123456789abcdef";
+  return String("byte 0x") + hex[u >> 4] + hex[u & 0xF];
+}
 
 struct Lexeme {
   enum Kind { Word, Number, Text, Semi, Open, Close, Comma, Equals, End } kind;
@@ -98,7 +135,7 @@ class Lexer {
       i_ = j;
       return true;
     }
-    return Fail(String("unexpected character '") + c + "'");
+    return Fail("unexpected character " + Shown(c));
   }
 
   bool Fail(const String& msg) {
@@ -157,7 +194,7 @@ class Lexer {
             t += '\\';
             break;
           default:
-            return Fail(String("unknown escape \\") + e);
+            return Fail("unknown escape " + Shown(e) + " after a backslash");
         }
       } else {
         t += c;
@@ -182,7 +219,11 @@ class Parser {
  public:
   Parser(Lexer& lex) : lex_(lex) {}
 
-  bool ParseBlock(std::vector<ResNode>& out, bool nested) {
+  // Blocks nest at most this deep: deeper nesting is refused before it can exhaust the stack.
+  static constexpr int kMaxDepth = 256;
+
+  bool ParseBlock(std::vector<ResNode>& out, int depth) {
+    const bool nested = depth > 0;
     for (;;) {
       Lexeme t;
       if (!lex_.Next(t)) return false;
@@ -201,7 +242,9 @@ class Parser {
         if (a.kind == Lexeme::Semi) break;
         if (a.kind == Lexeme::Open) {
           node.hasBlock = true;
-          if (!ParseBlock(node.children, true)) return false;
+          if (depth + 1 > kMaxDepth)
+            return lex_.Fail("blocks nested more than " + std::to_string(kMaxDepth) + " deep");
+          if (!ParseBlock(node.children, depth + 1)) return false;
           break;
         }
         if (a.kind == Lexeme::Comma) continue;
@@ -237,14 +280,14 @@ std::optional<std::vector<ResNode>> ParseResource(const String& text, const Stri
   Lexer lex(text, fileName, error);
   Parser p(lex);
   std::vector<ResNode> nodes;
-  if (!p.ParseBlock(nodes, false)) return std::nullopt;
+  if (!p.ParseBlock(nodes, 0)) return std::nullopt;
   return nodes;
 }
 
 std::optional<std::vector<ResNode>> ParseResourceFile(const String& path, ResError& error) {
-  String text;
-  if (!ReadTextFile(path, text)) {
-    error = ResError{path, 0, "cannot be read"};
+  String text, why;
+  if (!ReadTextFile(path, text, &why)) {
+    error = ResError{path, 0, "cannot be read: " + why};
     return std::nullopt;
   }
   return ParseResource(text, path, error);

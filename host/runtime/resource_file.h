@@ -44,7 +44,8 @@ std::optional<std::vector<ResNode>> ParseResourceFile(const String& path, ResErr
 std::optional<std::map<String, Int32>> ParseSymbols(const String& text, const String& fileName,
                                                     ResError& error);
 
-// Reads a whole file; false when it cannot be read.
-bool ReadTextFile(const String& path, String& out);
+// Reads a whole regular file; false when it is not one or cannot be read in full (why, when
+// given, says which).
+bool ReadTextFile(const String& path, String& out, String* why = nullptr);
 
 }  // namespace hostrt

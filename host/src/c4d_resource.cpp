@@ -44,12 +44,13 @@ Bool GeResource::Init(const Filename& pluginFolder) {
     error_ = msg;
     return false;
   };
+  auto at = [](const String& file, Int32 line) { return file + ":" + std::to_string(line) + ": "; };
   if (!GeFExist(path_, true)) return fail(path_.GetString() + ": no resource folder");
 
-  String text;
+  String text, why;
   Filename symFile = path_ + "c4d_symbols.h";
-  if (!hostrt::ReadTextFile(symFile.GetString(), text))
-    return fail(symFile.GetString() + ": cannot be read");
+  if (!hostrt::ReadTextFile(symFile.GetString(), text, &why))
+    return fail(symFile.GetString() + ": cannot be read: " + why);
   auto syms = hostrt::ParseSymbols(text, symFile.GetString(), err);
   if (!syms) return fail(err.ToString());
   symbols_ = std::move(*syms);
@@ -59,14 +60,15 @@ Bool GeResource::Init(const Filename& pluginFolder) {
   auto table = hostrt::ParseResourceFile(strFile.GetString(), err);
   if (!table) return fail(err.ToString());
   for (const hostrt::ResNode& st : *table) {
-    if (st.keyword != "STRINGTABLE") return fail(strFile.GetString() + ": expected STRINGTABLE");
+    if (st.keyword != "STRINGTABLE" || !st.hasBlock)
+      return fail(at(strFile.GetString(), st.line) + "expected STRINGTABLE { ... }, found " +
+                  st.keyword);
     for (const hostrt::ResNode& e : st.children) {
       Int32 id = GetSymbol(e.keyword, -1);
       if (id < 0 && !ToInt(e.keyword, id))
-        return fail(strFile.GetString() + ":" + std::to_string(e.line) + ": unknown symbol " +
-                    e.keyword);
+        return fail(at(strFile.GetString(), e.line) + "unknown symbol " + e.keyword);
       if (e.args.size() != 1 || e.args[0].kind != hostrt::ResToken::Text)
-        return fail(strFile.GetString() + ":" + std::to_string(e.line) + ": expected one text");
+        return fail(at(strFile.GetString(), e.line) + "expected one text");
       strings_[id] = e.args[0].text;
     }
   }
@@ -75,11 +77,17 @@ Bool GeResource::Init(const Filename& pluginFolder) {
   for (const String& file : FilesIn(path_ + "dialogs", ".res")) {
     auto nodes = hostrt::ParseResourceFile(file, err);
     if (!nodes) return fail(err.ToString());
+    if (nodes->empty()) return fail(file + ": no dialog layout in the file");
     for (hostrt::ResNode& d : *nodes) {
-      if (d.keyword != "DIALOG" || d.args.empty()) return fail(file + ": expected DIALOG name");
+      if (d.keyword != "DIALOG" || d.args.size() != 1 || d.args[0].kind != hostrt::ResToken::Word)
+        return fail(at(file, d.line) + "expected DIALOG NAME { ... }, found " + d.keyword);
       const String& name = d.args[0].text;
       Int32 id = GetSymbol(name, -1);
-      if (id < 0) return fail(file + ":" + std::to_string(d.line) + ": unknown dialog " + name);
+      if (id < 0) return fail(at(file, d.line) + "unknown dialog " + name);
+      // A layout without controls would open a dialog with a hole where they belong.
+      if (d.children.empty()) return fail(at(file, d.line) + "dialog " + name + " is empty");
+      if (dialogs_->byId.count(id))
+        return fail(at(file, d.line) + "dialog " + name + " is laid out twice");
       dialogs_->byId[id] = {name, std::move(d)};
     }
   }
@@ -87,12 +95,12 @@ Bool GeResource::Init(const Filename& pluginFolder) {
     auto nodes = hostrt::ParseResourceFile(file, err);
     if (!nodes) return fail(err.ToString());
     for (const hostrt::ResNode& st : *nodes) {
-      if (st.keyword != "DIALOGSTRINGS" || st.args.empty())
-        return fail(file + ": expected DIALOGSTRINGS name");
+      if (st.keyword != "DIALOGSTRINGS" || st.args.size() != 1 || !st.hasBlock)
+        return fail(at(file, st.line) + "expected DIALOGSTRINGS NAME { ... }, found " + st.keyword);
       auto& map = dialogStrings_[st.args[0].text];
       for (const hostrt::ResNode& e : st.children) {
         if (e.args.size() != 1 || e.args[0].kind != hostrt::ResToken::Text)
-          return fail(file + ":" + std::to_string(e.line) + ": expected one text");
+          return fail(at(file, e.line) + "expected one text");
         map[e.keyword] = e.args[0].text;
       }
     }

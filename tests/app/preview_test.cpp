@@ -222,7 +222,7 @@ TEST_F(Preview, FailuresNameThePathAndLeaveOldFilesAlone) {
   fs::create_directory(At("taken.png"));
   EXPECT_FALSE(Write(*op, At("taken.png")));
   EXPECT_NE(error_.find(At("taken.png")), std::string::npos) << error_;
-  EXPECT_NE(error_.find("Is a directory"), std::string::npos) << error_;
+  EXPECT_NE(error_.find("is a folder"), std::string::npos) << error_;
   // A name that is not a PNG picture's is refused before anything is drawn.
   EXPECT_FALSE(Write(*op, At("layout.jpg")));
   EXPECT_NE(error_.find("give the file the suffix .png"), std::string::npos) << error_;

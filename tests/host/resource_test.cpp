@@ -1,5 +1,6 @@
 // Resource files, descriptions and icons.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -178,4 +179,60 @@ TEST_F(ScratchPlugin, MissingOrBrokenIconGivesNoBitmap) {
   Write("Broken.tif", "II*\0garbage");
   EXPECT_FALSE(bm.Init(Filename((dir / "res" / "Broken.tif").string())));
   EXPECT_EQ(bm.GetBw(), 0);
+}
+
+TEST(ResourceFile, DeepNestingIsRefusedAtItsLineNotByTheStack) {
+  // One block per line: the 257th opens on line 257. 10,000 levels overflowed the stack.
+  auto nested = [](int depth) {
+    String t;
+    for (int i = 0; i < depth; ++i) t += "A {\n";
+    return t + String(static_cast<size_t>(depth), '}');
+  };
+  hostrt::ResError err;
+  EXPECT_TRUE(hostrt::ParseResource(nested(256), "deep.res", err)) << err.ToString();
+  EXPECT_FALSE(hostrt::ParseResource(nested(257), "deep.res", err));
+  EXPECT_EQ(err.ToString(), "deep.res:257: blocks nested more than 256 deep");
+  EXPECT_FALSE(hostrt::ParseResource(nested(10000), "deep.res", err));
+  EXPECT_EQ(err.line, 257);
+  // A control character is named by its code, not printed.
+  EXPECT_FALSE(hostrt::ParseResource("A;\n\x1b;", "c.res", err));
+  EXPECT_EQ(err.ToString(), "c.res:2: unexpected character byte 0x1b");
+}
+
+// Each damaged resource names the file, the line and the reason.
+TEST_F(ScratchPlugin, EveryStartUpErrorNamesFileLineAndReason) {
+  const String res = (dir / "res").string();
+  struct Case {
+    const char* file;
+    const char* text;
+    const char* error;  // after the folder
+  } cases[] = {
+      {"dialogs/DLG_SCALE.res", "DIALOG DLG_SCALE\n{\n}\n",
+       "/dialogs/DLG_SCALE.res:1: dialog DLG_SCALE is empty"},
+      {"dialogs/DLG_SCALE.res", "// nothing\n",
+       "/dialogs/DLG_SCALE.res: no dialog layout in the file"},
+      {"dialogs/DLG_SCALE.res", "\nDIALOG;\n",
+       "/dialogs/DLG_SCALE.res:2: expected DIALOG NAME { ... }, found DIALOG"},
+      {"dialogs/DLG_SCALE.res", "\n\nGROUP { }\n",
+       "/dialogs/DLG_SCALE.res:3: expected DIALOG NAME { ... }, found GROUP"},
+      {"strings_us/c4d_strings.str", "STRINGTABLE { }\nSTRINGS { }\n",
+       "/strings_us/c4d_strings.str:2: expected STRINGTABLE { ... }, found STRINGS"},
+      {"strings_us/dialogs/DLG_SCALE.str", "\nDIALOGSTRINGS;\n",
+       "/strings_us/dialogs/DLG_SCALE.str:2: expected DIALOGSTRINGS NAME { ... }, found "
+       "DIALOGSTRINGS"},
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    Write(c.file, c.text);
+    GeResource r;
+    EXPECT_FALSE(r.Init(dir.string())) << c.file;
+    EXPECT_EQ(r.GetLastError(), res + c.error);
+  }
+  // A FIFO in place of the symbols would block the start for ever.
+  SetUp();
+  fs::remove(dir / "res" / "c4d_symbols.h");
+  ASSERT_EQ(::mkfifo((dir / "res" / "c4d_symbols.h").c_str(), 0600), 0);
+  GeResource r;
+  EXPECT_FALSE(r.Init(dir.string()));
+  EXPECT_EQ(r.GetLastError(), res + "/c4d_symbols.h: cannot be read: not a regular file");
 }

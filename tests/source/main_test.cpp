@@ -200,6 +200,46 @@ TEST_F(ModuleTest, DamagedResourceNamesItsFileAndLine) {
   fs::remove_all(dir);
 }
 
+// A dialog layout that is missing opened its dialog with a hole; now the start stops, and the
+// error itself says which file, for a host that does not show the console.
+TEST_F(ModuleTest, MissingDialogLayoutStopsTheStartAndNamesTheFile) {
+  fs::path dir = fs::temp_directory_path() / ("pelterra_nolayout_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "Pelterra");
+  fs::copy_file(kModule, dir / "Pelterra" / "Pelterra.cdl64");
+  fs::copy(fs::path(kFolder) / "res", dir / "Pelterra" / "res", fs::copy_options::recursive);
+  const fs::path layout = dir / "Pelterra" / "res" / "dialogs" / "DLG_ROTATE.res";
+  fs::remove(layout);
+  EXPECT_FALSE(plugins.StartAll(dir.string(), error));
+  EXPECT_TRUE(RegisteredIds().empty());
+  const String why = layout.string() + ": missing; it holds the dialog layout DLG_ROTATE";
+  EXPECT_NE(error.find("could not load its resources\n  Pelterra: " + why), String::npos) << error;
+  ASSERT_FALSE(host.Console().empty());
+  EXPECT_EQ(host.Console().back(), "Pelterra: " + why);
+  plugins.EndAll();
+  fs::remove_all(dir);
+}
+
+TEST_F(ModuleTest, ADamagedDescriptionStopsTheStartWithItsFileAndLine) {
+  fs::path dir = fs::temp_directory_path() / ("pelterra_baddesc_" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "Pelterra");
+  fs::copy_file(kModule, dir / "Pelterra" / "Pelterra.cdl64");
+  fs::copy(fs::path(kFolder) / "res", dir / "Pelterra" / "res", fs::copy_options::recursive);
+  const fs::path desc = dir / "Pelterra" / "res" / "description" / "TransferUV.res";
+  std::ofstream(desc) << "CONTAINER TransferUV\n{\n  WEIRD X;\n}\n";
+  EXPECT_FALSE(plugins.StartAll(dir.string(), error));
+  // The reason follows the error on its own line; the banner printed before it does not.
+  EXPECT_NE(error.find("start failed (a plug-in could not be registered)\n  Description "
+                       "TransferUV: " +
+                       desc.string() + ":3: unknown parameter type WEIRD"),
+            String::npos)
+      << error;
+  EXPECT_EQ(error.find(kDashes), String::npos) << error;
+  plugins.EndAll();
+  fs::remove_all(dir);
+}
+
 TEST_F(ModuleTest, BannerOncePerStart) {
   for (int run = 0; run < 2; ++run) {
     Start();

@@ -1,0 +1,33 @@
+// Reading and replacing the user's files: only regular files are read, and a save goes to a
+// temporary file in the target's folder that is renamed into place, so that a failed save
+// leaves the old file as it was and no temporary file behind.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pelterra {
+
+// Reads the whole regular file at path into text. Anything else (a folder, a device, a FIFO, a
+// socket) is refused without being opened for long or read: "PATH: not a regular file (a
+// FIFO)". A read that fails part-way is an error that names the file, never a short text.
+bool ReadRegularFile(const std::string& path, std::string& text, std::string& error);
+
+struct ReplaceOptions {
+  // Replace a file whose mode does not let the user write it (the session said "overwrite").
+  bool readOnly = false;
+};
+
+// Writes content to path atomically. A symbolic link is followed and its target replaced in the
+// target's folder. A target that is not a regular file, a read-only file (unless options allow
+// it) and a folder whose mode does not let the user write are refused before anything is
+// written. The replacement keeps the old file's permissions (new files: 0666 less the umask).
+// On failure why says what went wrong (without the path).
+bool ReplaceFile(const std::string& path, std::string_view content, const ReplaceOptions& options,
+                 std::string& why);
+
+// What a file's mode lets this process do, judged by its permission bits alone (root is held to
+// them too, where the system would let it write anyway).
+bool ModeLetsWrite(unsigned mode, unsigned owner, unsigned group);
+
+}  // namespace pelterra
