@@ -13,13 +13,14 @@ build="${1:?usage: fuzz/run.sh BUILD_DIR [RUNS] [TARGET ...]}"
 runs="${2:-20000}"
 shift $(($# < 2 ? $# : 2))
 targets=("$@")
-((${#targets[@]})) || targets=(obj session resource)
+((${#targets[@]})) || targets=(obj session resource uvlist)
 
 seeds() {
   case "$1" in
     obj) echo tests/app/data fuzz/corpus/obj ;;
     session) echo tests/app/data/sessions fuzz/corpus/session ;;
     resource) echo res fuzz/corpus/resource ;;
+    uvlist) echo fuzz/corpus/uvlist ;;
   esac
 }
 
