@@ -62,6 +62,15 @@ std::vector<UVWStruct> Start() {
           UVWStruct(Vector(2, 2, 1), Vector(3, 2, 1), Vector(3, 3, 1), Vector(2, 3, 1))};
 }
 
+UVlistTarget Target(std::vector<UVWStruct>& uv, const BaseSelect* selection) {
+  UVlistTarget target;
+  target.polys = kPolys;
+  target.count = 3;
+  target.uv = uv.data();
+  target.selection = selection;
+  return target;
+}
+
 bool SameBits(const Vector& a, const Vector& b) {
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
@@ -87,7 +96,7 @@ void ReadBoth(const BaseSelect* selection) {
   const Filename name(ScratchFile().string());
   {
     std::vector<UVWStruct> uv = Start();
-    UVlistTarget target{kPolys, 3, uv.data(), selection};
+    UVlistTarget target = Target(uv, selection);
     BaseFile* file = BaseFile::Alloc();
     if (file->Open(name, FILEOPEN_READ, FILEDIALOG_NONE, BYTEORDER_INTEL)) {
       UVlistLineReader reader;
@@ -100,7 +109,7 @@ void ReadBoth(const BaseSelect* selection) {
   }
   {
     std::vector<UVWStruct> uv = Start();
-    UVlistTarget target{kPolys, 3, uv.data(), selection};
+    UVlistTarget target = Target(uv, selection);
     HyperFile* hf = HyperFile::Alloc();
     if (hf->Open(kUVlistIdent, name, FILEOPEN_READ, FILEDIALOG_IGNOREOPEN)) {
       ReadUVlistBinary(target, *hf);
