@@ -130,6 +130,18 @@ const ToolCase kTools[] = {
     {"quick grid, square and size fit",
      "mode uvpoints\nselect uvpoints 0 1\nchoose 10071 10073\ntick 10210 on\ntick 10211 on",
      "click 10109", Effect::kUVs},
+    // Quad 2 shares quad 0's side b-c; its corner on quad 0's b is torn off first.
+    {"edge stitch, point",
+     "uv 2 0 0.4 0.1\nmode edges\nselect polygons 0\nselect edges 1\nchoose 10071 10073",
+     "click 10108", Effect::kUVs},
+    {"edge stitch, polygon",
+     "uv 2 0 0.4 0.1\nmode edges\nselect polygons 0\nselect edges 1\nchoose 10071 10073\n"
+     "choose 10156 1",
+     "click 10108", Effect::kUVs},
+    // Quad 1's bottom edge onto quad 0's; the question that follows is answered no.
+    {"polygon connect",
+     "mode uvpoints\nselect uvpolygons 1\nselect uvpoints 0 1 4 5\nchoose 10071 10073",
+     "click 10160", Effect::kUVs},
 };
 
 // Controls that run no tool on the document: the window's own buttons, resets, the EPS size and
