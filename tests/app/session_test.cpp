@@ -556,3 +556,37 @@ TEST_F(SessionTest, TheDocumentedMorphExampleRuns) {
             std::string::npos);
   EXPECT_TRUE(fs::exists(dir / "chair-frame5.png"));
 }
+
+// The connect redraws at once and asks "UV Revers ?" once; print redraws lists the redraw with
+// its flags, and a refused connect adds neither.
+TEST_F(SessionTest, PrintRedrawsShowsTheConnectsImmediateRedraw) {
+  ASSERT_TRUE(
+      Run("open builtin:islands\n"
+          "command ID_UVCOMMAND\n"
+          "choose 10071 \"UV Function2\"\n"
+          "mode uvpoints\n"
+          "print redraws\n"
+          "select uvpolygons 1\n"
+          "select uvpoints 5 9\n"
+          "click IDC_CONNECT\n"
+          "expect messages 0\n"
+          "select uvpoints 5 6 9 10\n"
+          "answer no\n"
+          "click IDC_CONNECT\n"
+          "expect messages 1\n"
+          "expect message \"UV Revers ?\"\n"
+          "print redraws\n"
+          "expect uv 1 a 0.375 0.125\n"))
+      << session->Error() << "\n"
+      << out.str();
+  const std::string text = out.str();
+  EXPECT_NE(text.find("no redraws\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("redraw 1: flags 1282 (active view only, no thread, no animation)\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("redraw 2:"), std::string::npos) << text;
+
+  Restart({});
+  std::istringstream bad("print redraws all\n");
+  EXPECT_FALSE(session->Check(bad, "bad.session"));
+}
