@@ -58,9 +58,11 @@ Bool Neighbor::Init(Int32 pcnt, const CPolygon* vadr, Int32 vcnt) {
   keys_.assign(size, kEmpty);
   ids_.assign(size, 0);
 
-  // Number the edges and count the sides of each; then place each polygon behind its edges in
-  // polygon order, so every edge's list is ascending.
+  // Number the edges in one pass over the hash, keeping each side's edge; then place each
+  // polygon behind its edges in polygon order, so every edge's list is ascending.
+  std::vector<Int32> sideEdge(sides);
   std::vector<Int32> count;
+  size_t side = 0;
   for (Int32 i = 0; i < vcnt; ++i)
     ForEachEdge(vadr[i], pcnt, [&](Int32 a, Int32 b) {
       const std::uint64_t key = EdgeKey(a, b);
@@ -71,14 +73,16 @@ Bool Neighbor::Init(Int32 pcnt, const CPolygon* vadr, Int32 vcnt) {
         count.push_back(0);
       }
       ++count[static_cast<size_t>(ids_[s])];
+      sideEdge[side++] = ids_[s];
     });
   first_.resize(count.size() + 1);
   for (size_t e = 0; e < count.size(); ++e) first_[e + 1] = first_[e] + count[e];
   polys_.resize(sides);
   std::vector<Int32> next(first_.begin(), first_.end() - 1);
+  side = 0;
   for (Int32 i = 0; i < vcnt; ++i)
-    ForEachEdge(vadr[i], pcnt, [&](Int32 a, Int32 b) {
-      const size_t e = static_cast<size_t>(ids_[Slot(EdgeKey(a, b))]);
+    ForEachEdge(vadr[i], pcnt, [&](Int32, Int32) {
+      const auto e = static_cast<size_t>(sideEdge[side++]);
       polys_[static_cast<size_t>(next[e]++)] = i;
     });
   return true;
