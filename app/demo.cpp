@@ -291,6 +291,47 @@ expect uv 0 a 0 0.6
 expect uv 63 c 1 0.12
 preview wavycylinder-after.png
 save wavycylinder.obj
+# Edge stitch on the cube's cross: the top face's side c-d (points 6 to 2, edge 18) is the seam
+# between the top and the right face. "Point" pulls the right face's corner at point 6 onto the
+# top face's edge; "Polygon" turns the whole right face by 90 degrees onto it.
+open builtin:cube
+command ID_UVCOMMAND
+choose 10071 "UV Function2"
+mode edges
+select polygons 4
+select edges 18
+preview cube-seam-before.png
+click IDC_EDGE_STITCH
+expect changed
+expect uv 1 c 0.5 0.125
+preview cube-seam-point.png
+undo
+choose IDC_EDGE_STITCH_MODE "Polygon"
+click IDC_EDGE_STITCH
+expect uv 1 a 0.75 0.375 within 0.000000001
+expect uv 1 d 0.75 0.125 within 0.000000001
+preview cube-seam-polygon.png
+# Polygon connect on the islands: the small island's edge c-d (UV points 6 and 7) onto the right
+# edge of the large island's quad 2 (UV points 10 and 11). The direct placement lies on quad 2;
+# the answer yes to "UV Revers ?" swaps the edge's ends and the island lies beside it.
+open builtin:islands
+command ID_UVCOMMAND
+choose 10071 "UV Function2"
+mode uvpoints
+select uvpolygons 1
+select uvpoints 6 7 10 11
+preview islands-connect-before.png
+answer yes
+click IDC_CONNECT
+expect message "UV Revers ?"
+print redraws
+expect uv 1 a 0.875 0.625 within 0.000000001
+expect uv 1 c 0.625 0.875 within 0.000000001
+preview islands-connect-reversed.png
+undo
+expect uv 1 a 0.375 0.875 within 0.000000001
+preview islands-connect-direct.png
+redo
 )";
 
 }  // namespace pelterra

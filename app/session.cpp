@@ -184,7 +184,8 @@ std::string Unknown(const char* what, const std::string& w, const std::vector<st
 
 const std::vector<std::string> kPrints = {"dialog",    "console",    "messages", "uvs",
                                           "selection", "tags",       "objects",  "mode",
-                                          "points",    "attributes", "lines",    "keys"};
+                                          "points",    "attributes", "lines",    "keys",
+                                          "redraws"};
 const std::vector<std::string> kExpects = {
     "uv",       "selection", "control", "message",   "messages", "console",   "mode",  "objects",
     "polygons", "file",      "changed", "unchanged", "point",    "attribute", "lines", "keys",
@@ -1095,6 +1096,7 @@ bool Session::Print(const std::vector<std::string>& w) {
     return true;
   }
   if (what == "keys") return PrintKeys();
+  if (what == "redraws") return PrintRedraws();
   if (obj->GetType() != Opolygon) return Fail("the active object is not a polygon object");
   auto* op = static_cast<PolygonObject*>(obj);
   if (what == "selection") {

@@ -111,6 +111,8 @@ class Session {
   bool Animation(const std::vector<std::string>& w);
   bool SetTime(const std::vector<std::string>& w);
   bool PrintKeys();
+  // The immediate redraws the tools asked for, one line each, with their draw flags.
+  bool PrintRedraws();
   bool ExpectAnimation(const std::vector<std::string>& w);
   // A plug-in's identifier as a session names it: its number or its symbol name.
   bool PluginId(const std::string& word, Int32& id) const;

@@ -6,6 +6,7 @@
 
 class BaseContainer;
 class BaseDocument;
+class BaseDraw;
 class BaseObject;
 
 // Message box buttons and icons, and the answers.
@@ -39,6 +40,16 @@ Bool QuestionDialog(const String& str);
 BaseDocument* GetActiveDocument();
 // Asks the host to update its views and managers.
 void EventAdd(Int32 flags = 0);
+// Flags of DrawViews. The immediate redraw of a tool that wants its result seen before it goes
+// on is DRAWFLAGS_ONLY_ACTIVE_VIEW | DRAWFLAGS_NO_THREAD | DRAWFLAGS_NO_ANIMATION (1282).
+enum DRAWFLAGS : Int32 {
+  DRAWFLAGS_0 = 0,
+  DRAWFLAGS_ONLY_ACTIVE_VIEW = 0x2,
+  DRAWFLAGS_NO_THREAD = 0x100,
+  DRAWFLAGS_NO_ANIMATION = 0x400,
+};
+// Redraws the views now, not at the next event; false without a host.
+Bool DrawViews(Int32 flags, BaseDraw* bd = nullptr);
 // Stops the host's background threads.
 void StopAllThreads();
 // Runs a host command as its menu entry would, on the active document (12557: select

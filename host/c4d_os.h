@@ -85,6 +85,8 @@ class C4DOS {
                                   String& error) = 0;
   // Sets the mouse cursor (MOUSE_BUSY, MOUSE_NORMAL ...).
   virtual void ShowMouse(Int32 cursor) = 0;
+  // Redraws the views at once with DRAWFLAGS flags.
+  virtual Bool DrawViews(Int32 flags) = 0;
 };
 
 // Module side: takes the table from p1; false when it is missing or too old.

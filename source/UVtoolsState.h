@@ -91,8 +91,15 @@ struct SymmetryState : ToolState {
   }
 };
 
-// The polygon connect's placements, kept for the reversal question.
+// One end of a connect's edges: a UV point and the polygon it belongs to.
+struct ConnectEdgePoint {
+  Vector uv;
+  Int32 polygon = 0;
+};
+
+// The polygon connect's placements, kept for the reversal question. The window's opening and
+// closing keep them; the timer's tick frees the edge points.
 struct ConnectState : ToolState {
-  Matrix direct, reversed;
-  std::vector<Vector> reverseData;  // the four edge points
+  Matrix transformA, transformB;  // the direct and the reversed placement
+  std::vector<ConnectEdgePoint> reverseData;  // e0, e1 on the fixed polygon, e2, e3 on the moved
 };

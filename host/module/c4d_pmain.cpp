@@ -64,6 +64,11 @@ void EventAdd(Int32 flags) {
   if (t_C4DOS) t_C4DOS->EventAdd(flags);
 }
 
+Bool DrawViews(Int32 flags, BaseDraw* bd) {
+  (void)bd;  // this host has one set of views; every redraw draws them all
+  return t_C4DOS ? t_C4DOS->DrawViews(flags) : false;
+}
+
 void StopAllThreads() {
   if (t_C4DOS) t_C4DOS->StopAllThreads();
 }

@@ -111,6 +111,12 @@ class Host : public C4DOS {
   void ShowMouse(Int32 cursor) override { cursors_.push_back(cursor); }
   Int32 Cursor() const { return cursors_.empty() ? MOUSE_NORMAL : cursors_.back(); }
   const std::vector<Int32>& Cursors() const { return cursors_; }
+  // Immediate redraws asked for, with their flags, in order.
+  Bool DrawViews(Int32 flags) override {
+    redraws_.push_back(flags);
+    return true;
+  }
+  const std::vector<Int32>& Redraws() const { return redraws_; }
 
  private:
   std::vector<String> console_;
@@ -126,6 +132,7 @@ class Host : public C4DOS {
   std::vector<OpenWindow> windows_;
   Int32 modalDefaults_ = 0;  // modal windows nobody acted on
   std::vector<Int32> cursors_;
+  std::vector<Int32> redraws_;
 };
 
 }  // namespace hostrt

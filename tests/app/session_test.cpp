@@ -448,9 +448,10 @@ TEST_F(SessionTest, EachActionSaysWhatItChanged) {
           "type 10031 0.1\nclick 10032\nexpect changed\n"))
       << session->Error();
   EXPECT_NE(out.str().find("\n10032: polygon selection 0-2\n"), std::string::npos) << out.str();
-  // A control whose tool is not built yet says so.
+  // A tool that refuses (the edge stitch outside edges mode) says that nothing changed.
   ASSERT_TRUE(Run("choose 10071 10073\nclick 10108\n")) << session->Error();
-  EXPECT_NE(out.str().find("\nwarning: 10108: not available yet\n"), std::string::npos)
+  EXPECT_NE(out.str().find("\n10108: nothing changed (mode: uvpolygons; selected UV polygons: 3)\n"),
+            std::string::npos)
       << out.str();
 
   // --strict: warnings and clicks that change nothing fail the session.
@@ -474,7 +475,7 @@ TEST_F(SessionTest, EachActionSaysWhatItChanged) {
       << session->Error();
   EXPECT_FALSE(strictRun("open builtin:islands\ncommand 1024239\nchoose 10071 10073\n"
                          "mode uvpolygons\nselect uvpolygons 0\nclick 10108\n"));
-  EXPECT_NE(session->Error().find("10108: not available yet"), std::string::npos)
+  EXPECT_NE(session->Error().find("10108: nothing changed"), std::string::npos)
       << session->Error();
   EXPECT_FALSE(strictRun(start + "answer yes\nfile list.uva\ntype 10062 2\n"));
   EXPECT_EQ(session->Error(),
@@ -555,4 +556,38 @@ TEST_F(SessionTest, TheDocumentedMorphExampleRuns) {
   EXPECT_NE(out.str().find("played frames 0 to 10 at 25 fps: 11 track evaluation(s)"),
             std::string::npos);
   EXPECT_TRUE(fs::exists(dir / "chair-frame5.png"));
+}
+
+// The connect redraws at once and asks "UV Revers ?" once; print redraws lists the redraw with
+// its flags, and a refused connect adds neither.
+TEST_F(SessionTest, PrintRedrawsShowsTheConnectsImmediateRedraw) {
+  ASSERT_TRUE(
+      Run("open builtin:islands\n"
+          "command ID_UVCOMMAND\n"
+          "choose 10071 \"UV Function2\"\n"
+          "mode uvpoints\n"
+          "print redraws\n"
+          "select uvpolygons 1\n"
+          "select uvpoints 6 10\n"
+          "click IDC_CONNECT\n"
+          "expect messages 0\n"
+          "select uvpoints 6 7 10 11\n"
+          "answer no\n"
+          "click IDC_CONNECT\n"
+          "expect messages 1\n"
+          "expect message \"UV Revers ?\"\n"
+          "print redraws\n"
+          "expect uv 1 a 0.375 0.875\n"))
+      << session->Error() << "\n"
+      << out.str();
+  const std::string text = out.str();
+  EXPECT_NE(text.find("no redraws\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("redraw 1: flags 1282 (active view only, no thread, no animation)\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("redraw 2:"), std::string::npos) << text;
+
+  Restart({});
+  std::istringstream bad("print redraws all\n");
+  EXPECT_FALSE(session->Check(bad, "bad.session"));
 }

@@ -130,6 +130,18 @@ const ToolCase kTools[] = {
     {"quick grid, square and size fit",
      "mode uvpoints\nselect uvpoints 0 1\nchoose 10071 10073\ntick 10210 on\ntick 10211 on",
      "click 10109", Effect::kUVs},
+    // Quad 0's side c-d (edge 2, points 2 to 1) is quad 2's side a-b; quad 2's a is torn off.
+    {"edge stitch, point",
+     "uv 2 0 0.4 0.9\nmode edges\nselect polygons 0\nselect edges 2\nchoose 10071 10073",
+     "click 10108", Effect::kUVs},
+    {"edge stitch, polygon",
+     "uv 2 0 0.4 0.9\nmode edges\nselect polygons 0\nselect edges 2\nchoose 10071 10073\n"
+     "choose 10156 1",
+     "click 10108", Effect::kUVs},
+    // Quad 1's edge c-d onto quad 2's; the question that follows is answered no.
+    {"polygon connect",
+     "mode uvpoints\nselect uvpolygons 1\nselect uvpoints 6 7 10 11\nchoose 10071 10073",
+     "click 10160", Effect::kUVs},
 };
 
 // Controls that run no tool on the document: the window's own buttons, resets, the EPS size and

@@ -171,6 +171,18 @@ void ArmSymmetry(ContractTest& t) {
   t.Points({1, 2});
 }
 
+// Polygon 1 shares polygon 0's side b-c (points 1 and 2) with its own a and d; its a is torn off
+// polygon 0's b, and that side is the selected edge.
+void ArmEdgeStitch(ContractTest& t) {
+  t.op->GetPolygonW()[1] = CPolygon(1, 5, 6, 2);
+  t.tag->SetSlow(1, UVWStruct(V(0.35, 0.12), V(0.5, 0.1), V(0.5, 0.3), V(0.3, 0.3)));
+  t.op->GetEdgeS()->Select(1);
+}
+// The edge to join: two points of the selected quad 0; the target: two of the unselected quad 2.
+void ArmConnect(ContractTest& t) {
+  t.Points({0, 1, 8, 9});
+}
+
 const std::vector<Contract>& Contracts() {
   static const std::vector<Contract> rows = {
       // Island tools: a change of the UVs, one undo step (the write-back), told and redrawn.
@@ -276,6 +288,10 @@ const std::vector<Contract>& Contracts() {
        ArmCopyShape, Muvpolygons},
       {IDC_SYMMETRY_PICK, IDC_TAB_FUNCTION1, Muvpoints, true, false, 1, true, true, nullptr,
        ArmSymmetry, Muvpolygons},
+      // Edge stitch and polygon connect: one undo step; the connect's question is answered no.
+      {IDC_EDGE_STITCH, IDC_TAB_FUNCTION2, Medges, true, false, 1, true, true, nullptr,
+       ArmEdgeStitch},
+      {IDC_CONNECT, IDC_TAB_FUNCTION2, Muvpoints, true, false, 1, true, true, nullptr, ArmConnect},
       {IDC_CS_CLEAR, IDC_TAB_FUNCTION1, 0},
       {IDC_SYMMETRY_RESET, IDC_TAB_FUNCTION1, 0},
       // Create UVmesh: a new object with its tag and plane in one undo step; the source stays.
