@@ -12,17 +12,13 @@
 #include "runtime/dialog_view.h"
 #include "runtime/module_loader.h"
 #include "runtime/resource_file.h"
+#include "words.h"
 
 namespace fs = std::filesystem;
 
 namespace pelterra {
 
 namespace {
-
-bool ToInt(const std::string& s, Int32& v) {
-  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
 
 bool IsTitleBar(const hostrt::DialogControl& c) {
   return c.kind == hostrt::ControlKind::QuickTab && c.settings.GetBool(QUICKTAB_BAR);

@@ -20,25 +20,13 @@
 #include "runtime/dialog_view.h"
 #include "runtime/scene.h"
 #include "scenes.h"
+#include "words.h"
 
 namespace fs = std::filesystem;
 
 namespace pelterra {
 
 namespace {
-
-bool ToInt(const std::string& s, Int32& v) {
-  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
-
-bool ToFloat(const std::string& s, Float& v) {
-  const char* b = s.data();
-  const char* e = b + s.size();
-  if (b != e && *b == '+') ++b;
-  auto r = std::from_chars(b, e, v);
-  return b != e && r.ec == std::errc() && r.ptr == e && std::isfinite(v);
-}
 
 std::string Num(Float v) {
   return hostrt::FormatNumber(v);
@@ -58,11 +46,11 @@ struct UnitName {
   const char* name;
   DOCUMENT_UNIT unit;
 };
-constexpr UnitName kUnits[] = {
-    {"km", DOCUMENT_UNIT_KM},  {"m", DOCUMENT_UNIT_M},       {"cm", DOCUMENT_UNIT_CM},
-    {"mm", DOCUMENT_UNIT_MM},  {"um", DOCUMENT_UNIT_UM},     {"nm", DOCUMENT_UNIT_NM},
-    {"mi", DOCUMENT_UNIT_MILE}, {"yd", DOCUMENT_UNIT_YARD},  {"ft", DOCUMENT_UNIT_FOOT},
-    {"in", DOCUMENT_UNIT_INCH}};
+constexpr UnitName kUnits[] = {{"km", DOCUMENT_UNIT_KM},   {"m", DOCUMENT_UNIT_M},
+                               {"cm", DOCUMENT_UNIT_CM},   {"mm", DOCUMENT_UNIT_MM},
+                               {"um", DOCUMENT_UNIT_UM},   {"nm", DOCUMENT_UNIT_NM},
+                               {"mi", DOCUMENT_UNIT_MILE}, {"yd", DOCUMENT_UNIT_YARD},
+                               {"ft", DOCUMENT_UNIT_FOOT}, {"in", DOCUMENT_UNIT_INCH}};
 
 std::vector<std::string> UnitNames() {
   std::vector<std::string> names;
@@ -182,14 +170,13 @@ std::string Unknown(const char* what, const std::string& w, const std::vector<st
   return msg;
 }
 
-const std::vector<std::string> kPrints = {"dialog",    "console",    "messages", "uvs",
-                                          "selection", "tags",       "objects",  "mode",
-                                          "points",    "attributes", "lines",    "keys",
-                                          "redraws"};
+const std::vector<std::string> kPrints = {"dialog", "console", "messages", "uvs",    "selection",
+                                          "tags",   "objects", "mode",     "points", "attributes",
+                                          "lines",  "keys",    "redraws"};
 const std::vector<std::string> kExpects = {
-    "uv",       "selection", "control", "message",   "messages", "console",   "mode",  "objects",
-    "polygons", "file",      "changed", "unchanged", "point",    "attribute", "lines", "keys",
-    "tracks"};
+    "uv",    "selection", "control",  "message", "messages", "console",
+    "mode",  "objects",   "polygons", "file",    "changed",  "unchanged",
+    "point", "attribute", "lines",    "keys",    "tracks"};
 const std::vector<std::string> kDialogVerbs = {"click", "tick", "choose", "type", "close"};
 
 bool IsDialogVerb(const std::string& v) {
@@ -219,12 +206,11 @@ ControlUse UseOf(const std::string& verb) {
 
 const std::vector<std::string>& SessionVerbs() {
   static const std::vector<std::string> verbs = {
-      "open",    "object",   "tag",    "mode",  "select", "time",   "frame",
-      "fps",     "evaluate", "draw",   "undo",  "redo",   "save",   "export",
-      "preview", "command",  "dialog", "click", "tick",   "choose", "type",
-      "close",   "modal",    "answer", "file",  "print",  "echo",   "expect",
-      "units",   "move",     "point",  "add",   "uv",     "set",    "play",
-      "track",   "key"};
+      "open",     "object", "tag",  "mode",   "select", "time",   "frame",   "fps",
+      "evaluate", "draw",   "undo", "redo",   "save",   "export", "preview", "command",
+      "dialog",   "click",  "tick", "choose", "type",   "close",  "modal",   "answer",
+      "file",     "print",  "echo", "expect", "units",  "move",   "point",   "add",
+      "uv",       "set",    "play", "track",  "key"};
   return verbs;
 }
 
@@ -647,7 +633,8 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
   if (verb == "units") {
     if (!(e = count(2, 2, "SCALE UNIT")).empty()) return e;
     Float scale = 0;
-    if (!ToFloat(arg(1), scale) || !(scale > 0)) return "scale " + Quote(arg(1)) + " is not above 0";
+    if (!ToFloat(arg(1), scale) || !(scale > 0))
+      return "scale " + Quote(arg(1)) + " is not above 0";
     for (const UnitName& u : kUnits)
       if (arg(2) == u.name) return "";
     return Unknown("unit", arg(2), UnitNames());

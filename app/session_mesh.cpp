@@ -16,23 +16,11 @@
 #include "runtime/scene.h"
 #include "runtime/view_image.h"
 #include "session.h"
+#include "words.h"
 
 namespace pelterra {
 
 namespace {
-
-bool Whole(const std::string& s, Int32& v) {
-  auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size();
-}
-
-bool Number(const std::string& s, Float& v) {
-  const char* b = s.data();
-  const char* e = b + s.size();
-  if (b != e && *b == '+') ++b;
-  auto r = std::from_chars(b, e, v);
-  return b != e && r.ec == std::errc() && r.ptr == e && std::isfinite(v);
-}
 
 std::string Num(Float v) {
   return hostrt::FormatNumber(v);
@@ -45,7 +33,7 @@ std::string VecText(const Vector& v) {
 Int32 Corner(const std::string& s) {
   if (s.size() == 1 && s[0] >= 'a' && s[0] <= 'd') return s[0] - 'a';
   Int32 v = -1;
-  return Whole(s, v) && v >= 0 && v < 4 ? v : -1;
+  return ToInt(s, v) && v >= 0 && v < 4 ? v : -1;
 }
 
 // Objects depth first in document order, as `print objects` lists them.
@@ -66,7 +54,7 @@ std::vector<BaseObject*> ObjectsInOrder(BaseDocument* doc) {
 BaseList2D* NodeOf(BaseDocument* doc, const std::string& kind, const std::string& nr,
                    std::string& why) {
   Int32 index = 0;
-  Whole(nr, index);
+  ToInt(nr, index);
   if (kind == "object") {
     const std::vector<BaseObject*> objects = ObjectsInOrder(doc);
     if (index >= 0 && static_cast<size_t>(index) < objects.size())
@@ -158,13 +146,13 @@ std::string Session::CheckMeshWords(const std::vector<std::string>& w, size_t fi
   auto numbers = [&](size_t from, size_t to) -> std::string {
     for (size_t i = from; i <= to; ++i) {
       Float v = 0;
-      if (!Number(arg(i), v)) return "\"" + arg(i) + "\" is not a number";
+      if (!ToFloat(arg(i), v)) return "\"" + arg(i) + "\" is not a number";
     }
     return "";
   };
   auto index = [&](size_t i, const char* what) -> std::string {
     Int32 v = 0;
-    if (!Whole(arg(i), v) || v < 0)
+    if (!ToInt(arg(i), v) || v < 0)
       return std::string(what) + " \"" + arg(i) + "\" is not an index (a whole number from 0)";
     return "";
   };
@@ -211,7 +199,7 @@ std::string Session::CheckMeshWords(const std::vector<std::string>& w, size_t fi
       return "a view picture is a PNG: \"" + arg(1) + "\" needs the suffix .png";
     if (n == 3) {
       Int32 size = 0;
-      if (arg(2) != "size" || !Whole(arg(3), size)) return "draw FILE.png [size N]";
+      if (arg(2) != "size" || !ToInt(arg(3), size)) return "draw FILE.png [size N]";
       if (size < 16 || size > 8192) return "size must be 16 to 8192 pixels";
     }
     return "";
@@ -248,7 +236,7 @@ bool Session::Draw(const std::vector<std::string>& w) {
   out_ << "drew: " << drew << " tag(s), " << view.Lines().size() << " line(s)\n";
   if (w.size() < 2) return true;
   Int32 size = 512;
-  if (w.size() == 4) Whole(w[3], size);
+  if (w.size() == 4) ToInt(w[3], size);
   const std::string path = OutputPath(w[1]);
   std::string why;
   if (!hostrt::WriteViewImage(*doc, view, path, size, why)) return Fail(why);
@@ -263,7 +251,7 @@ bool Session::MeshAction(const std::vector<std::string>& w) {
   if (verb == "set") {
     // set object|tag N ID VALUE
     Int32 id = 0;
-    Whole(w[3], id);
+    ToInt(w[3], id);
     std::string why;
     String warning;
     BaseList2D* node = NodeOf(doc, w[1], w[2], why);
@@ -285,9 +273,9 @@ bool Session::MeshAction(const std::vector<std::string>& w) {
 
   if (verb == "move") {
     Vector d;
-    Number(w[2], d.x);
-    Number(w[3], d.y);
-    Number(w[4], d.z);
+    ToFloat(w[2], d.x);
+    ToFloat(w[3], d.y);
+    ToFloat(w[4], d.z);
     Vector local;
     if (!ToObjectSpace(*op, d, local))
       return Fail("the object's matrix cannot be inverted, so it cannot be dragged");
@@ -306,14 +294,14 @@ bool Session::MeshAction(const std::vector<std::string>& w) {
   }
   if (verb == "point") {
     Int32 i = 0;
-    Whole(w[1], i);
+    ToInt(w[1], i);
     if (i >= op->GetPointCount())
       return Fail("no point " + w[1] + ": " + op->GetName() + " has " +
                   std::to_string(op->GetPointCount()) + " point(s)");
     Vector p;
-    Number(w[2], p.x);
-    Number(w[3], p.y);
-    Number(w[4], p.z);
+    ToFloat(w[2], p.x);
+    ToFloat(w[3], p.y);
+    ToFloat(w[4], p.z);
     doc->StartUndo();
     doc->AddUndo(UNDOTYPE_CHANGE, op);
     op->GetPointW()[i] = p;
@@ -325,7 +313,7 @@ bool Session::MeshAction(const std::vector<std::string>& w) {
     Int32 pts[4] = {0, 0, 0, 0};
     const Int32 cnt = static_cast<Int32>(w.size()) - 2;
     for (Int32 k = 0; k < cnt; ++k) {
-      Whole(w[static_cast<size_t>(k) + 2], pts[k]);
+      ToInt(w[static_cast<size_t>(k) + 2], pts[k]);
       if (pts[k] >= op->GetPointCount())
         return Fail("no point " + std::to_string(pts[k]) + ": " + op->GetName() + " has " +
                     std::to_string(op->GetPointCount()) + " point(s)");
@@ -346,15 +334,15 @@ bool Session::MeshAction(const std::vector<std::string>& w) {
   UVWTag* tag = GetEditedUVWTag(op);
   if (!tag) return Fail("the active object has no UVW tag");
   Int32 poly = 0;
-  Whole(w[1], poly);
+  ToInt(w[1], poly);
   if (poly >= op->GetPolygonCount() || poly >= tag->GetDataCount())
     return Fail("no polygon " + w[1] + " with UVs: " + op->GetName() + " has " +
                 std::to_string(std::min(op->GetPolygonCount(), tag->GetDataCount())));
   UVWStruct r = tag->GetSlow(poly);
   Vector& corner = r[Corner(w[2])];
-  Number(w[3], corner.x);
-  Number(w[4], corner.y);
-  if (w.size() == 6) Number(w[5], corner.z);
+  ToFloat(w[3], corner.x);
+  ToFloat(w[4], corner.y);
+  if (w.size() == 6) ToFloat(w[5], corner.z);
   doc->StartUndo();
   doc->AddUndo(UNDOTYPE_CHANGE, op);
   tag->SetSlow(poly, r);
@@ -403,7 +391,7 @@ bool Session::ExpectMesh(const std::vector<std::string>& w) {
   };
   if (w[1] == "lines") {
     Int32 n = 0;
-    Whole(w[2], n);
+    ToInt(w[2], n);
     if (!drawn_) return Fail("nothing drawn yet (use \"draw\" first)");
     if (static_cast<size_t>(n) != lines_.size())
       return mismatch(w[2] + " line(s)", std::to_string(lines_.size()));
@@ -416,11 +404,11 @@ bool Session::ExpectMesh(const std::vector<std::string>& w) {
     Int32 i = 0;
     Vector want;
     Float tol = 1e-6;
-    Whole(w[2], i);
-    Number(w[3], want.x);
-    Number(w[4], want.y);
-    Number(w[5], want.z);
-    if (w.size() == 8 && (!Number(w[7], tol) || tol < 0))
+    ToInt(w[2], i);
+    ToFloat(w[3], want.x);
+    ToFloat(w[4], want.y);
+    ToFloat(w[5], want.z);
+    if (w.size() == 8 && (!ToFloat(w[7], tol) || tol < 0))
       return Fail("bad tolerance \"" + w[7] + "\"");
     if (i >= op->GetPointCount()) return Fail("no point " + w[2]);
     const Vector got = op->GetPointR()[i];
@@ -432,7 +420,7 @@ bool Session::ExpectMesh(const std::vector<std::string>& w) {
   }
   // expect attribute object|tag N ID VALUE
   Int32 id = 0;
-  Whole(w[4], id);
+  ToInt(w[4], id);
   std::string why;
   BaseList2D* node = NodeOf(doc, w[2], w[3], why);
   if (!node) return Fail(why);
@@ -446,8 +434,8 @@ bool Session::ExpectMesh(const std::vector<std::string>& w) {
   const std::string& want = w[5];
   bool same = got == want || got == "\"" + want + "\"";
   Float a = 0, b = 0;
-  if (!same && (row->type == DTYPE_REAL || row->type == DTYPE_LONG) && Number(want, a) &&
-      Number(got, b))
+  if (!same && (row->type == DTYPE_REAL || row->type == DTYPE_LONG) && ToFloat(want, a) &&
+      ToFloat(got, b))
     same = std::fabs(a - b) <= 1e-9 * std::max(1.0, std::fabs(a));
   if (!same && row->type == DTYPE_BOOL)
     same = (want == "1" || want == "true") ? got == "on"
