@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <charconv>
 #include <cerrno>
 #include <cmath>
@@ -16,6 +17,7 @@
 #include <map>
 #include <sstream>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 
 #include "c4d_basetag.h"
@@ -206,6 +208,152 @@ PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* first
 
 namespace {
 
+// Files from this size on are read by two threads, each walking one half.
+constexpr size_t kTwoThreadBytes = size_t{1} << 20;
+
+// Where the second thread's half starts: the first line start at or after the middle (or at or
+// after splitAt when given), npos for one thread. A '\n' always ends a line, so the byte after
+// one starts a line.
+size_t SplitPoint(std::string_view text, size_t start, size_t splitAt) {
+  if (splitAt == std::string::npos) return std::string::npos;
+  size_t want = splitAt;
+  if (splitAt == 0) {
+    if (text.size() - start < kTwoThreadBytes || std::thread::hardware_concurrency() < 2)
+      return std::string::npos;
+    want = start + (text.size() - start) / 2;
+  }
+  if (want <= start) return start;
+  if (want > text.size()) return std::string::npos;
+  if (text[want - 1] == '\n') return want;
+  const size_t nl = text.find('\n', want);
+  return nl == std::string_view::npos ? std::string::npos : nl + 1;
+}
+
+// What the second thread reads of its half: every statement the reader uses, in order, with
+// the corner indices as written (the counts before the half are not known yet).
+struct HalfLog {
+  std::vector<Kind> kinds;
+  std::vector<Vector> values;       // v, vt, vn
+  std::vector<Int32> faceCorners;   // f: corner count
+  std::vector<Int64> corners;       // f: v, vt, vn as written per corner (0: none)
+  std::vector<size_t> otherBegin;   // o, g, usemtl, mtllib, l, p: where the line starts
+  std::vector<Int64> otherLine;     //   and its line number within the half
+  bool ok = true;
+  std::atomic<size_t> position{0};  // how far the walk is
+};
+
+void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
+  obj::Walker walker(text, from, text.size(), obj::WalkState{}, true);
+  obj::Statement s;
+  std::string why;
+  Int64 count = 0;
+  while (walker.Next(s, why)) {
+    if ((++count & 0xFFFF) == 0) log.position.store(walker.Position(), std::memory_order_relaxed);
+    switch (s.kind) {
+      case Kind::kV:
+      case Kind::kVt:
+      case Kind::kVn:
+        log.values.push_back(s.value);
+        break;
+      case Kind::kF:
+        log.faceCorners.push_back(static_cast<Int32>(s.corners.size()));
+        for (const obj::Corner& c : s.corners) {
+          log.corners.push_back(c.v);
+          log.corners.push_back(c.vt);
+          log.corners.push_back(c.vn);
+        }
+        break;
+      case Kind::kOther:
+        continue;
+      default:
+        log.otherBegin.push_back(s.begin);
+        log.otherLine.push_back(s.number);
+        break;
+    }
+    log.kinds.push_back(s.kind);
+  }
+  log.ok = why.empty();
+  log.position.store(text.size(), std::memory_order_relaxed);
+}
+
+// Walks [start, split) here and [split, end) on a second thread, then hands every statement to
+// take in file order, checking the second half's indices against the full counts. False when
+// a line is malformed or take refuses: the caller then walks the file again on one thread,
+// which gives the first error exactly as a single walk does.
+template <typename Take>
+bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
+                 Progress* progress) {
+  HalfLog log;
+  log.position = split;
+  std::thread second([&] { WalkHalf(text, split, log); });
+  obj::Walker walker(text, start, split, obj::WalkState{}, false);
+  obj::Statement s;
+  std::string why;
+  bool ok = true;
+  Int64 count = 0;
+  while (ok && walker.Next(s, why)) {
+    if (progress && (++count & 0xFFFF) == 0)
+      progress->Update(static_cast<std::int64_t>(
+          walker.Position() + (log.position.load(std::memory_order_relaxed) - split)));
+    ok = take(s);
+  }
+  second.join();
+  if (!ok || !why.empty() || !log.ok) return false;
+
+  // The second half, counting on from the first.
+  obj::WalkState state;
+  state.line = walker.Line();
+  state.v = walker.Positions();
+  state.vt = walker.TexCoords();
+  state.vn = walker.Normals();
+  size_t value = 0, face = 0, corner = 0, other = 0;
+  obj::Statement f;
+  f.kind = Kind::kF;
+  for (const Kind k : log.kinds) {
+    switch (k) {
+      case Kind::kV:
+      case Kind::kVt:
+      case Kind::kVn:
+        s.kind = k;
+        s.value = log.values[value++];
+        if (!take(s)) return false;
+        (k == Kind::kV ? state.v : k == Kind::kVt ? state.vt : state.vn)++;
+        break;
+      case Kind::kF: {
+        const size_t n = static_cast<size_t>(log.faceCorners[face++]);
+        f.corners.resize(n);
+        for (size_t i = 0; i < n; ++i, corner += 3) {
+          obj::Corner& c = f.corners[i];
+          const Int64 v = log.corners[corner], vt = log.corners[corner + 1],
+                      vn = log.corners[corner + 2];
+          c.relative = v < 0;
+          c.vtRelative = vt < 0;
+          if (!obj::ResolveIndex(v, state.v, "face", i + 1, "position", c.v, why)) return false;
+          c.vt = -1;
+          if (vt != 0 &&
+              !obj::ResolveIndex(vt, state.vt, "face", i + 1, "texture coordinate", c.vt, why))
+            return false;
+          c.vn = -1;
+          if (vn != 0 && !obj::ResolveIndex(vn, state.vn, "face", i + 1, "normal", c.vn, why))
+            return false;
+        }
+        if (!take(f)) return false;
+        break;
+      }
+      default: {
+        // Rare lines are walked again, knowing the counts.
+        obj::WalkState at = state;
+        at.line = state.line + log.otherLine[other] - 1;
+        obj::Walker one(text, log.otherBegin[other++], text.size(), at, false);
+        if (!one.Next(s, why) || !take(s)) return false;
+        break;
+      }
+    }
+  }
+  if (progress) progress->Update(static_cast<std::int64_t>(text.size()));
+  return true;
+}
+
 // What the reader collects per o block: faces with file indices, their materials and groups.
 struct Block {
   std::string name;
@@ -245,6 +393,13 @@ struct NamedSelections {
 
 bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
              std::vector<std::string>* warnings, Progress* progress) {
+  return LoadObjSplit(path, doc, error, warnings, progress, 0);
+}
+
+bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error,
+                  std::vector<std::string>* warnings, Progress* progress, size_t splitAt,
+                  bool* twoThreads) {
+  if (twoThreads) *twoThreads = false;
   std::string text;
   if (!ReadRegularFile(path, text, error) || !CheckText(text, path, error)) return false;
   const size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;  // a UTF-8 mark is harmless
@@ -259,16 +414,11 @@ bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
   std::vector<std::string> materials;
   std::unordered_map<std::string, Int32> materialIndex;
   Int32 material = -1;
-  std::vector<std::string> libs, missingLibs;
+  std::vector<std::string> libs;
   std::vector<std::string> mtlWarnings;
 
-  obj::Walker walker(text, start);
-  obj::Statement s;
-  std::string why;
-  Int64 count = 0;
-  while (walker.Next(s, why)) {
-    if (progress && (++count & 0xFFFF) == 0)
-      progress->Update(static_cast<std::int64_t>(walker.Position()));
+  // One statement into the lists above; false (error set) when the host cannot hold it.
+  auto take = [&](const obj::Statement& s) -> bool {
     switch (s.kind) {
       case Kind::kV:
         positions.push_back(s.value);
@@ -338,9 +488,44 @@ bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
       default:
         break;
     }
+    return true;
+  };
+
+  std::string why;
+  Int64 whyLine = 0;
+  const size_t split = SplitPoint(text, start, splitAt);
+  bool read = false;
+  if (split != std::string::npos) {
+    read = TwoPartWalk(text, start, split, take, progress);
+    if (twoThreads) *twoThreads = read;
+    if (!read) {
+      // Read again on one thread for the first error, exactly as a single walk finds it.
+      positions.clear();
+      uvs.clear();
+      normals.clear();
+      blocks.clear();
+      groups = GroupSets();
+      groupSet = 0;
+      materials.clear();
+      materialIndex.clear();
+      material = -1;
+      libs.clear();
+      mtlWarnings.clear();
+    }
+  }
+  if (!read) {
+    obj::Walker walker(text, start);
+    obj::Statement s;
+    Int64 count = 0;
+    while (walker.Next(s, why)) {
+      if (progress && (++count & 0xFFFF) == 0)
+        progress->Update(static_cast<std::int64_t>(walker.Position()));
+      if (!take(s)) return false;
+    }
+    whyLine = walker.Line();
   }
   if (!why.empty()) {
-    error = At(path, walker.Line()) + why;
+    error = At(path, whyLine) + why;
     return false;
   }
   if (positions.size() > static_cast<size_t>(std::numeric_limits<Int32>::max())) {

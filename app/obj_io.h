@@ -29,6 +29,13 @@ constexpr Int32 OBJ_SOURCE = 1'100'003;
 // it back statement for statement.
 bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
              std::vector<std::string>* warnings = nullptr, Progress* progress = nullptr);
+// LoadObj with the text cut for its two reading threads at the first line start at or after
+// splitAt (0: in the middle of a large file only, npos: one thread). The result never depends
+// on the cut; tests check that. twoThreads (when given) tells whether the two threads' reading
+// was used (a malformed file is read again on one thread, for its first error).
+bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error,
+                  std::vector<std::string>* warnings, Progress* progress, size_t splitAt,
+                  bool* twoThreads = nullptr);
 
 // Writes every polygon object of doc to path, through a temporary file renamed into place: a
 // failed save leaves any old file as it was. A document loaded from a file is written as that

@@ -91,7 +91,32 @@ Kind KindOf(std::string_view key) {
 
 }  // namespace
 
-Walker::Walker(std::string_view text, size_t start) : text_(text), pos_(start) {}
+bool ResolveIndex(Int64 idx, Int64 count, const char* element, size_t cornerNumber,
+                  const char* what, Int64& out, std::string& error) {
+  if ((idx > 0 && idx > count) || (idx < 0 && idx < -count)) {
+    error = std::string(element) + " corner " + std::to_string(cornerNumber) + ": " + what + " " +
+            std::to_string(idx) + " does not exist (" + std::to_string(count) + " so far)";
+    return false;
+  }
+  out = idx > 0 ? idx - 1 : count + idx;
+  return true;
+}
+
+Walker::Walker(std::string_view text, size_t start)
+    : text_(text), pos_(start) {}
+
+Walker::Walker(std::string_view text, size_t start, size_t end, const WalkState& state,
+               bool deferred)
+    : text_(text.substr(0, std::min(end, text.size()))),
+      pos_(start),
+      deferred_(deferred),
+      line_(state.line),
+      v_(state.v),
+      vt_(state.vt),
+      vn_(state.vn),
+      block_(state.block),
+      implicit_(state.implicit),
+      polygons_(state.polygons) {}
 
 bool Walker::Next(Statement& s, std::string& error) {
   if (pos_ >= text_.size()) return false;
@@ -150,12 +175,12 @@ bool Walker::Next(Statement& s, std::string& error) {
     if (!ParseIndex(w, idx))
       return fail(at() + what + " index \"" + std::string(w) + "\" is not a whole number");
     if (idx == 0) return fail(at() + what + " index 0 is invalid (indices start at 1)");
-    if ((idx > 0 && idx > count) || (idx < 0 && idx < -count))
-      return fail(at() + what + " " + std::to_string(idx) + " does not exist (" +
-                  std::to_string(count) + " so far)");
     relative = idx < 0;
-    out = idx > 0 ? idx - 1 : count + idx;
-    return true;
+    if (deferred_) {
+      out = idx;
+      return true;
+    }
+    return ResolveIndex(idx, count, element, cornerNumber, what, out, error);
   };
   auto corners = [&](const char* name, size_t min) {
     element = name;
@@ -168,6 +193,7 @@ bool Walker::Next(Statement& s, std::string& error) {
       const std::string_view w = s.words[i];
       Corner& c = s.corners[i - 1];
       c = Corner();
+      if (deferred_) c.vt = c.vn = 0;
       c.text = w;
       const size_t s1 = w.find('/');
       const size_t s2 = s1 == std::string_view::npos ? s1 : w.find('/', s1 + 1);

@@ -41,11 +41,25 @@ inline Int64 PolygonsOfFace(size_t n) {
   return n < 3 ? 0 : n <= 4 ? 1 : static_cast<Int64>(n) - 2;
 }
 
+// Where a walk starts: the counts of the lines before it.
+struct WalkState {
+  Int64 line = 0;
+  Int64 v = 0, vt = 0, vn = 0;
+  Int32 block = -1;
+  bool implicit = false;
+  Int64 polygons = 0;
+};
+
 // Walks the statements of text from start (past a UTF-8 byte order mark), checking each: numbers
 // of v, vt and vn lines, corner forms and indices of f, l and p elements.
 class Walker {
  public:
   Walker(std::string_view text, size_t start);
+  // Walks [start, end) only, counting on from state. With deferred, the indices of f, l and p
+  // corners are checked for their form but not against the counts (which a walk of the middle
+  // of a file does not know): Corner::v, vt and vn then hold the index as written (1-based, or
+  // negative when relative; vt and vn 0 when absent), for ResolveIndex to check later.
+  Walker(std::string_view text, size_t start, size_t end, const WalkState& state, bool deferred);
   // The next statement; false at the end, or with error set when the line is malformed (the
   // message names no file or line; Line() has the number).
   bool Next(Statement& s, std::string& error);
@@ -58,12 +72,19 @@ class Walker {
  private:
   std::string_view text_;
   size_t pos_;
+  bool deferred_ = false;
   Int64 line_ = 0;
   Int64 v_ = 0, vt_ = 0, vn_ = 0;
   Int32 block_ = -1;
   bool implicit_ = false;
   Int64 polygons_ = 0;  // host polygons of the current block so far
 };
+
+// Checks one corner index as written (idx, not 0) against the count of lines of its kind so
+// far and gives the 0-based index; false with error set as the walk sets it ("face corner 2:
+// position 9 does not exist (8 so far)").
+bool ResolveIndex(Int64 idx, Int64 count, const char* element, size_t cornerNumber,
+                  const char* what, Int64& out, std::string& error);
 
 // Words of a name line after its keyword, as one name: "o  Two Words " -> "Two Words".
 std::string RestOfLine(const Statement& s);

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <numbers>
 #include <sstream>
+#include <thread>
 #include <tuple>
 
 #include "c4d_basedocument.h"
@@ -333,6 +334,96 @@ TEST(ObjLoad, BadFilesAreRefusedWithFileAndLine) {
     EXPECT_FALSE(LoadObj(path.string(), *doc, error));
     EXPECT_EQ(error.rfind(path.string() + ": ", 0), 0u) << error;
   }
+}
+
+// Loads path on one thread and again with the text cut for the second reading thread at every
+// byte: each cut gives the same document, warnings and error.
+void ExpectEveryCutReadsAlike(const std::string& path) {
+  DocPtr whole;
+  std::string wholeError;
+  std::vector<std::string> wholeWarnings;
+  const bool ok =
+      LoadObjSplit(path, *whole, wholeError, &wholeWarnings, nullptr, std::string::npos);
+  const std::string text = Read(path);
+  const size_t size = text.size();
+  for (size_t cut = 1; cut <= size + 1; ++cut) {
+    SCOPED_TRACE("cut at " + std::to_string(cut));
+    DocPtr doc;
+    std::string error;
+    std::vector<std::string> warnings;
+    bool twoThreads = false;
+    ASSERT_EQ(LoadObjSplit(path, *doc, error, &warnings, nullptr, cut, &twoThreads), ok) << error;
+    // A good file is read by both threads wherever a line starts after the cut; a bad one
+    // again on one.
+    EXPECT_EQ(twoThreads, ok && text.find('\n', cut - 1) != std::string::npos);
+    EXPECT_EQ(error, wholeError);
+    EXPECT_EQ(warnings, wholeWarnings);
+    ExpectSameDocuments(*whole, *doc);
+  }
+}
+
+TEST(ObjLoad, TwoReadingThreadsReadAsOne) {
+  for (const auto& e : fs::recursive_directory_iterator(fs::path(PELTERRA_SOURCE_DIR) / "tests/app/data"))
+    if (e.path().extension() == ".obj") {
+      SCOPED_TRACE(e.path().string());
+      ExpectEveryCutReadsAlike(e.path().string());
+    }
+  TempDir dir;
+  // Relative indices, objects, groups, materials, a missing library, lines and points, n-gons
+  // and every line end, so that each kind of statement falls on both sides of a cut.
+  const std::string mixed =
+      "mtllib none.mtl\r\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\n"
+      "vn 0 0 1\no first\ng a b\nusemtl red\nf 1/1/1 2/2/1 3/3/1\rf -4/-3 -3/-2 -2/-1 -1/-1\n"
+      "l 1 2 -1\np 3\nv 2 2 0\nusemtl (null)\ng\nf 5 1 2 3 4\n# comment\no\nusemtl blue\n"
+      "f 1//1 2//1 5//1\n\n";
+  ExpectEveryCutReadsAlike(dir.File("mixed.obj", mixed));
+  // The first error wins wherever the cut falls: a bad index after the cut, a bad line after
+  // it, and both.
+  const std::string tri = "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\n";
+  for (const std::string& bad :
+       {tri + "f 1 2 3\nf 1 2 9\nv 0 0 1\nf 1 2 -5\n", tri + "f 1 2 3\nf 1/2 2/1 3/1\n",
+        tri + "f 1 2 -4\nv 0 0\n", tri + "f 1 2 3\nv 0 0\nf 1 2 3\n", tri + "l 1 7\nf 1 2 x\n",
+        tri + "f 1//1 2 3\n"}) {
+    SCOPED_TRACE(bad);
+    ExpectEveryCutReadsAlike(dir.File("bad.obj", bad));
+  }
+}
+
+TEST(ObjLoad, LargeFilesReadOnTwoThreadsAsOnOne) {
+  // Above the size from which the file's halves are read on two threads.
+  std::string text = "o big\n";
+  const int side = 260;
+  for (int y = 0; y <= side; ++y)
+    for (int x = 0; x <= side; ++x)
+      text += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\nvt " +
+              std::to_string(x / double(side)) + " " + std::to_string(y / double(side)) + "\n";
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      const int a = y * (side + 1) + x + 1, b = a + 1, c = a + side + 2, d = a + side + 1;
+      text += "f " + std::to_string(a) + "/" + std::to_string(a) + " " + std::to_string(b) + "/" +
+              std::to_string(b) + " " + std::to_string(c) + "/-1 " + std::to_string(d) + "/" +
+              std::to_string(d) + "\n";
+    }
+  ASSERT_GT(text.size(), size_t{2} << 20);
+  TempDir dir;
+  const std::string path = dir.File("big.obj", text);
+  DocPtr one, two;
+  std::string e1, e2;
+  ASSERT_TRUE(LoadObjSplit(path, *one, e1, nullptr, nullptr, std::string::npos)) << e1;
+  bool twoThreads = false;
+  ASSERT_TRUE(LoadObjSplit(path, *two, e2, nullptr, nullptr, 0, &twoThreads)) << e2;
+  EXPECT_EQ(twoThreads, std::thread::hardware_concurrency() >= 2);
+  ASSERT_EQ(Objects(*two).size(), 1u);
+  EXPECT_EQ(Objects(*two)[0]->GetPolygonCount(), side * side);
+  ExpectSameDocuments(*one, *two);
+  // A bad index in the second half is found, with the line that a single walk names.
+  text += "f 1 2 " + std::to_string((side + 1) * (side + 1) + 1) + "\n";
+  const std::string badPath = dir.File("big_bad.obj", text);
+  DocPtr three, four;
+  EXPECT_FALSE(LoadObjSplit(badPath, *three, e1, nullptr, nullptr, std::string::npos));
+  EXPECT_FALSE(LoadObjSplit(badPath, *four, e2, nullptr, nullptr, 0));
+  EXPECT_EQ(e1, e2);
+  EXPECT_NE(e2.find("does not exist"), std::string::npos) << e2;
 }
 
 TEST(ObjSave, LoadSaveLoadKeepsTheDocument) {
