@@ -1,7 +1,7 @@
 // UV islands in time about linear in the corner count, whatever the layout.
 //
-// Corners at exactly one position are merged first (a flat hash on their bits). The distinct
-// positions are then joined with union-find: positions within the tolerance of each other, and
+// Corners at one position are mostly merged first (a small table of recent positions by their
+// bits). The positions are then joined with union-find: positions within the tolerance of each other, and
 // the corners of one polygon. Near positions are found through cells a little under tol/sqrt(2)
 // wide, sorted by a radix sort: two positions of one cell are always within reach, so a cell is
 // joined without a test, and of two neighbouring cells already joined nothing is tested. Islands
@@ -92,33 +92,26 @@ inline Bool Same(const Vector& a, const Vector& b) {
   return a.x == b.x && a.y == b.y && a.z == b.z;
 }
 
-// Distinct positions by their bits, -0 counted as 0: open addressing, each slot holding the
-// position beside its id, so that a look-up reads one slot.
-class PositionTable {
+// Recent positions by their bits, -0 counted as 0: a direct-mapped table small enough to stay in
+// the processor's cache. A hit gives the earlier position's id, a miss a new id that replaces the
+// slot. A repeat the table has forgotten thus becomes a second position at the same place; the
+// cells join it to the first like any two positions within reach, so the table only saves work
+// and never changes an island.
+class RecentPositions {
  public:
-  explicit PositionTable(size_t expected) {
-    size_t cap = 64;
-    while (cap * 7 < expected * 10) cap *= 2;
-    slots_.assign(cap, Slot{});
-  }
+  RecentPositions() : slots_(kSlots) {}
 
-  // The id of p (finite) in where, appended when new.
+  // The id of p (finite) in where.
   Int32 Id(const Vector& p, std::vector<Vector>& where) {
-    const size_t mask = slots_.size() - 1;
-    size_t i = Hash(p) & mask;
-    for (;; i = (i + 1) & mask) {
-      const Slot& sl = slots_[i];
-      if (sl.id < 0) break;
-      if (Same(sl.p, p)) return sl.id;
-    }
-    const Int32 id = static_cast<Int32>(where.size());
+    Slot& sl = slots_[Hash(p) & (kSlots - 1)];
+    if (sl.id >= 0 && Same(sl.p, p)) return sl.id;
+    sl = {p, static_cast<Int32>(where.size())};
     where.push_back(p);
-    slots_[i] = {p, id};
-    if (where.size() * 10 > slots_.size() * 7) Grow();
-    return id;
+    return sl.id;
   }
 
  private:
+  static constexpr size_t kSlots = size_t{1} << 13;
   struct Slot {
     Vector p;
     Int32 id = -1;
@@ -129,17 +122,6 @@ class PositionTable {
                  w = std::bit_cast<UInt64>(p.z + 0.0);
     return static_cast<size_t>(
         Mix(u * 0x9e3779b97f4a7c15ull ^ v * 0xc2b2ae3d27d4eb4full ^ w * 0x165667b19e3779f9ull));
-  }
-  void Grow() {
-    std::vector<Slot> old(slots_.size() * 2);
-    old.swap(slots_);
-    const size_t mask = slots_.size() - 1;
-    for (const Slot& sl : old) {
-      if (sl.id < 0) continue;
-      size_t i = Hash(sl.p) & mask;
-      while (slots_[i].id >= 0) i = (i + 1) & mask;
-      slots_[i] = sl;
-    }
   }
   std::vector<Slot> slots_;
 };
@@ -299,14 +281,16 @@ UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
   const size_t n = list.size();
   if (n == 0 || !uv) return out;
 
-  // Distinct finite positions; the corners of a polygon are joined. A corner that is not finite
-  // lies near nothing and is left out. Most shared corners repeat one of the previous polygon,
-  // which is tried before the table.
+  // Finite positions, repeats mostly merged; the corners of a polygon are joined. A corner that
+  // is not finite lies near nothing and is left out. Many shared corners repeat one of the
+  // previous polygon, which is tried before the table.
   std::vector<Vector> where;
   DisjointSets sets;
   std::vector<Int32> firstPos(n, -1);  // per entry: one of its positions, -1 for none
   {
-    PositionTable table(n + n / 4);
+    RecentPositions recent;
+    where.reserve(n + n / 4);
+    sets.parent.reserve(n + n / 4);
     const UVWStruct* prev = nullptr;
     Int32 prevId[4] = {-1, -1, -1, -1};
     for (size_t j = 0; j < n; ++j) {
@@ -320,7 +304,7 @@ UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
           for (Int32 e = 0; e < 4 && ids[c] < 0; ++e)
             if (prevId[e] >= 0 && Same((*prev)[e], x)) ids[c] = prevId[e];
         if (ids[c] < 0) {
-          ids[c] = table.Id(x, where);
+          ids[c] = recent.Id(x, where);
           if (static_cast<size_t>(ids[c]) == sets.parent.size()) sets.Add();
         }
         if (firstPos[j] < 0)

@@ -313,6 +313,28 @@ TEST(Islands, CellIndexMatchesThePlainFloodInEveryLayout) {
   }
 }
 
+TEST(Islands, RepeatsFarApartInTheListStillJoin) {
+  // Quads 0.05 apart, each listed twice with the same corners, the second time after every
+  // other quad: far more positions lie between the two than any small table of recent ones
+  // keeps. Some sit out at 1e12, some at w 0.5, some carry a spare d. Each pair is one island,
+  // in the order of the first entry.
+  const Int32 n = 12000;
+  std::vector<UVWStruct> uv;
+  for (Int32 pass = 0; pass < 2; ++pass)
+    for (Int32 i = 0; i < n; ++i) {
+      const Float u = (i % 100) * 0.05 + (i % 7 == 0 ? 1e12 : 0.0), v = (i / 100) * 0.05;
+      const Float w = i % 5 == 0 ? 0.5 : 0.0;
+      uv.emplace_back(V(u, v, w), V(u + 0.02, v, w), V(u + 0.02, v + 0.02, w),
+                      V(u, v + 0.02, w));
+      if (i % 3 == 0) uv.back().d = uv.back().c;
+    }
+  std::vector<Int32> list(uv.size());
+  for (size_t p = 0; p < list.size(); ++p) list[p] = static_cast<Int32>(p);
+  std::vector<std::vector<Int32>> expected;
+  for (Int32 i = 0; i < n; ++i) expected.push_back({i, i + n});
+  EXPECT_EQ(Unpack(BuildIslands(uv.data(), list)), expected);
+}
+
 TEST(Islands, ReachAcrossWAndFarCoordinates) {
   // Islands are single corners here: quads collapsed to one point.
   auto at = [](const Vector& p) { return UVWStruct(p, p, p, p); };
