@@ -215,6 +215,7 @@ bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objec
   };
 
   // Pass 1: what changed, per point and per texture coordinate.
+  Int64 fileUVs = 0, filePoints = 0, fileNormals = 0;
   {
     Walker walker(text, src.start);
     while (walker.Next(s, error)) {
@@ -264,6 +265,9 @@ bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objec
       }
     }
     if (!error.empty()) return bad("the file's text no longer reads: " + error);
+    filePoints = walker.Positions();
+    fileUVs = walker.TexCoords();
+    fileNormals = walker.Normals();
   }
   uvState.resize(uvs.size(), 0);
   pointMoved.resize(positions.size(), 0);
@@ -276,14 +280,11 @@ bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objec
     renamed = renamed || (o >= 0 && objects[static_cast<size_t>(o)]->GetName() != src.blockName[b]);
   }
 
-  Walker counter(text, src.start);
   if (!changed && !renamed) {
-    while (counter.Next(s, error)) {
-    }
     out.assign(text);
-    tail.points = counter.Positions();
-    tail.uvs = counter.TexCoords();
-    tail.normals = counter.Normals();
+    tail.points = filePoints;
+    tail.uvs = fileUVs;
+    tail.normals = fileNormals;
     tail.eol = dominant;
     return true;
   }
@@ -293,8 +294,10 @@ bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objec
   std::vector<NewUV> added;
   std::unordered_map<Triple, Int64, TripleHash> addedIndex;
   auto toTriple = [](const Vector& v) { return Triple{v.x, v.y, v.z}; };
+  // Passes 2 and 3 need no values: pass 1 has them and has checked the text.
   {
     Walker walker(text, src.start);
+    walker.SkipValues();
     viewBlock = -2;
     size_t afterLastUV = std::string_view::npos;
     std::string_view lastUVEol;
@@ -337,6 +340,7 @@ bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objec
   };
   viewBlock = -2;
   Walker walker(text, src.start);
+  walker.SkipValues();
   std::string line;
   while (walker.Next(s, error)) {
     // New vt lines that go before this statement.

@@ -147,6 +147,11 @@ bool Walker::Next(Statement& s, std::string& error) {
   };
   auto numbers = [&](const char* key, size_t min, size_t max) {
     const size_t n = s.words.size() - 1;
+    if (skipValues_) {
+      s.value = Vector();
+      s.numbers = static_cast<Int32>(n);
+      return true;
+    }
     if (n < min || n > max) {
       std::string want =
           min == max ? std::to_string(min) : std::to_string(min) + " to " + std::to_string(max);

@@ -63,6 +63,9 @@ class Walker {
   // The next statement; false at the end, or with error set when the line is malformed (the
   // message names no file or line; Line() has the number).
   bool Next(Statement& s, std::string& error);
+  // Leaves the numbers of v, vt and vn lines unread (Statement::value stays 0), for walks over
+  // a text that an earlier walk has checked and whose values it has.
+  void SkipValues() { skipValues_ = true; }
   Int64 Line() const { return line_; }
   size_t Position() const { return pos_; }
   Int64 Positions() const { return v_; }
@@ -73,6 +76,7 @@ class Walker {
   std::string_view text_;
   size_t pos_;
   bool deferred_ = false;
+  bool skipValues_ = false;
   Int64 line_ = 0;
   Int64 v_ = 0, vt_ = 0, vn_ = 0;
   Int32 block_ = -1;
