@@ -235,7 +235,7 @@ struct HalfLog {
   std::vector<Kind> kinds;
   std::vector<Vector> values;       // v, vt, vn
   std::vector<Int32> faceCorners;   // f: corner count
-  std::vector<Int64> corners;       // f: v, vt, vn as written per corner (0: none)
+  std::vector<Int32> corners;       // f: v, vt, vn as written per corner (0: none)
   std::vector<size_t> otherBegin;   // o, g, usemtl, mtllib, l, p: where the line starts
   std::vector<Int64> otherLine;     //   and its line number within the half
   bool ok = true;
@@ -257,11 +257,16 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
         break;
       case Kind::kF:
         log.faceCorners.push_back(static_cast<Int32>(s.corners.size()));
-        for (const obj::Corner& c : s.corners) {
-          log.corners.push_back(c.v);
-          log.corners.push_back(c.vt);
-          log.corners.push_back(c.vn);
-        }
+        for (const obj::Corner& c : s.corners)
+          for (const Int64 i : {c.v, c.vt, c.vn}) {
+            // An index beyond 32 bits exists in no file the host can hold: the walk on one
+            // thread names it.
+            if (i < std::numeric_limits<Int32>::min() || i > std::numeric_limits<Int32>::max()) {
+              log.ok = false;
+              return;
+            }
+            log.corners.push_back(static_cast<Int32>(i));
+          }
         break;
       case Kind::kOther:
         continue;
@@ -273,7 +278,6 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
     log.kinds.push_back(s.kind);
   }
   log.ok = why.empty();
-  log.position.store(text.size(), std::memory_order_relaxed);
 }
 
 // Walks [start, split) here and [split, end) on a second thread, then hands every statement to
@@ -285,7 +289,10 @@ bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
                  Progress* progress) {
   HalfLog log;
   log.position = split;
-  std::thread second([&] { WalkHalf(text, split, log); });
+  std::thread second([&] {
+    WalkHalf(text, split, log);
+    log.position.store(text.size(), std::memory_order_relaxed);
+  });
   obj::Walker walker(text, start, split, obj::WalkState{}, false);
   obj::Statement s;
   std::string why;
@@ -778,21 +785,30 @@ struct WriteState {
 using Triple = std::array<Float, 3>;
 
 // Equal triples (compared with ==, so -0 is 0) numbered in the order they first come: a flat
-// open-addressing table of indices into the list.
+// open-addressing table of indices into the list, behind a small table of recent ones.
 class TripleIndex {
  public:
   // Index of v in list, appending it when new.
   Int32 IndexOf(std::vector<Triple>& list, const Triple& v) {
+    // Neighbouring corners mostly repeat a recent value: a small table that stays in the
+    // processor's cache answers those before the large one is touched.
+    const size_t h = Hash(v);
+    Recent& r = recent_[h & (kRecent - 1)];
+    if (r.index >= 0 && r.value == v) return r.index;
     if (2 * (list.size() + 1) > slots_.size()) Grow(list);
     const size_t mask = slots_.size() - 1;
-    size_t i = Hash(v) & mask;
+    size_t i = h & mask;
     for (;; i = (i + 1) & mask) {
       const Int32 k = slots_[i];
       if (k < 0) break;
-      if (list[static_cast<size_t>(k)] == v) return k;
+      if (list[static_cast<size_t>(k)] == v) {
+        r = {v, k};
+        return k;
+      }
     }
     slots_[i] = static_cast<Int32>(list.size());
     list.push_back(v);
+    r = {v, slots_[i]};
     return slots_[i];
   }
 
@@ -817,7 +833,13 @@ class TripleIndex {
       slots_[i] = static_cast<Int32>(k);
     }
   }
+  static constexpr size_t kRecent = 4096;
+  struct Recent {
+    Triple value{};
+    Int32 index = -1;
+  };
   std::vector<Int32> slots_;
+  std::vector<Recent> recent_ = std::vector<Recent>(kRecent);
 };
 
 // Appends a whole number.
