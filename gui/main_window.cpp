@@ -356,6 +356,7 @@ void MainWindow::SyncDialogs() {
     dock->setObjectName(QStringLiteral("dialog%1").arg(w.pluginId));
     dock->setWidget(panel);
     addDockWidget(Qt::RightDockWidgetArea, dock);
+    dock->show();
     docks_[dlg] = dock;
     panels_[dlg] = panel;
   }

@@ -25,6 +25,8 @@
 #include "session.h"
 
 namespace pelterra::gui {
+
+namespace fs = std::filesystem;
 namespace {
 
 constexpr Int32 kPlugin = 990001;
@@ -220,8 +222,8 @@ TEST_F(DialogPanelTest, EveryKindShowsItsValueRangeEnablingAndVisibility) {
 }
 
 TEST_F(DialogPanelTest, AnActionGoesThroughTheDriverAndTheRefreshShowsItsEffects) {
-  QTest::mouseClick(Widget<QCheckBox>(IDC_SNAP), Qt::LeftButton);
-  ASSERT_TRUE(last.ok) << last.error;
+  Widget<QCheckBox>(IDC_SNAP)->click();
+  ASSERT_TRUE(last.ok) << last.error << last.output;
   EXPECT_EQ(dlg.commands, (std::vector<Int32>{IDC_SNAP}));
   EXPECT_EQ(ws->Recorded(), (std::vector<std::string>{"dialog 990001", "tick 500 on"}));
   EXPECT_TRUE(Widget<QCheckBox>(IDC_SNAP)->isChecked());
@@ -233,11 +235,11 @@ TEST_F(DialogPanelTest, AnActionGoesThroughTheDriverAndTheRefreshShowsItsEffects
   // Combo, radio, tab, title bar, toggle and menu, each as its session line.
   QComboBox* mode = Widget<QComboBox>(IDC_MODE);
   emit mode->activated(1);
-  QTest::mouseClick(Widget<QGroupBox>(IDC_AXIS)->findChildren<QRadioButton*>()[1], Qt::LeftButton);
+  Widget<QGroupBox>(IDC_AXIS)->findChildren<QRadioButton*>()[1]->click();
   QTabBar* tabs = Widget<QTabBar>(IDC_TABS);
   QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
-  QTest::mouseClick(Widget<QToolButton>(IDC_BAR), Qt::LeftButton);
-  QTest::mouseClick(Widget<QToolButton>(IDC_TOGGLE), Qt::LeftButton);
+  Widget<QToolButton>(IDC_BAR)->click();
+  Widget<QToolButton>(IDC_TOGGLE)->click();
   panel->findChild<QMenuBar*>()->actions()[0]->menu()->actions()[0]->trigger();
   EXPECT_EQ(ws->Recorded(), (std::vector<std::string>{"dialog 990001", "tick 500 on", "choose 501 2",
                                                       "choose 502 11", "choose 300 2", "click 310",
@@ -288,7 +290,9 @@ TEST_F(DialogPanelTest, TypedValuesAreReadInTheirUnitsAndClampedByTheDriver) {
 
 TEST_F(DialogPanelTest, DisabledAndHiddenControlsRefuseInBothHosts) {
   // The widget cannot be clicked: nothing reaches the dialog.
-  QTest::mouseClick(Widget<QPushButton>(IDC_LOCKED), Qt::LeftButton);
+  QPushButton* locked = Widget<QPushButton>(IDC_LOCKED);
+  QTest::mouseClick(locked, Qt::LeftButton, {}, locked->rect().center());
+  locked->click();
   EXPECT_TRUE(dlg.commands.empty());
   EXPECT_TRUE(ws->Recorded().empty());
   // Sent anyway, as a widget event: the driver refuses it, as it refuses the session line.

@@ -23,6 +23,8 @@
 #include "uv_view.h"
 
 namespace pelterra::gui {
+
+namespace fs = std::filesystem;
 namespace {
 
 using testing::ReadText;
@@ -133,7 +135,9 @@ TEST_F(MainWindowTest, MouseSelectionToolUndoAndReplayGiveTheHeadlessUVs) {
   for (Int32 id : {10062, 10063}) {
     auto* field = dynamic_cast<QDoubleSpinBox*>(panel->WidgetOf(id));
     ASSERT_NE(field, nullptr);
-    ASSERT_TRUE(field->isVisible());
+    std::string rec;
+    for (const std::string& l : win->GetWorkspace().Recorded()) rec += l + "; ";
+    ASSERT_TRUE(field->isVisible()) << rec << win->LastError();
     field->selectAll();
     QTest::keyClicks(field, "2");
     QTest::keyClick(field, Qt::Key_Return);
@@ -154,7 +158,7 @@ TEST_F(MainWindowTest, MouseSelectionToolUndoAndReplayGiveTheHeadlessUVs) {
 
   const std::vector<std::string> expected = {
       "open builtin:islands", "mode uvpolygons",  "select uvpolygons 0", "select uvpolygons add 2",
-      "command 1024239",      "choose IDC_TABS 10074", "type IDC_SCALE_U 2", "type IDC_SCALE_V 2",
+      "command 1024239",      "choose IDC_TABS IDC_TAB_SCALE_ROTATE", "type IDC_SCALE_U 2", "type IDC_SCALE_V 2",
       "click IDC_SCALE"};
   EXPECT_EQ(win->GetWorkspace().Recorded(), expected);
   EXPECT_EQ(win->SessionPanel()->toPlainText().count('\n'), 9);
