@@ -40,6 +40,23 @@ QString Q(const std::string& s) {
   return QString::fromStdString(s);
 }
 
+// A label for a widget that reads '&' as a shortcut mark: shown as written.
+QString L(const std::string& s) {
+  return QString::fromStdString(s).replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
+// A number field that shows its value as the headless view does: no trailing zeros.
+class NumberBox : public QDoubleSpinBox {
+ public:
+  using QDoubleSpinBox::QDoubleSpinBox;
+
+ protected:
+  QString textFromValue(double v) const override {
+    const double scale = std::pow(10.0, decimals());
+    return QString::fromStdString(hostrt::FormatNumber(std::round(v * scale) / scale));
+  }
+};
+
 bool IsBar(const DialogControl& c) {
   return c.kind == ControlKind::QuickTab && c.settings.GetBool(QUICKTAB_BAR);
 }
@@ -76,9 +93,9 @@ QPixmap PixmapOf(const BaseBitmap& bm) {
 QString TitleOf(const DialogControl& c) {
   if (IsBar(c)) {
     for (const auto& e : c.entries)
-      if (!e.second.empty()) return Q(e.second);
+      if (!e.second.empty()) return L(e.second);
   }
-  return Q(c.title);
+  return L(c.title);
 }
 
 void ShapeOf(const DialogControl& c, std::string& out) {
@@ -107,7 +124,7 @@ void FillMenu(QMenu* menu, const std::vector<hostrt::MenuItem>& items,
       FillMenu(menu->addMenu(Q(m.label)), m.children, click);
     } else {
       const Int32 id = m.id;
-      QObject::connect(menu->addAction(Q(m.label)), &QAction::triggered,
+      QObject::connect(menu->addAction(L(m.label)), &QAction::triggered,
                        [click, id] { click(id); });
     }
   }
@@ -166,11 +183,11 @@ void DialogPanel::Build() {
     for (const hostrt::MenuItem& m : model->menu) {
       const Int32 id = m.id;
       if (!m.children.empty())
-        FillMenu(menu_->addMenu(Q(m.label)), m.children, [this](Int32 i) {
+        FillMenu(menu_->addMenu(L(m.label)), m.children, [this](Int32 i) {
           Send({DialogAction::kClick, i, false, 0, {}});
         });
       else
-        connect(menu_->addAction(Q(m.label)), &QAction::triggered,
+        connect(menu_->addAction(L(m.label)), &QAction::triggered,
                 [this, id] { Send({DialogAction::kClick, id, false, 0, {}}); });
     }
     layout()->addWidget(menu_);
@@ -189,7 +206,7 @@ QWidget* DialogPanel::Make(const DialogControl& c, QWidget* parent) {
     case ControlKind::Group:
     case ControlKind::MenuLineGroup: {
       QWidget* box = c.kind == ControlKind::Group && c.borderStyle != 0
-                         ? new QGroupBox(Q(c.title), parent)
+                         ? new QGroupBox(L(c.title), parent)
                          : new QWidget(parent);
       Place(c, box);
       w = box;
@@ -249,12 +266,12 @@ QWidget* DialogPanel::Make(const DialogControl& c, QWidget* parent) {
       break;
     }
     case ControlKind::RadioGroup: {
-      auto* box = new QGroupBox(Q(c.title), parent);
+      auto* box = new QGroupBox(L(c.title), parent);
       auto* grid = new QGridLayout(box);
       const int cols = std::max(1, static_cast<int>(c.columns));
       int k = 0;
       for (const auto& [eid, label] : c.entries) {
-        auto* r = new QRadioButton(Q(label), box);
+        auto* r = new QRadioButton(L(label), box);
         r->setAutoExclusive(false);  // the model says which is on
         r->setProperty("entry", eid);
         const Int32 entry = eid;
@@ -269,7 +286,7 @@ QWidget* DialogPanel::Make(const DialogControl& c, QWidget* parent) {
     }
     case ControlKind::NumberField:
     case ControlKind::Slider: {
-      auto* spin = new QDoubleSpinBox;
+      auto* spin = new NumberBox;
       spin->setKeyboardTracking(false);  // a value goes out when typed in full or stepped
       spin->setDecimals(c.valueKind == ValueKind::Int ? 0 : 6);
       // The field's own range is shown and kept by the driver, which clamps what is typed as
@@ -336,7 +353,7 @@ QWidget* DialogPanel::Make(const DialogControl& c, QWidget* parent) {
       } else {
         auto* tabs = new QTabBar(parent);
         tabs->setExpanding(false);
-        for (const auto& [eid, label] : c.entries) tabs->setTabData(tabs->addTab(Q(label)), eid);
+        for (const auto& [eid, label] : c.entries) tabs->setTabData(tabs->addTab(L(label)), eid);
         connect(tabs, &QTabBar::tabBarClicked, this, [this, id, tabs](int i) {
           if (i >= 0) Send({DialogAction::kChoose, id, false, tabs->tabData(i).toInt(), {}});
         });
@@ -406,21 +423,21 @@ void DialogPanel::Update(Node& n, const DialogControl& c) {
   w->setEnabled(c.enabled);
   switch (c.kind) {
     case ControlKind::Group:
-      if (auto* box = qobject_cast<QGroupBox*>(w)) box->setTitle(Q(c.title));
+      if (auto* box = qobject_cast<QGroupBox*>(w)) box->setTitle(L(c.title));
       break;
     case ControlKind::Button:
-      static_cast<QPushButton*>(w)->setText(Q(c.title));
+      static_cast<QPushButton*>(w)->setText(L(c.title));
       break;
     case ControlKind::BitmapButton: {
       auto* b = static_cast<QToolButton*>(w);
-      b->setText(c.title.empty() ? Q(c.imageName) : Q(c.title));
+      b->setText(c.title.empty() ? L(c.imageName) : L(c.title));
       b->setToolTip(Q(c.imageName));
       if (b->isCheckable()) b->setChecked(c.intValue != 0);
       break;
     }
     case ControlKind::Checkbox: {
       auto* b = static_cast<QCheckBox*>(w);
-      b->setText(Q(c.title));
+      b->setText(L(c.title));
       b->setChecked(c.valueKind == ValueKind::Bool && c.intValue != 0);
       break;
     }
@@ -430,7 +447,7 @@ void DialogPanel::Update(Node& n, const DialogControl& c) {
       break;
     }
     case ControlKind::RadioGroup:
-      static_cast<QGroupBox*>(w)->setTitle(Q(c.title));
+      static_cast<QGroupBox*>(w)->setTitle(L(c.title));
       for (QWidget* p : n.parts) {
         auto* r = static_cast<QRadioButton*>(p);
         r->setChecked(c.valueKind != ValueKind::None && r->property("entry").toInt() == c.intValue);
@@ -479,7 +496,8 @@ void DialogPanel::Update(Node& n, const DialogControl& c) {
         auto* b = static_cast<QToolButton*>(w);
         const bool open = !c.selectedTabs.empty();
         b->setText(TitleOf(c));
-        b->setArrowType(open ? Qt::DownArrow : Qt::RightArrow);
+        // A bar without entries has nothing to fold: the plug-in shows and hides its group.
+        b->setArrowType(c.entries.empty() ? Qt::NoArrow : open ? Qt::DownArrow : Qt::RightArrow);
       } else {
         auto* tabs = static_cast<QTabBar*>(w);
         const Int32 first = c.selectedTabs.empty() ? 0 : c.selectedTabs.front();

@@ -65,6 +65,31 @@ class DialogDock : public QDockWidget {
   std::function<void()> onClose_;
 };
 
+// A tag as the object list shows it: its name, or what kind of tag it is.
+std::string TagText(BaseTag& t) {
+  const Int32 type = t.GetType();
+  std::string kind;
+  switch (type) {
+    case Tuvw:
+      kind = "UVW";
+      break;
+    case Ttexture:
+      kind = "Texture";
+      break;
+    case Tpoint:
+      kind = "Point";
+      break;
+    case Tpolygon:
+      kind = "Polygon";
+      break;
+    default:
+      if (const PluginEntry* e = hostrt::Registry::Get().Find(type)) kind = e->name;
+      break;
+  }
+  if (kind.empty()) kind = "tag " + std::to_string(type);
+  return t.GetName().empty() ? kind : t.GetName() + " (" + kind + ")";
+}
+
 GEMB_R AskWithBox(QWidget* parent, const String& text, Int32 flags) {
   QMessageBox box(parent);
   box.setWindowTitle(QStringLiteral("Pelterra"));
@@ -411,8 +436,7 @@ void MainWindow::RefreshObjects() {
         item->setText(1, QString::number(static_cast<PolygonObject*>(op)->GetPolygonCount()));
       for (BaseTag* t = op->GetFirstTag(); t; t = t->GetNext()) {
         auto* tag = new QTreeWidgetItem(item);
-        const std::string name = t->GetName().empty() ? "tag" : t->GetName();
-        tag->setText(0, Q(name + " (" + std::to_string(t->GetType()) + ")"));
+        tag->setText(0, Q(TagText(*t)));
         tag->setForeground(0, QColor(110, 110, 110));
       }
       if (op == active) objects_->setCurrentItem(item);

@@ -129,7 +129,7 @@ TEST_F(MainWindowTest, MouseSelectionToolUndoAndReplayGiveTheHeadlessUVs) {
   ASSERT_NE(tabs, nullptr);
   int scaleTab = -1;
   for (int i = 0; i < tabs->count(); ++i)
-    if (tabs->tabText(i) == "Scale&Rotate") scaleTab = i;
+    if (tabs->tabText(i) == "Scale&&Rotate") scaleTab = i;  // "&&" shows one "&"
   ASSERT_GE(scaleTab, 0);
   QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(scaleTab).center());
   for (Int32 id : {10062, 10063}) {
