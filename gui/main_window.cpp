@@ -311,6 +311,8 @@ Workspace::Result MainWindow::Act(const std::string& line) {
     statusBar()->showMessage(Q(line + ": " + r.error));
     Console(line + ": " + r.error + "\n");
   }
+  // A new document is framed whole.
+  if (r.ok && line.starts_with("open ")) view_->FrameAll();
   RefreshAll();
   return r;
 }
@@ -332,7 +334,7 @@ Workspace::Result MainWindow::ActOn(GeDialog& dlg, const DialogAction& action) {
 void MainWindow::OpenFile(const std::string& path) {
   std::error_code ec;
   const std::string full = std::filesystem::absolute(path, ec).string();
-  if (Act("open " + QuoteWord(ec ? path : full)).ok) view_->FrameAll();
+  Act("open " + QuoteWord(ec ? path : full));
 }
 
 void MainWindow::SaveAs(const std::string& path) {

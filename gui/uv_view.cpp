@@ -140,6 +140,11 @@ QPointF UvView::ToUv(QPointF p) const {
 }
 
 void UvView::FrameAll() {
+  Frame();
+  update();
+}
+
+void UvView::Frame() {
   double lo[2] = {0.0, 0.0}, hi[2] = {1.0, 1.0};
   const Layout l = Read();
   for (const auto& poly : l.uvs) {
@@ -158,7 +163,6 @@ void UvView::FrameAll() {
   const double cu = (lo[0] + hi[0]) / 2, cv = (lo[1] + hi[1]) / 2;
   origin_ = QPointF(width() / 2.0 - cu * scale_, height() / 2.0 - cv * scale_);
   framed_ = true;
-  update();
 }
 
 void UvView::ZoomAt(double factor, QPointF at) {
@@ -265,7 +269,7 @@ std::vector<Int32> UvView::PickBox(QPointF a, QPointF b, std::string& kind) cons
 }
 
 void UvView::paintEvent(QPaintEvent*) {
-  if (!framed_) FrameAll();
+  if (!framed_) Frame();
   QPainter p(this);
   p.setRenderHint(QPainter::Antialiasing, true);
   p.fillRect(rect(), QColor(58, 60, 66));

@@ -64,6 +64,7 @@ class UvView : public QWidget {
     std::vector<Int32> island;
   };
   Layout Read() const;
+  void Frame();
   std::string KindOfMode() const;
 
   hostrt::Host& host_;

@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSlider>
 #include <QTabBar>
 #include <QTest>
@@ -36,7 +37,7 @@ constexpr Int32 IDM_RESET = 100, IDC_TABS = 300, TAB_MAIN = 1, TAB_MORE = 2, IDC
                 MODE_FAST = 1, MODE_EXACT = 2, IDC_AXIS = 502, AXIS_U = 10, AXIS_V = 11,
                 IDC_SCALE = 503, IDC_ANGLE = 504, IDC_BLEND = 505, IDC_COUNT = 506,
                 IDC_NAME = 507, IDC_NOTES = 508, IDC_APPLY = 509, IDC_LOCKED = 510,
-                IDC_INFO = 511;
+                IDC_INFO = 511, IDC_HELP = 512, IDG_SCROLL = 513, IDC_SCROLLED = 514;
 
 // One control of each kind. Ticking Snap unlocks, shows and changes other controls, as the
 // plug-in's refresh does.
@@ -51,6 +52,9 @@ class KindsDialog : public GeDialog {
     MenuAddString(IDM_RESET, "Reset");
     MenuSubEnd();
     MenuFinished();
+    GroupBeginInMenuLine();
+    AddButton(IDC_HELP, BFH_RIGHT, 0, 0, "?");
+    GroupEnd();
     auto* tabs = static_cast<QuickTabCustomGui*>(
         AddCustomGui(IDC_TABS, CUSTOMGUI_QUICKTAB, "", BFH_SCALEFIT, 0, 0, BaseContainer()));
     tabs->AppendString(TAB_MAIN, "Main", true);
@@ -89,6 +93,10 @@ class KindsDialog : public GeDialog {
     GroupEnd();
     GroupBegin(IDG_OFF, BFH_SCALEFIT, 1, 0, "", 0);
     AddButton(IDC_INNER, 0, 0, 0, "Inner");
+    GroupEnd();
+    ScrollGroupBegin(IDG_SCROLL, BFH_SCALEFIT, 0);
+    AddStaticText(IDC_SCROLLED, BFH_LEFT, 0, 0, "Scrolled & shown", 0);
+    AddSeparatorV(0);
     GroupEnd();
     AddSeparatorH(0);
     AddButton(IDC_APPLY, BFH_LEFT, 0, 0, "Apply");
@@ -212,6 +220,18 @@ TEST_F(DialogPanelTest, EveryKindShowsItsValueRangeEnablingAndVisibility) {
   EXPECT_EQ(notes->toPlainText(), "line 1\nline 2");
   EXPECT_TRUE(notes->isReadOnly());
   EXPECT_EQ(Widget<QLabel>(IDC_INFO)->text(), "Info");
+  EXPECT_EQ(Widget<QPushButton>(IDC_HELP)->text(), "?");  // the group in the menu line
+  auto* scroll = Widget<QScrollArea>(IDG_SCROLL);
+  ASSERT_TRUE(scroll);
+  EXPECT_EQ(Widget<QLabel>(IDC_SCROLLED)->text(), "Scrolled & shown");
+  EXPECT_TRUE(scroll->isAncestorOf(panel->WidgetOf(IDC_SCROLLED)));
+  int vertical = 0, horizontal = 0;
+  for (QFrame* f : panel->findChildren<QFrame*>()) {
+    vertical += f->frameShape() == QFrame::VLine;
+    horizontal += f->frameShape() == QFrame::HLine;
+  }
+  EXPECT_EQ(vertical, 1);
+  EXPECT_EQ(horizontal, 1);
 
   // Hidden and disabled, with what is inside them.
   EXPECT_FALSE(panel->WidgetOf(IDG_MORE)->isVisible());
