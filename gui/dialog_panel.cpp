@@ -187,8 +187,9 @@ void DialogPanel::Build() {
           Send({DialogAction::kClick, i, false, 0, {}});
         });
       else
-        connect(menu_->addAction(L(m.label)), &QAction::triggered,
-                [this, id] { Send({DialogAction::kClick, id, false, 0, {}}); });
+        connect(menu_->addAction(L(m.label)), &QAction::triggered, [this, id] {
+          Send({DialogAction::kClick, id, false, 0, {}});
+        });
     }
     layout()->addWidget(menu_);
   }
@@ -230,7 +231,9 @@ QWidget* DialogPanel::Make(const DialogControl& c, QWidget* parent) {
     }
     case ControlKind::Button: {
       auto* b = new QPushButton(parent);
-      connect(b, &QPushButton::clicked, this, [this, id] { Send({DialogAction::kClick, id, false, 0, {}}); });
+      connect(b, &QPushButton::clicked, this, [this, id] {
+        Send({DialogAction::kClick, id, false, 0, {}});
+      });
       w = b;
       break;
     }
@@ -241,18 +244,23 @@ QWidget* DialogPanel::Make(const DialogControl& c, QWidget* parent) {
         const QPixmap pm = PixmapOf(*c.image);
         b->setIcon(QIcon(pm));
         b->setIconSize(pm.size());
-        b->setToolButtonStyle(c.title.empty() ? Qt::ToolButtonIconOnly : Qt::ToolButtonTextUnderIcon);
+        b->setToolButtonStyle(c.title.empty() ? Qt::ToolButtonIconOnly
+                                              : Qt::ToolButtonTextUnderIcon);
       } else {
         b->setToolButtonStyle(Qt::ToolButtonTextOnly);
       }
       b->setCheckable(c.settings.GetBool(BITMAPBUTTON_TOGGLE));
-      connect(b, &QToolButton::clicked, this, [this, id] { Send({DialogAction::kClick, id, false, 0, {}}); });
+      connect(b, &QToolButton::clicked, this, [this, id] {
+        Send({DialogAction::kClick, id, false, 0, {}});
+      });
       w = b;
       break;
     }
     case ControlKind::Checkbox: {
       auto* b = new QCheckBox(parent);
-      connect(b, &QCheckBox::clicked, this, [this, id](bool on) { Send({DialogAction::kTick, id, on, 0, {}}); });
+      connect(b, &QCheckBox::clicked, this, [this, id](bool on) {
+        Send({DialogAction::kTick, id, on, 0, {}});
+      });
       w = b;
       break;
     }
@@ -275,8 +283,9 @@ QWidget* DialogPanel::Make(const DialogControl& c, QWidget* parent) {
         r->setAutoExclusive(false);  // the model says which is on
         r->setProperty("entry", eid);
         const Int32 entry = eid;
-        connect(r, &QRadioButton::clicked, this,
-                [this, id, entry] { Send({DialogAction::kChoose, id, false, entry, {}}); });
+        connect(r, &QRadioButton::clicked, this, [this, id, entry] {
+          Send({DialogAction::kChoose, id, false, entry, {}});
+        });
         grid->addWidget(r, k / cols, k % cols);
         nodes_[index].parts.push_back(r);
         ++k;
@@ -348,7 +357,9 @@ QWidget* DialogPanel::Make(const DialogControl& c, QWidget* parent) {
         auto* b = new QToolButton(parent);
         b->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-        connect(b, &QToolButton::clicked, this, [this, id] { Send({DialogAction::kClick, id, false, 0, {}}); });
+        connect(b, &QToolButton::clicked, this, [this, id] {
+          Send({DialogAction::kClick, id, false, 0, {}});
+        });
         w = b;
       } else {
         auto* tabs = new QTabBar(parent);
@@ -456,25 +467,30 @@ void DialogPanel::Update(Node& n, const DialogControl& c) {
     case ControlKind::NumberField:
     case ControlKind::Slider: {
       auto* spin = static_cast<QDoubleSpinBox*>(c.kind == ControlKind::Slider ? n.parts.at(1) : w);
-      const double shown = c.valueKind == ValueKind::Int ? double(c.intValue)
-                                                         : Shown(c.floatValue, c.valueKind);
+      const double shown =
+          c.valueKind == ValueKind::Int ? double(c.intValue) : Shown(c.floatValue, c.valueKind);
       spin->setValue(std::isfinite(shown) ? shown : 0.0);
-      const double step = Shown(c.step, c.valueKind == ValueKind::Int ? ValueKind::Float : c.valueKind);
+      const double step =
+          Shown(c.step, c.valueKind == ValueKind::Int ? ValueKind::Float : c.valueKind);
       spin->setSingleStep(step > 0 && std::isfinite(step) ? step : 1.0);
       const bool ranged = HasRange(c);
       spin->setProperty("rangeMin", ranged ? QVariant(Shown(c.min, c.valueKind)) : QVariant());
       spin->setProperty("rangeMax", ranged ? QVariant(Shown(c.max, c.valueKind)) : QVariant());
-      spin->setToolTip(ranged ? QStringLiteral("%1 to %2%3")
-                                    .arg(Q(hostrt::FormatNumber(std::round(Shown(c.min, c.valueKind) * 1e9) / 1e9)),
-                                         Q(hostrt::FormatNumber(std::round(Shown(c.max, c.valueKind) * 1e9) / 1e9)),
-                                         Suffix(c.valueKind))
-                              : QString());
+      spin->setToolTip(
+          ranged
+              ? QStringLiteral("%1 to %2%3")
+                    .arg(Q(hostrt::FormatNumber(std::round(Shown(c.min, c.valueKind) * 1e9) / 1e9)),
+                         Q(hostrt::FormatNumber(std::round(Shown(c.max, c.valueKind) * 1e9) / 1e9)),
+                         Suffix(c.valueKind))
+              : QString());
       if (c.kind == ControlKind::Slider) {
         auto* slider = static_cast<QSlider*>(n.parts.at(0));
         const double v = c.valueKind == ValueKind::Int ? double(c.intValue) : c.floatValue;
         slider->setEnabled(c.min < c.max);
-        slider->setValue(c.min < c.max ? int(std::lround(std::clamp((v - c.min) / (c.max - c.min), 0.0, 1.0) * 1000))
-                                       : 0);
+        slider->setValue(
+            c.min < c.max
+                ? int(std::lround(std::clamp((v - c.min) / (c.max - c.min), 0.0, 1.0) * 1000))
+                : 0);
       }
       break;
     }

@@ -35,8 +35,8 @@ class DialogPanel : public QWidget {
   struct Node {
     Int32 id = 0;
     hostrt::ControlKind kind = hostrt::ControlKind::Group;
-    QWidget* widget = nullptr;          // what shows the control and holds its state
-    std::vector<QWidget*> parts;        // radio buttons; a slider's slider
+    QWidget* widget = nullptr;    // what shows the control and holds its state
+    std::vector<QWidget*> parts;  // radio buttons; a slider's slider
   };
 
   void Build();

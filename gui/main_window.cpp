@@ -131,7 +131,9 @@ MainWindow::MainWindow(GuiHost& host, std::shared_ptr<const Symbols> symbols, QW
     : QMainWindow(parent), host_(host) {
   workspace_ = std::make_unique<Workspace>(host_, std::move(symbols));
   setWindowTitle(QStringLiteral("Pelterra"));
-  host_.askMessage = [this](const String& text, Int32 flags) { return AskWithBox(this, text, flags); };
+  host_.askMessage = [this](const String& text, Int32 flags) {
+    return AskWithBox(this, text, flags);
+  };
   host_.askFile = [this](const FileQuestion& q) -> std::optional<std::string> {
     const QString title = Q(q.title);
     const QString start = Q(q.offered);
@@ -153,7 +155,8 @@ MainWindow::MainWindow(GuiHost& host, std::shared_ptr<const Symbols> symbols, QW
   timer_->setInterval(50);
   connect(timer_, &QTimer::timeout, this, [this] {
     bool ticking = false;
-    for (const hostrt::OpenWindow& w : host_.Windows()) ticking = ticking || w.dialog->GetTimer() > 0;
+    for (const hostrt::OpenWindow& w : host_.Windows())
+      ticking = ticking || w.dialog->GetTimer() > 0;
     if (!ticking) {
       timer_->stop();
       return;
@@ -244,18 +247,21 @@ void MainWindow::BuildMenus() {
     BaseDocument* doc = host_.ActiveDocument();
     const std::string source = doc ? SourcePath(*doc) : std::string();
     if (source.empty()) {
-      const QString path = QFileDialog::getSaveFileName(this, tr("Save"), QString(), tr("OBJ files (*.obj)"));
+      const QString path =
+          QFileDialog::getSaveFileName(this, tr("Save"), QString(), tr("OBJ files (*.obj)"));
       if (!path.isEmpty()) SaveAs(path.toStdString());
       return;
     }
     Act("save " + QuoteWord(source) + " overwrite");
   });
   connect(file->addAction(tr("Save &as...")), &QAction::triggered, this, [this] {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save as"), QString(), tr("OBJ files (*.obj)"));
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("Save as"), QString(), tr("OBJ files (*.obj)"));
     if (!path.isEmpty()) SaveAs(path.toStdString());
   });
   connect(file->addAction(tr("&Export active object...")), &QAction::triggered, this, [this] {
-    const QString path = QFileDialog::getSaveFileName(this, tr("Export"), QString(), tr("OBJ files (*.obj)"));
+    const QString path =
+        QFileDialog::getSaveFileName(this, tr("Export"), QString(), tr("OBJ files (*.obj)"));
     if (!path.isEmpty()) ExportActive(path.toStdString());
   });
   file->addSeparator();
@@ -379,7 +385,10 @@ void MainWindow::SyncDialogs() {
     auto* panel = new DialogPanel(*dlg, [this, dlg](const DialogAction& a) { ActOn(*dlg, a); });
     auto* dock = new DialogDock(
         Q(dlg->GetTitle()),
-        [this, dlg] { ActOn(*dlg, DialogAction{DialogAction::kClose, 0, false, 0, {}}); }, this);
+        [this, dlg] {
+          ActOn(*dlg, DialogAction{DialogAction::kClose, 0, false, 0, {}});
+        },
+        this);
     dock->setObjectName(QStringLiteral("dialog%1").arg(w.pluginId));
     dock->setWidget(panel);
     addDockWidget(Qt::RightDockWidgetArea, dock);
@@ -430,7 +439,8 @@ void MainWindow::RefreshObjects() {
   BaseDocument* doc = host_.ActiveDocument();
   if (!doc) return;
   BaseObject* active = doc->GetActiveObject();
-  std::function<void(BaseObject*, QTreeWidgetItem*)> add = [&](BaseObject* op, QTreeWidgetItem* parent) {
+  std::function<void(BaseObject*, QTreeWidgetItem*)> add = [&](BaseObject* op,
+                                                               QTreeWidgetItem* parent) {
     for (; op; op = op->GetNext()) {
       auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(objects_);
       item->setText(0, Q(op->GetName()));
@@ -467,7 +477,8 @@ void MainWindow::RefreshAll() {
   RefreshSession();
   // The host console: lines printed since the last refresh.
   const auto& console = host_.Console();
-  for (; consoleSeen_ < console.size(); ++consoleSeen_) consoleText_->appendPlainText(Q(console[consoleSeen_]));
+  for (; consoleSeen_ < console.size(); ++consoleSeen_)
+    consoleText_->appendPlainText(Q(console[consoleSeen_]));
   BaseDocument* doc = host_.ActiveDocument();
   const Int32 mode = doc ? doc->GetMode() : 0;
   for (QAction* a : modes_->actions()) a->setChecked(a->data().toInt() == mode);

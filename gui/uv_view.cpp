@@ -248,7 +248,8 @@ std::vector<Int32> UvView::PickBox(QPointF a, QPointF b, std::string& kind) cons
     if (!Finite(poly)) continue;
     if (kind == "uvpoints") {
       for (size_t k = 0; k < poly.size(); ++k)
-        if (box.contains(ToScreen(poly[k].x, poly[k].y))) out.push_back(static_cast<Int32>(4 * i + k));
+        if (box.contains(ToScreen(poly[k].x, poly[k].y)))
+          out.push_back(static_cast<Int32>(4 * i + k));
     } else if (kind == "edges") {
       for (size_t k = 0; k < poly.size(); ++k) {
         const Vector& p = poly[k];
@@ -262,7 +263,8 @@ std::vector<Int32> UvView::PickBox(QPointF a, QPointF b, std::string& kind) cons
         u += c.x;
         v += c.y;
       }
-      if (box.contains(ToScreen(u / poly.size(), v / poly.size()))) out.push_back(static_cast<Int32>(i));
+      if (box.contains(ToScreen(u / poly.size(), v / poly.size())))
+        out.push_back(static_cast<Int32>(i));
     }
   }
   return out;

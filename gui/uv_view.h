@@ -68,8 +68,8 @@ class UvView : public QWidget {
   std::string KindOfMode() const;
 
   hostrt::Host& host_;
-  double scale_ = 500.0;          // pixels per UV unit
-  QPointF origin_{70.0, 70.0};    // where UV (0, 0) is drawn
+  double scale_ = 500.0;        // pixels per UV unit
+  QPointF origin_{70.0, 70.0};  // where UV (0, 0) is drawn
   bool framed_ = false;
   bool panning_ = false, boxing_ = false;
   QPointF press_, last_;

@@ -36,9 +36,9 @@ GEMB_R GuiHost::OutString(const String& text, Int32 flags) {
     GEMB_R answer = askMessage(text, flags);
     // Only the buttons the box has can be pressed; anything else is the box's way out.
     const Int32 buttons = flags & 0xF;
-    const bool fits = buttons == GEMB_YESNO         ? answer == GEMB_R_YES || answer == GEMB_R_NO
-                      : buttons == GEMB_YESNOCANCEL ? answer == GEMB_R_YES || answer == GEMB_R_NO ||
-                                                          answer == GEMB_R_CANCEL
+    const bool fits = buttons == GEMB_YESNO ? answer == GEMB_R_YES || answer == GEMB_R_NO
+                      : buttons == GEMB_YESNOCANCEL
+                          ? answer == GEMB_R_YES || answer == GEMB_R_NO || answer == GEMB_R_CANCEL
                       : buttons == GEMB_OKCANCEL ? answer == GEMB_R_OK || answer == GEMB_R_CANCEL
                                                  : answer == GEMB_R_OK;
     if (!fits)

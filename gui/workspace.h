@@ -54,9 +54,9 @@ const char* AnswerWord(GEMB_R answer);
 struct DialogAction {
   enum Verb { kClick, kTick, kChoose, kType, kClose } verb = kClick;
   Int32 id = 0;
-  bool on = false;    // tick
-  Int32 entry = 0;    // choose
-  std::string text;   // type
+  bool on = false;   // tick
+  Int32 entry = 0;   // choose
+  std::string text;  // type
 };
 
 class Workspace {

@@ -32,12 +32,12 @@ namespace {
 
 constexpr Int32 kPlugin = 990001;
 constexpr Int32 IDM_RESET = 100, IDC_TABS = 300, TAB_MAIN = 1, TAB_MORE = 2, IDC_BAR = 310,
-                IDC_ICON = 320, IDC_TOGGLE = 321, IDG_MAIN = 400, IDG_MORE = 401,
-                IDC_SECRET = 402, IDG_OFF = 410, IDC_INNER = 411, IDC_SNAP = 500, IDC_MODE = 501,
-                MODE_FAST = 1, MODE_EXACT = 2, IDC_AXIS = 502, AXIS_U = 10, AXIS_V = 11,
-                IDC_SCALE = 503, IDC_ANGLE = 504, IDC_BLEND = 505, IDC_COUNT = 506,
-                IDC_NAME = 507, IDC_NOTES = 508, IDC_APPLY = 509, IDC_LOCKED = 510,
-                IDC_INFO = 511, IDC_HELP = 512, IDG_SCROLL = 513, IDC_SCROLLED = 514;
+                IDC_ICON = 320, IDC_TOGGLE = 321, IDG_MAIN = 400, IDG_MORE = 401, IDC_SECRET = 402,
+                IDG_OFF = 410, IDC_INNER = 411, IDC_SNAP = 500, IDC_MODE = 501, MODE_FAST = 1,
+                MODE_EXACT = 2, IDC_AXIS = 502, AXIS_U = 10, AXIS_V = 11, IDC_SCALE = 503,
+                IDC_ANGLE = 504, IDC_BLEND = 505, IDC_COUNT = 506, IDC_NAME = 507, IDC_NOTES = 508,
+                IDC_APPLY = 509, IDC_LOCKED = 510, IDC_INFO = 511, IDC_HELP = 512, IDG_SCROLL = 513,
+                IDC_SCROLLED = 514;
 
 // One control of each kind. Ticking Snap unlocks, shows and changes other controls, as the
 // plug-in's refresh does.
@@ -261,9 +261,9 @@ TEST_F(DialogPanelTest, AnActionGoesThroughTheDriverAndTheRefreshShowsItsEffects
   Widget<QToolButton>(IDC_BAR)->click();
   Widget<QToolButton>(IDC_TOGGLE)->click();
   panel->findChild<QMenuBar*>()->actions()[0]->menu()->actions()[0]->trigger();
-  EXPECT_EQ(ws->Recorded(), (std::vector<std::string>{"dialog 990001", "tick 500 on", "choose 501 2",
-                                                      "choose 502 11", "choose 300 2", "click 310",
-                                                      "click 321", "click 100"}));
+  EXPECT_EQ(ws->Recorded(), (std::vector<std::string>{
+                                "dialog 990001", "tick 500 on", "choose 501 2", "choose 502 11",
+                                "choose 300 2", "click 310", "click 321", "click 100"}));
   EXPECT_EQ(mode->currentData().toInt(), MODE_EXACT);
   EXPECT_TRUE(Widget<QGroupBox>(IDC_AXIS)->findChildren<QRadioButton*>()[1]->isChecked());
   EXPECT_FALSE(Widget<QGroupBox>(IDC_AXIS)->findChildren<QRadioButton*>()[0]->isChecked());
@@ -316,7 +316,8 @@ TEST_F(DialogPanelTest, DisabledAndHiddenControlsRefuseInBothHosts) {
   EXPECT_TRUE(dlg.commands.empty());
   EXPECT_TRUE(ws->Recorded().empty());
   // Sent anyway, as a widget event: the driver refuses it, as it refuses the session line.
-  const Workspace::Result gui = ws->RunOn(dlg, ws->LineOf({DialogAction::kClick, IDC_LOCKED, false, 0, {}}));
+  const Workspace::Result gui =
+      ws->RunOn(dlg, ws->LineOf({DialogAction::kClick, IDC_LOCKED, false, 0, {}}));
   EXPECT_FALSE(gui.ok);
   EXPECT_EQ(gui.error, "button 510 is disabled");
   const Workspace::Result inner = ws->RunOn(dlg, "click 411");
@@ -338,7 +339,8 @@ TEST_F(DialogPanelTest, DisabledAndHiddenControlsRefuseInBothHosts) {
 }
 
 TEST_F(DialogPanelTest, ACheckboxAlreadyInTheStateAskedSendsNothing) {
-  const Workspace::Result r = ws->RunOn(dlg, ws->LineOf({DialogAction::kTick, IDC_SNAP, false, 0, {}}));
+  const Workspace::Result r =
+      ws->RunOn(dlg, ws->LineOf({DialogAction::kTick, IDC_SNAP, false, 0, {}}));
   EXPECT_TRUE(r.ok) << r.error;
   EXPECT_TRUE(dlg.commands.empty());
   EXPECT_NE(r.output.find("already off"), std::string::npos) << r.output;

@@ -157,9 +157,9 @@ TEST_F(MainWindowTest, MouseSelectionToolUndoAndReplayGiveTheHeadlessUVs) {
   EXPECT_GT(Colours(win->grab().toImage()), 20u);
 
   const std::vector<std::string> expected = {
-      "open builtin:islands", "mode uvpolygons",  "select uvpolygons 0", "select uvpolygons add 2",
-      "command 1024239",      "choose IDC_TABS IDC_TAB_SCALE_ROTATE", "type IDC_SCALE_U 2", "type IDC_SCALE_V 2",
-      "click IDC_SCALE"};
+      "open builtin:islands",    "mode uvpolygons",    "select uvpolygons 0",
+      "select uvpolygons add 2", "command 1024239",    "choose IDC_TABS IDC_TAB_SCALE_ROTATE",
+      "type IDC_SCALE_U 2",      "type IDC_SCALE_V 2", "click IDC_SCALE"};
   EXPECT_EQ(win->GetWorkspace().Recorded(), expected);
   EXPECT_EQ(win->SessionPanel()->toPlainText().count('\n'), 9);
 
@@ -197,7 +197,8 @@ TEST_F(MainWindowTest, BoxDragModifiersAndEdgesSelectAsSelectLinesDo) {
   EXPECT_EQ(win->GetWorkspace().Recorded().back(), "select uvpoints 0-11");
   // Ctrl-click on corner a of polygon 2 takes it, and every corner drawn there, away.
   const UVWStruct s = GetEditedUVWTag(Active())->GetSlow(2);
-  QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier, view->ToScreen(s.a.x, s.a.y).toPoint());
+  QTest::mouseClick(view, Qt::LeftButton, Qt::ControlModifier,
+                    view->ToScreen(s.a.x, s.a.y).toPoint());
   const BaseSelect* points = hostrt::UVPointSelection(Active());
   EXPECT_FALSE(points->IsSelected(8));
   EXPECT_LT(points->GetCount(), 12);

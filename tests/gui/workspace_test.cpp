@@ -111,11 +111,16 @@ TEST_F(WorkspaceTest, AnswersToMessageBoxesAndFileSelectorsGoBeforeTheirAction) 
   Ok("select uvpolygons all");
   Ok("click IDC_MENU_SAVE_ASCII");
   EXPECT_TRUE(fs::exists(list));
-  const std::vector<std::string> expected = {
-      "open builtin:islands",   "command ID_UVCOMMAND",       "mode model",
-      "choose IDC_TABS IDC_TAB_FUNCTION2", "answer ok",       "click IDC_QUICK_GRID",
-      "mode uvpolygons",
-      "select uvpolygons all",  "file " + list.string(),      "click IDC_MENU_SAVE_ASCII"};
+  const std::vector<std::string> expected = {"open builtin:islands",
+                                             "command ID_UVCOMMAND",
+                                             "mode model",
+                                             "choose IDC_TABS IDC_TAB_FUNCTION2",
+                                             "answer ok",
+                                             "click IDC_QUICK_GRID",
+                                             "mode uvpolygons",
+                                             "select uvpolygons all",
+                                             "file " + list.string(),
+                                             "click IDC_MENU_SAVE_ASCII"};
   EXPECT_EQ(ws->Recorded(), expected);
 
   // The saved session replays headless, answers and all. (Not --strict: Quick Grid refusing in
@@ -129,7 +134,8 @@ TEST_F(WorkspaceTest, AnswersToMessageBoxesAndFileSelectorsGoBeforeTheirAction) 
   EXPECT_EQ(run.code, 0) << run.output;
   EXPECT_EQ(run.output.find("never used"), std::string::npos) << run.output;
   EXPECT_EQ(run.output.find("no answer given"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("message: Please change the UV point mode."), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("message: Please change the UV point mode."), std::string::npos)
+      << run.output;
   EXPECT_EQ(ReadText(list), first);
 }
 
@@ -151,8 +157,7 @@ TEST_F(WorkspaceTest, ModalWindowActionsAreRecordedAsModalLines) {
   EXPECT_EQ(rec[2], "modal type IDC_EPS_WIDTH 2048");
   EXPECT_EQ(rec[3], "modal click IDC_EPS_OK");
   EXPECT_EQ(rec[4], "click IDC_EPS_SIZE");
-  const hostrt::DialogControl* size =
-      ws->GetSession().CurrentDialog()->GetModel()->Find(10120);
+  const hostrt::DialogControl* size = ws->GetSession().CurrentDialog()->GetModel()->Find(10120);
   ASSERT_NE(size, nullptr);
   label = size->title;
   EXPECT_NE(label.find("2048"), std::string::npos) << label;
