@@ -4,7 +4,8 @@
 #   bash tools/setup.sh                                   # build/ (RelWithDebInfo)
 #   BUILD_DIR=build-asan bash tools/setup.sh -DPELTERRA_SANITIZE=ON
 #
-# clang and its runtime (libFuzzer) are for the fuzz targets in fuzz/ (docs/testing.md).
+# clang and its runtime (libFuzzer) are for the fuzz targets in fuzz/ (docs/testing.md); Qt 6
+# is for pelterra-gui, xvfb for its screenshots (docs/gui.md).
 #
 # Extra arguments are passed on to the cmake configure step. Run as root (or with sudo
 # available) when packages are missing; once they are installed, any user can run it.
@@ -29,6 +30,9 @@ PACKAGES=(
   ghostscript
   clang
   libclang-rt-dev
+  qt6-base-dev
+  xvfb
+  xauth
 )
 
 missing=()
