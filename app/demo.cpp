@@ -332,6 +332,43 @@ undo
 expect uv 1 a 0.375 0.875 within 0.000000001
 preview islands-connect-direct.png
 redo
+# Inspection of a deliberately broken layout: island 1 is mirrored, island 2 has half the texel
+# density of the others, island 3 lies over island 0. The heatmaps show each fault where it is;
+# pelterra inspect FILE.obj reports the same for any mesh.
+open builtin:broken
+inspect
+expect overlaps 3
+expect flips 2
+preview broken-density.png color density
+preview broken-stretch.png color stretch
+preview broken-flips.png color flips
+preview broken-overlaps.png color overlaps
+preview broken.svg color overlaps
+# The fix with the island tools: mirror island 1 back (scale u by -1), scale island 2 by 2 and
+# move island 3 to the middle of the texture.
+command ID_UVCOMMAND
+choose 10071 "Scale&Rotate"
+mode uvpolygons
+select uvpolygons 2-3
+type IDC_SCALE_U -1
+type IDC_SCALE_V 1
+click IDC_SCALE
+select uvpolygons 4-5
+type IDC_SCALE_U 2
+type IDC_SCALE_V 2
+click IDC_SCALE
+select uvpolygons 6-7
+choose IDC_SET_OR_MOVE IDC_SET_OR_MOVE_MOVE
+type IDC_MOVE_U 50
+type IDC_MOVE_V 50
+click IDC_MOVE
+select uvpolygons none
+inspect
+expect overlaps 0
+expect flips 0
+preview broken-fixed-density.png color density
+preview broken-fixed.svg
+save broken-fixed.obj
 )";
 
 }  // namespace pelterra

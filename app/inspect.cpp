@@ -8,6 +8,7 @@
 #include <queue>
 
 #include "c4d_painter.h"
+#include "inspect_json.h"
 
 namespace pelterra {
 
@@ -210,35 +211,31 @@ OverlapResult FindOverlaps(const Layout& layout, size_t shown, Int64 workLimit) 
   }
   const size_t m = ids.size();
   if (m < 2) return sink.Take(true);
-  const double w = all.x1 - all.x0, h = all.y1 - all.y0;
-  if (!(w > 0.0 && h > 0.0 && std::isfinite(w) && std::isfinite(h))) return sink.Take(true);
+  // Halves of the coordinates, so that the extent of any finite layout is finite.
+  const double w = all.x1 / 2 - all.x0 / 2, h = all.y1 / 2 - all.y0 / 2;
+  const double ox = all.x0 / 2, oy = all.y0 / 2;
+  if (!(w > 0.0 && h > 0.0)) return sink.Take(true);
 
   // About one polygon per cell; cells grow while large polygons would fill too many of them.
-  double cell = std::sqrt(w * h / static_cast<double>(m));
+  double cell = std::sqrt(w) * std::sqrt(h) / std::sqrt(static_cast<double>(m));
   int gx = 1, gy = 1;
-  std::vector<Int64> start;
+  double inv = 1.0;
+  auto index = [&](double v, double origin, int cells) {
+    const double at = (v / 2 - origin) * inv;
+    return static_cast<int>(std::clamp(at, 0.0, static_cast<double>(cells - 1)));
+  };
+  auto cx = [&](double x) { return index(x, ox, gx); };
+  auto cy = [&](double y) { return index(y, oy, gy); };
   for (int attempt = 0;; ++attempt) {
     gx = static_cast<int>(std::clamp(std::ceil(w / cell), 1.0, 32768.0));
     gy = static_cast<int>(std::clamp(std::ceil(h / cell), 1.0, 32768.0));
+    inv = 1.0 / cell;
     Int64 entries = 0;
-    const double inv = 1.0 / cell;
-    for (const Box& b : boxes) {
-      const Int64 cx = std::min<Int64>(gx - 1, static_cast<Int64>((b.x1 - all.x0) * inv)) -
-                       std::min<Int64>(gx - 1, static_cast<Int64>((b.x0 - all.x0) * inv)) + 1;
-      const Int64 cy = std::min<Int64>(gy - 1, static_cast<Int64>((b.y1 - all.y0) * inv)) -
-                       std::min<Int64>(gy - 1, static_cast<Int64>((b.y0 - all.y0) * inv)) + 1;
-      entries += cx * cy;
-    }
+    for (const Box& b : boxes)
+      entries += Int64(cx(b.x1) - cx(b.x0) + 1) * Int64(cy(b.y1) - cy(b.y0) + 1);
     if (entries <= 8 * static_cast<Int64>(m) + 64 || attempt > 40) break;
     cell *= 2.0;
   }
-  const double inv = 1.0 / cell;
-  auto cx = [&](double x) {
-    return static_cast<int>(std::min<Int64>(gx - 1, static_cast<Int64>((x - all.x0) * inv)));
-  };
-  auto cy = [&](double y) {
-    return static_cast<int>(std::min<Int64>(gy - 1, static_cast<Int64>((y - all.y0) * inv)));
-  };
   // Cells as one array of polygon lists (counting sort), each list in polygon order.
   const size_t cells = static_cast<size_t>(gx) * static_cast<size_t>(gy);
   std::vector<Int64> offset(cells + 1, 0);
@@ -485,8 +482,9 @@ InspectReport Inspect(const Layout& layout) {
   }
   r.overlaps = FindOverlaps(layout, kShown);
 
-  // Islands and flips. Unmirrored UVs turn clockwise in the host's v-down UV space (as an OBJ
-  // face, counter-clockwise with v up, arrives): a positive signed area is a mirrored polygon.
+  // Islands and flips. An unmirrored polygon's UVs, in the host's corner order and v-down UV
+  // space, have a positive signed area (as an OBJ face, counter-clockwise with v up, arrives);
+  // a negative one is mirrored.
   r.island = Islands(layout, finite, r.islands);
   r.flippedPolygon.assign(n, 0);
   std::vector<IslandFlips> perIsland(static_cast<size_t>(r.islands));
@@ -495,7 +493,7 @@ InspectReport Inspect(const Layout& layout) {
     IslandFlips& f = perIsland[static_cast<size_t>(r.island[i])];
     f.island = r.island[i];
     ++f.polygons;
-    if (interior[i] && TwiceUVArea(layout.polygons[i]) > 0.0) {
+    if (interior[i] && TwiceUVArea(layout.polygons[i]) < 0.0) {
       r.flippedPolygon[i] = 1;
       ++r.flipped;
       ++f.flipped;
@@ -572,35 +570,6 @@ std::string Num(double v) {
   return buf;
 }
 
-std::string JsonNum(double v) {
-  if (!std::isfinite(v)) return "null";
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.17g", v == 0.0 ? 0.0 : v);
-  return buf;
-}
-
-std::string JsonString(const std::string& s) {
-  std::string o = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      o += '\\';
-      o += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      o += buf;
-    } else {
-      o += static_cast<char>(c);
-    }
-  }
-  return o + "\"";
-}
-
-std::string JsonExtreme(const Extreme& e) {
-  return "{\"value\": " + JsonNum(e.value) + ", \"polygon\": " +
-         (e.at < 0 ? "null" : std::to_string(e.at)) + "}";
-}
-
 std::string Count(Int64 n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -669,40 +638,39 @@ std::string ReportText(const InspectReport& r, const std::string& in) {
   return t;
 }
 
-std::string ReportJson(const InspectReport& r) {
-  std::string j = "{\"object\": " + JsonString(r.name) +
-                  ", \"polygons\": " + std::to_string(r.polygons) +
-                  ", \"islands\": " + std::to_string(r.islands);
-  j += ", \"overlaps\": {\"count\": " + std::to_string(r.overlaps.count) +
-       ", \"complete\": " + (r.overlaps.complete ? "true" : "false") + ", \"first\": [";
-  for (size_t i = 0; i < r.overlaps.first.size(); ++i)
-    j += (i ? ", [" : "[") + std::to_string(r.overlaps.first[i].first) + ", " +
-         std::to_string(r.overlaps.first[i].second) + "]";
-  j += "]}, \"flipped\": {\"count\": " + std::to_string(r.flipped) + ", \"islands\": [";
-  for (size_t i = 0; i < r.flippedIslands.size(); ++i) {
-    const IslandFlips& f = r.flippedIslands[i];
-    j += (i ? ", " : "") + std::string("{\"island\": ") + std::to_string(f.island) +
-         ", \"flipped\": " + std::to_string(f.flipped) +
-         ", \"polygons\": " + std::to_string(f.polygons) + "}";
-  }
-  j += "]}, \"zero_area\": {\"count\": " + std::to_string(r.zeroArea) + ", \"first\": [";
-  for (size_t i = 0; i < r.zeroAreaFirst.size(); ++i)
-    j += (i ? ", " : "") + std::to_string(r.zeroAreaFirst[i]);
-  j += "]}, \"non_finite\": {\"corners\": " + std::to_string(r.nonFiniteCorners) +
-       ", \"polygons\": " + std::to_string(r.nonFinitePolygons) + "}";
-  j += ", \"without_3d_area\": " + std::to_string(r.degenerate3D);
-  auto island = [](const Extreme& e) {
-    return "{\"value\": " + JsonNum(e.value) + ", \"island\": " +
-           (e.at < 0 ? "null" : std::to_string(e.at)) + "}";
+nlohmann::ordered_json ReportJson(const InspectReport& r) {
+  using J = nlohmann::ordered_json;
+  // NaN (a figure that does not exist) is written as null.
+  auto extreme = [](const Extreme& e, const char* what) {
+    return J{{"value", e.value}, {what, e.at < 0 ? J() : J(e.at)}};
   };
-  j += ", \"density\": {\"islands\": " + std::to_string(r.densityIslands) +
-       ", \"min\": " + island(r.densityMin) + ", \"median\": " + JsonNum(r.densityMedian) +
-       ", \"max\": " + island(r.densityMax) + ", \"spread\": " + JsonNum(r.densitySpread) + "}";
-  j += ", \"stretch\": {\"area_worst\": " + JsonExtreme(r.areaWorst) +
-       ", \"area_max\": " + JsonExtreme(r.areaMax) + ", \"area_min\": " + JsonExtreme(r.areaMin) +
-       ", \"angle_worst_degrees\": " + JsonExtreme(r.angleWorst) + "}";
-  j += ", \"used_share\": " + JsonNum(r.usedShare) + "}";
-  return j;
+  J pairs = J::array();
+  for (const auto& [a, b] : r.overlaps.first) pairs.push_back({a, b});
+  J islands = J::array();
+  for (const IslandFlips& f : r.flippedIslands)
+    islands.push_back({{"island", f.island}, {"flipped", f.flipped}, {"polygons", f.polygons}});
+  return J{
+      {"object", r.name},
+      {"polygons", r.polygons},
+      {"islands", r.islands},
+      {"overlaps", {{"count", r.overlaps.count}, {"complete", r.overlaps.complete}, {"first", pairs}}},
+      {"flipped", {{"count", r.flipped}, {"islands", islands}}},
+      {"zero_area", {{"count", r.zeroArea}, {"first", r.zeroAreaFirst}}},
+      {"non_finite", {{"corners", r.nonFiniteCorners}, {"polygons", r.nonFinitePolygons}}},
+      {"without_3d_area", r.degenerate3D},
+      {"density",
+       {{"islands", r.densityIslands},
+        {"min", extreme(r.densityMin, "island")},
+        {"median", r.densityMedian},
+        {"max", extreme(r.densityMax, "island")},
+        {"spread", r.densitySpread}}},
+      {"stretch",
+       {{"area_worst", extreme(r.areaWorst, "polygon")},
+        {"area_max", extreme(r.areaMax, "polygon")},
+        {"area_min", extreme(r.areaMin, "polygon")},
+        {"angle_worst_degrees", extreme(r.angleWorst, "polygon")}}},
+      {"used_share", r.usedShare},
+  };
 }
 
 std::vector<std::string> Exceeded(const InspectReport& r, const InspectLimits& limits) {
@@ -810,9 +778,10 @@ HeatColours ColourBy(HeatMode mode, const std::vector<const InspectReport*>& rep
       for (double d : r->islandDensity)
         if (!std::isnan(d)) all.push_back(d);
     const double median = Median(all);
-    double reach = 1.0;  // log of the largest ratio to the median
+    // The scale reaches the largest ratio to the median either way, and at least 1.5, so that a
+    // spread of a few percent stays pale.
+    double reach = std::log(1.5);
     for (double d : all) reach = std::max(reach, std::fabs(std::log(d / median)));
-    if (all.empty()) reach = 1.0;
     const double ratio = std::exp(reach);
     for (size_t o = 0; o < reports.size(); ++o)
       for (size_t i = 0; i < h.fill[o].size(); ++i) {
@@ -832,7 +801,9 @@ HeatColours ColourBy(HeatMode mode, const std::vector<const InspectReport*>& rep
     double worst = 1.0;
     for (const InspectReport* r : reports)
       if (!std::isnan(r->areaWorst.value)) worst = std::max(worst, r->areaWorst.value);
-    const double reach = std::max(std::log(worst), 1e-9);
+    // The top of the scale is the worst factor, at least 1.5, as with density.
+    worst = std::max(worst, 1.5);
+    const double reach = std::log(worst);
     for (size_t o = 0; o < reports.size(); ++o)
       for (size_t i = 0; i < h.fill[o].size(); ++i) {
         const double d = reports[o]->areaDistortion[i];

@@ -100,8 +100,7 @@ constexpr int kShareRaster = 2048;
 
 // The report as lines of text, each starting with indent.
 std::string ReportText(const InspectReport& r, const std::string& indent = "  ");
-// The report as one JSON object.
-std::string ReportJson(const InspectReport& r);
+// The report as JSON: ReportJson in inspect_json.h.
 
 struct InspectLimits {
   std::optional<Int64> overlaps;

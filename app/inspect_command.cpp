@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "inspect.h"
+#include "inspect_json.h"
 #include "obj_io.h"
 #include "preview.h"
 #include "scenes.h"
@@ -35,23 +36,6 @@ struct FileReport {
   std::string error;
   std::vector<InspectReport> objects;
 };
-
-std::string JsonText(const std::string& s) {
-  std::string o = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      o += '\\';
-      o += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      o += buf;
-    } else {
-      o += static_cast<char>(c);
-    }
-  }
-  return o + "\"";
-}
 
 bool Load(const std::string& file, BaseDocument& doc, std::string& error) {
   if (file.rfind("builtin:", 0) == 0) return LoadBuiltinScene(file.substr(8), doc, error);
@@ -121,19 +105,18 @@ int InspectCommand(const std::vector<std::string>& args, std::ostream& out, std:
         exceeded.push_back(fr.file + ": " + r.name + ": " + e);
 
   if (json) {
-    std::string j = "{\"files\": [";
-    for (size_t f = 0; f < reports.size(); ++f) {
-      const FileReport& fr = reports[f];
-      j += (f ? ", " : "") + std::string("{\"file\": ") + JsonText(fr.file);
-      if (!fr.error.empty()) j += ", \"error\": " + JsonText(fr.error);
-      j += ", \"objects\": [";
-      for (size_t o = 0; o < fr.objects.size(); ++o) j += (o ? ", " : "") + ReportJson(fr.objects[o]);
-      j += "]}";
+    nlohmann::ordered_json files = nlohmann::ordered_json::array();
+    for (const FileReport& fr : reports) {
+      nlohmann::ordered_json f = {{"file", fr.file}};
+      if (!fr.error.empty()) f["error"] = fr.error;
+      f["objects"] = nlohmann::ordered_json::array();
+      for (const InspectReport& r : fr.objects) f["objects"].push_back(ReportJson(r));
+      files.push_back(std::move(f));
     }
-    j += "], \"exceeded\": [";
-    for (size_t i = 0; i < exceeded.size(); ++i) j += (i ? ", " : "") + JsonText(exceeded[i]);
-    j += "]}\n";
-    out << j;
+    // Names from files may hold bytes that are not UTF-8: they are replaced, not refused.
+    out << nlohmann::ordered_json{{"files", files}, {"exceeded", exceeded}}.dump(
+               2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+        << "\n";
   } else {
     for (const FileReport& fr : reports) {
       if (!fr.error.empty()) continue;

@@ -334,7 +334,8 @@ int RunDemo(hostrt::Host& host, const Args& a, const std::string& pluginFolder) 
   std::cout << "\nPelterra demo done. It opened the built-in cube and the UV tools dialog, "
                "selected UV polygons, scaled and rotated UV islands, aligned, projected and "
                "stitched UV points, scaled islands to their real area, selected a loop, saved "
-               "and loaded UV lists and drew them as EPS, and wrote "
+               "and loaded UV lists and drew them as EPS, inspected a broken layout with "
+               "heatmaps before and after its fix, and wrote "
             << written.size() << " file(s) to " << fs::absolute(opt.outDir).string() << ":\n";
   for (const std::string& f : written) std::cout << "  " << f << "\n";
   std::cout << "Run the session again, or your own copy of it, with:\n  pelterra run " << script
