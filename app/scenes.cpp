@@ -193,8 +193,8 @@ PolygonObject* WavyCylinder() {
 }
 
 // Four strips of two unit quads facing up, each strip a UV island with a fault of its own to
-// find: 0 is sound (0.2 UV units per unit), 1 is mirrored in u, 2 has half the density of the
-// others, 3 overlaps island 0.
+// find: 0 is sound (0.1875 UV units per unit), 1 is mirrored in u, 2 has half the density of the
+// others, 3 overlaps island 0. UVs are multiples of 1/32, so every figure is exact.
 PolygonObject* Broken() {
   Mesh m;
   auto strip = [&](Float x, Float u0, Float v0, Float cell, bool mirrored) {
@@ -211,10 +211,10 @@ PolygonObject* Broken() {
              {{a, v0}, {b, v0}, {b, v0 + cell}, {a, v0 + cell}});
     }
   };
-  strip(0, 0.05, 0.75, 0.2, false);
-  strip(3, 0.55, 0.75, 0.2, true);
-  strip(6, 0.2, 0.1, 0.1, false);
-  strip(9, 0.1, 0.6, 0.2, false);
+  strip(0, 0.0625, 0.75, 0.1875, false);
+  strip(3, 0.5625, 0.75, 0.1875, true);
+  strip(6, 0.25, 0.125, 0.09375, false);
+  strip(9, 0.125, 0.625, 0.1875, false);
   return m.Build("Broken");
 }
 

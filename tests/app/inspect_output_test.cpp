@@ -174,8 +174,8 @@ TEST(InspectHeatmap, PlantedFaultsShowWhereTheyAre) {
   TempFolder dir;
   Scene s("broken");
   // At 256 px UV (u, v) lands on (7 + 242 u, 7 + 242 v), v down. Points inside polygons, off the
-  // grid's eighths: 0 (sound) (0.15, 0.15); 2 (mirrored) (0.65, 0.15); 4 (sparse) (0.27, 0.83);
-  // 6 outside island 0 (0.2, 0.35).
+  // grid's eighths: 0 (sound) (0.15, 0.15); 3 (mirrored) (0.65, 0.15); 4 (sparse) (0.27, 0.83);
+  // 6 outside island 0 (0.2, 0.32).
   auto px = [](double uv) { return static_cast<int>(7 + 242 * uv); };
   std::string error;
   PreviewOptions opt;
@@ -193,8 +193,8 @@ TEST(InspectHeatmap, PlantedFaultsShowWhereTheyAre) {
 
   opt.color = HeatMode::kOverlaps;
   ASSERT_TRUE(WritePreview(*s.op, dir.Path("overlaps.png"), opt, error)) << error;
-  EXPECT_GT(PixelAt(dir.Path("overlaps.png"), px(0.2), px(0.35)).r, 200);
-  EXPECT_LT(PixelAt(dir.Path("overlaps.png"), px(0.2), px(0.35)).g, 60);
+  EXPECT_GT(PixelAt(dir.Path("overlaps.png"), px(0.2), px(0.32)).r, 200);
+  EXPECT_LT(PixelAt(dir.Path("overlaps.png"), px(0.2), px(0.32)).g, 60);
   EXPECT_EQ(PixelAt(dir.Path("overlaps.png"), px(0.27), px(0.83)).g, 255);
   EXPECT_EQ(PixelAt(dir.Path("overlaps.png"), px(0.65), px(0.15)).g, 255);
 
@@ -303,8 +303,8 @@ TEST(InspectSession, LinesProveALayoutClean) {
             "expect flips 2\n"
             "preview broken.svg color density\n"
             "# Mirror polygons 2 and 3 back and move island 3 off island 0.\n"
-            "uv 2 a 0.75 0.25\nuv 2 b 0.55 0.25\nuv 2 c 0.55 0.05\nuv 2 d 0.75 0.05\n"
-            "uv 3 a 0.95 0.25\nuv 3 b 0.75 0.25\nuv 3 c 0.75 0.05\nuv 3 d 0.95 0.05\n"
+            "uv 2 a 0.5625 0.25\nuv 2 b 0.5625 0.0625\nuv 2 c 0.75 0.0625\nuv 2 d 0.75 0.25\n"
+            "uv 3 a 0.75 0.25\nuv 3 b 0.75 0.0625\nuv 3 c 0.9375 0.0625\nuv 3 d 0.9375 0.25\n"
             "expect flips 0\n"
             "expect overlaps 3\n");
   const Result fixed = Pelterra(dir, "run " + dir.Path("fix.session") + " --out " + dir.Path("out"));

@@ -188,24 +188,29 @@ TEST(InspectReport, PlantedFaultsOfTheBrokenLayout) {
   EXPECT_EQ(r.flippedIslands[0].island, 1);
   EXPECT_EQ(r.flippedIslands[0].flipped, 2);
   EXPECT_EQ(r.flippedIslands[0].polygons, 2);
-  // Density by hand: two unit quads of 0.2 x 0.2 in UV: sqrt(0.08 / 2) = 0.2; island 2's cells
-  // are 0.1 x 0.1: sqrt(0.02 / 2) = 0.1.
-  EXPECT_NEAR(r.densityMin.value, 0.1, 1e-12);
+  // Density by hand: two unit quads of 0.1875 x 0.1875 in UV: sqrt(2 * 0.1875^2 / 2) = 0.1875;
+  // island 2's cells are half as long.
+  EXPECT_EQ(r.densityMin.value, 0.09375);
   EXPECT_EQ(r.densityMin.at, 2);
-  EXPECT_NEAR(r.densityMax.value, 0.2, 1e-12);
-  EXPECT_NEAR(r.densityMedian, 0.2, 1e-12);
-  EXPECT_NEAR(r.densitySpread, 2.0, 1e-12);
-  // Area shares: UV 0.02 of 0.26 for island 2's quads, 0.04 for the others; 3D 1 of 8 each.
-  EXPECT_NEAR(r.areaMin.value, (0.01 / 0.26) / (1.0 / 8), 1e-12);
-  EXPECT_NEAR(r.areaMax.value, (0.04 / 0.26) / (1.0 / 8), 1e-12);
-  EXPECT_NEAR(r.areaWorst.value, 1.0 / ((0.01 / 0.26) / (1.0 / 8)), 1e-12);
+  EXPECT_EQ(r.densityMax.value, 0.1875);
+  EXPECT_EQ(r.densityMax.at, 0);
+  EXPECT_EQ(r.densityMedian, 0.1875);
+  EXPECT_EQ(r.densitySpread, 2.0);
+  // Area shares: each polygon has 1 of the 8 units of 3D area; in UV island 2's quads have
+  // 0.09375^2, the others 0.1875^2, of 6 * 0.1875^2 + 2 * 0.09375^2 = 0.228515625.
+  const double small = 0.09375 * 0.09375 / 0.228515625 * 8, large = 0.1875 * 0.1875 / 0.228515625 * 8;
+  EXPECT_NEAR(r.areaMin.value, small, 1e-12);
+  EXPECT_NEAR(r.areaMax.value, large, 1e-12);
+  EXPECT_NEAR(r.areaWorst.value, 1.0 / small, 1e-12);
   EXPECT_EQ(r.areaWorst.at, 4);
+  EXPECT_EQ(r.areaMin.at, 4);
+  EXPECT_EQ(r.areaMax.at, 0);
   EXPECT_NEAR(r.angleWorst.value, 0.0, 1e-9);
   EXPECT_EQ(r.zeroArea, 0);
   EXPECT_EQ(r.nonFiniteCorners, 0);
-  // Union of the islands: 3 x 0.08 + 0.02, less the 0.35 x 0.05 where islands 0 and 3 overlap;
-  // the raster is off by at most a pixel along each edge.
-  EXPECT_NEAR(r.usedShare, 0.26 - 0.0175, 5.0 / kShareRaster);
+  // Union of the islands less the 0.3125 x 0.0625 where islands 0 and 3 overlap; every edge lies
+  // between pixel centres of the raster, so the count is exact.
+  EXPECT_EQ(r.usedShare, 0.228515625 - 0.3125 * 0.0625);
 }
 
 TEST(InspectReport, SoundSceneHasNoFlipsAndOneDensity) {
@@ -321,7 +326,7 @@ TEST(InspectHeat, ScalesAndColours) {
   EXPECT_EQ(density.fill[0][0]->r, Diverging(0).r) << "the median is white";
   EXPECT_GT(density.fill[0][4]->b, density.fill[0][4]->r) << "the sparse island is blue";
   ASSERT_EQ(density.legend.labels.size(), 3u);
-  EXPECT_EQ(density.legend.labels[0].second, "0.1");
-  EXPECT_EQ(density.legend.labels[1].second, "0.2");
-  EXPECT_EQ(density.legend.labels[2].second, "0.4");
+  EXPECT_EQ(density.legend.labels[0].second, "0.09375");
+  EXPECT_EQ(density.legend.labels[1].second, "0.1875");
+  EXPECT_EQ(density.legend.labels[2].second, "0.375");
 }
