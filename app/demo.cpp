@@ -344,21 +344,29 @@ preview broken-stretch.png color stretch
 preview broken-flips.png color flips
 preview broken-overlaps.png color overlaps
 preview broken.svg color overlaps
-# The fix with the island tools: mirror island 1 back (scale u by -1), scale island 2 by 2 and
-# move island 3 to the middle of the texture.
+# The fix: island 1 mirrored back by hand (its u runs the other way), island 2 scaled by 2 with
+# the island scale, island 3 moved to the middle of the texture with Move Islands.
+uv 2 a 0.5625 0.25
+uv 2 b 0.5625 0.0625
+uv 2 c 0.75 0.0625
+uv 2 d 0.75 0.25
+uv 3 a 0.75 0.25
+uv 3 b 0.75 0.0625
+uv 3 c 0.9375 0.0625
+uv 3 d 0.9375 0.25
+expect flips 0
 command ID_UVCOMMAND
 choose 10071 "Scale&Rotate"
 mode uvpolygons
-select uvpolygons 2-3
-type IDC_SCALE_U -1
-type IDC_SCALE_V 1
-click IDC_SCALE
 select uvpolygons 4-5
 type IDC_SCALE_U 2
 type IDC_SCALE_V 2
 click IDC_SCALE
-select uvpolygons 6-7
+choose 10071 "UV Function2"
 choose IDC_SET_OR_MOVE IDC_SET_OR_MOVE_MOVE
+tick IDC_SET_U_ON on
+tick IDC_SET_V_ON on
+select uvpolygons 6-7
 type IDC_MOVE_U 50
 type IDC_MOVE_V 50
 click IDC_MOVE

@@ -27,6 +27,13 @@ std::string Short(double v) {
   return buf;
 }
 
+// Sizes and places that are not UVs: ten digits are plenty.
+std::string Frame(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.10g", v == 0.0 ? 0.0 : v);
+  return buf;
+}
+
 std::string Hex(Rgb8 c) {
   char buf[8];
   std::snprintf(buf, sizeof buf, "#%02x%02x%02x", c.r, c.g, c.b);
@@ -119,13 +126,13 @@ bool WriteSvgPreview(const std::vector<PolygonObject*>& objects, const std::stri
   s += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   s += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + std::to_string(options.size) +
        "\" height=\"" + std::to_string(static_cast<int>(std::lround((side + legendHeight) * px))) +
-       "\" viewBox=\"" + Exact(u0 - margin) + " " + Exact(v0 - margin) + " " + Exact(side) + " " +
-       Exact(side + legendHeight) + "\">\n";
-  s += "<rect x=\"" + Exact(u0 - margin) + "\" y=\"" + Exact(v0 - margin) + "\" width=\"" +
-       Exact(side) + "\" height=\"" + Exact(side + legendHeight) + "\" fill=\"#ffffff\"/>\n";
+       "\" viewBox=\"" + Frame(u0 - margin) + " " + Frame(v0 - margin) + " " + Frame(side) + " " +
+       Frame(side + legendHeight) + "\">\n";
+  s += "<rect x=\"" + Frame(u0 - margin) + "\" y=\"" + Frame(v0 - margin) + "\" width=\"" +
+       Frame(side) + "\" height=\"" + Frame(side + legendHeight) + "\" fill=\"#ffffff\"/>\n";
 
   // The grid: eighths within the frame, and the unit square.
-  s += "<g id=\"grid\" fill=\"none\" stroke=\"#d4d9e0\" stroke-width=\"" + Exact(0.6 * line) +
+  s += "<g id=\"grid\" fill=\"none\" stroke=\"#d4d9e0\" stroke-width=\"" + Frame(0.6 * line) +
        "\">\n<path d=\"";
   const bool unit = u0 == 0.0 && v0 == 0.0 && extent == 1.0;
   const double gLo = unit ? 0.0 : std::floor(std::min(u0, v0) - margin);
@@ -134,11 +141,11 @@ bool WriteSvgPreview(const std::vector<PolygonObject*>& objects, const std::stri
     for (double i = gLo * 8; i <= gHi * 8; ++i) {
       if (std::fmod(i, 8.0) == 0.0) continue;
       const double at = i / 8;
-      s += "M" + Exact(at) + " " + Exact(gLo) + "V" + Exact(gHi) + "M" + Exact(gLo) + " " +
-           Exact(at) + "H" + Exact(gHi);
+      s += "M" + Frame(at) + " " + Frame(gLo) + "V" + Frame(gHi) + "M" + Frame(gLo) + " " +
+           Frame(at) + "H" + Frame(gHi);
     }
   s += "\"/>\n<rect id=\"unit-square\" x=\"0\" y=\"0\" width=\"1\" height=\"1\" stroke=\"#737885\" "
-       "stroke-width=\"" + Exact(line) + "\"/>\n</g>\n";
+       "stroke-width=\"" + Frame(line) + "\"/>\n</g>\n";
 
   // One path per polygon; each object's selected polygons in a group of their own.
   auto pathOf = [&](size_t o, Int32 i, const LayoutPolygon& p) {
@@ -157,7 +164,7 @@ bool WriteSvgPreview(const std::vector<PolygonObject*>& objects, const std::stri
     return true;
   };
   std::string selectedGroup;
-  s += "<g id=\"polygons\" fill=\"none\" stroke=\"#1a2133\" stroke-width=\"" + Exact(line) +
+  s += "<g id=\"polygons\" fill=\"none\" stroke=\"#1a2133\" stroke-width=\"" + Frame(line) +
        "\" stroke-linejoin=\"round\">\n";
   for (size_t o = 0; o < drawn.size(); ++o) {
     const std::vector<bool> sel =
@@ -177,7 +184,7 @@ bool WriteSvgPreview(const std::vector<PolygonObject*>& objects, const std::stri
   }
   s += "</g>\n";
   s += "<g id=\"selected\" fill=\"#268cff\" fill-opacity=\"0.3\" stroke=\"#0a57c2\" "
-       "stroke-width=\"" + Exact(1.5 * line) + "\" stroke-linejoin=\"round\">\n" + selectedGroup +
+       "stroke-width=\"" + Frame(1.5 * line) + "\" stroke-linejoin=\"round\">\n" + selectedGroup +
        "</g>\n";
 
   if (legend) {
@@ -187,15 +194,15 @@ bool WriteSvgPreview(const std::vector<PolygonObject*>& objects, const std::stri
     for (const auto& [at, c] : heat.legend.stops)
       s += "<stop offset=\"" + Short(at) + "\" stop-color=\"" + Hex(c) + "\"/>";
     s += "</linearGradient></defs>\n";
-    s += "<g id=\"legend\" font-family=\"sans-serif\" font-size=\"" + Exact(font) +
+    s += "<g id=\"legend\" font-family=\"sans-serif\" font-size=\"" + Frame(font) +
          "\" fill=\"#1a2133\">\n";
-    s += "<text x=\"" + Exact(x0) + "\" y=\"" + Exact(top + 0.035 * extent) + "\">" +
+    s += "<text x=\"" + Frame(x0) + "\" y=\"" + Frame(top + 0.035 * extent) + "\">" +
          Escaped(heat.legend.title) + "</text>\n";
-    s += "<rect x=\"" + Exact(x0) + "\" y=\"" + Exact(top + 0.05 * extent) + "\" width=\"" +
-         Exact(extent) + "\" height=\"" + Exact(0.03 * extent) + "\" fill=\"url(#scale)\"/>\n";
+    s += "<rect x=\"" + Frame(x0) + "\" y=\"" + Frame(top + 0.05 * extent) + "\" width=\"" +
+         Frame(extent) + "\" height=\"" + Frame(0.03 * extent) + "\" fill=\"url(#scale)\"/>\n";
     for (const auto& [at, text] : heat.legend.labels) {
       const char* anchor = at <= 0.0 ? "start" : at >= 1.0 ? "end" : "middle";
-      s += "<text x=\"" + Exact(x0 + at * (x1 - x0)) + "\" y=\"" + Exact(top + 0.115 * extent) +
+      s += "<text x=\"" + Frame(x0 + at * (x1 - x0)) + "\" y=\"" + Frame(top + 0.115 * extent) +
            "\" text-anchor=\"" + anchor + "\">" + Escaped(text) + "</text>\n";
     }
     s += "</g>\n";
