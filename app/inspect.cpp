@@ -553,6 +553,7 @@ InspectReport Inspect(const Layout& layout) {
       const double a2 = AngleUV(uv(kp), uv(k), uv(kn), turn);
       angle = std::max(angle, std::fabs(a3 - a2));
     }
+    if (angle < 1e-9) angle = 0.0;  // rounding of equal angles, not a distortion
     if (std::isnan(r.angleWorst.value) || angle > r.angleWorst.value) r.angleWorst = {angle, id};
   }
   r.usedShare = UsedShare(layout, interior);
