@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -20,6 +21,7 @@
 #include "temp_folder.h"
 
 using namespace pelterra;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -322,4 +324,23 @@ TEST(InspectSession, LinesProveALayoutClean) {
   EXPECT_EQ(bad.code, 2);
   EXPECT_NE(bad.err.find("count \"many\" is not a whole number"), std::string::npos) << bad.err;
   EXPECT_NE(bad.err.find("unknown color \"heat\""), std::string::npos) << bad.err;
+}
+
+TEST(InspectCommand, PreviewTakesAColourModeAndSvg) {
+  TempFolder dir;
+  const Result png = Pelterra(dir, "preview builtin:broken " + dir.Path("f.png") + " --color flips --size 128");
+  EXPECT_EQ(png.code, 0) << png.err;
+  int w = 0, h = 0;
+  PixelAt(dir.Path("f.png"), 0, 0, &w, &h);
+  EXPECT_EQ(w, 128);
+  EXPECT_EQ(h, 128 + 36) << "the legend strip is at least 36 px";
+  const Result svg = Pelterra(dir, "preview builtin:broken " + dir.Path("f.svg"));
+  EXPECT_EQ(svg.code, 0) << svg.err;
+  std::vector<Element> elements;
+  std::string why;
+  EXPECT_TRUE(ParseXml(dir.Read("f.svg"), elements, why)) << why;
+  const Result bad = Pelterra(dir, "preview builtin:broken " + dir.Path("g.png") + " --color heat");
+  EXPECT_EQ(bad.code, 1);
+  EXPECT_NE(bad.err.find("--color takes density, stretch, flips or overlaps"), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir.Path("g.png")));
 }
