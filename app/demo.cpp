@@ -332,6 +332,51 @@ undo
 expect uv 1 a 0.375 0.875 within 0.000000001
 preview islands-connect-direct.png
 redo
+# Inspection of a deliberately broken layout: island 1 is mirrored, island 2 has half the texel
+# density of the others, island 3 lies over island 0. The heatmaps show each fault where it is;
+# pelterra inspect FILE.obj reports the same for any mesh.
+open builtin:broken
+inspect
+expect overlaps 3
+expect flips 2
+preview broken-density.png color density
+preview broken-stretch.png color stretch
+preview broken-flips.png color flips
+preview broken-overlaps.png color overlaps
+preview broken.svg color overlaps
+# The fix: island 1 mirrored back by hand (its u runs the other way), island 2 scaled by 2 with
+# the island scale, island 3 moved to the middle of the texture with Move Islands.
+uv 2 a 0.5625 0.25
+uv 2 b 0.5625 0.0625
+uv 2 c 0.75 0.0625
+uv 2 d 0.75 0.25
+uv 3 a 0.75 0.25
+uv 3 b 0.75 0.0625
+uv 3 c 0.9375 0.0625
+uv 3 d 0.9375 0.25
+expect flips 0
+command ID_UVCOMMAND
+choose 10071 "Scale&Rotate"
+mode uvpolygons
+select uvpolygons 4-5
+type IDC_SCALE_U 2
+type IDC_SCALE_V 2
+click IDC_SCALE
+choose 10071 "UV Function2"
+choose IDC_SET_OR_MOVE IDC_SET_OR_MOVE_MOVE
+tick IDC_SET_U_ON on
+tick IDC_SET_V_ON on
+select uvpolygons 6-7
+type IDC_MOVE_U 50
+type IDC_MOVE_V 50
+click IDC_MOVE
+select uvpolygons none
+inspect
+expect overlaps 0
+expect flips 0
+preview broken-fixed-density.png color density
+preview broken-fixed.svg
+save broken-fixed.obj
 )";
 
 }  // namespace pelterra

@@ -17,6 +17,7 @@
 #include "controls.h"
 #include "demo.h"
 #include "file_access.h"
+#include "inspect_command.h"
 #include "obj_io.h"
 #include "preview.h"
 #include "printable.h"
@@ -42,7 +43,10 @@ const char* kUsage =
     "                                     run a session script (docs/sessions.md)\n"
     "  check SESSION [--scene FILE]       check a session script without running it\n"
     "  info FILE.obj ...                  objects, polygon counts, UVs and their bounds\n"
-    "  preview SCENE OUT.png [--object NAME] [--size N] [--selected] [--fit]\n"
+    "  inspect FILE.obj ... [--max-overlaps N] [--max-density-spread X] [--max-stretch X]\n"
+    "          [--json]                   overlaps, flips, density and stretch of the UVs\n"
+    "  preview SCENE OUT.png|OUT.svg [--object NAME] [--size N] [--selected] [--fit]\n"
+    "          [--color density|stretch|flips|overlaps]\n"
     "                                     draw the UV layout of the objects with UVs\n"
     "  controls [PLUGIN]                  list the controls of a command's dialog\n"
     "  plugins                            list the registered plug-ins\n"
@@ -86,11 +90,15 @@ const CommandHelp kHelp[] = {
      "Prints each object of each file with its point, triangle, quad and n-gon counts and its\n"
      "UV bounds. v is shown as the host shows it (0 at the top of the texture), with the file's\n"
      "own v range (0 at the bottom) beside it.\n"},
+    {"inspect", pelterra::kInspectHelp},
     {"preview",
-     "usage: pelterra preview SCENE OUT.png [--object NAME] [--size N] [--selected] [--fit]\n\n"
+     "usage: pelterra preview SCENE OUT.png|OUT.svg [--object NAME] [--size N] [--selected]\n"
+     "                        [--fit] [--color density|stretch|flips|overlaps]\n\n"
      "Draws the UV layout of every object of SCENE (an OBJ file or builtin:NAME) that has UVs,\n"
-     "or of the one --object names, as a PNG of N x N pixels (default 1024). --selected draws\n"
-     "the unselected polygons lighter; --fit frames the UVs when they reach outside 0..1.\n"},
+     "or of the one --object names, as a PNG of N x N pixels (default 1024), or as an SVG\n"
+     "drawing in UV units. --selected draws the unselected polygons lighter; --fit frames the\n"
+     "UVs when they reach outside 0..1. --color fills the polygons by texel density, area\n"
+     "stretch, or marks flipped or overlapping ones in red, with a legend (docs/inspect.md).\n"},
     {"controls",
      "usage: pelterra controls [PLUGIN]\n\n"
      "Executes command PLUGIN (an identifier or symbol name; default 1024239, the UV tools)\n"
@@ -209,10 +217,12 @@ int RunInfo(const Args& a) {
 
 int RunPreview(const Args& a) {
   if (a.positional.size() != 2)
-    return Fail("preview needs SCENE and OUT.png (see pelterra preview --help)");
+    return Fail("preview needs SCENE and OUT.png or OUT.svg (see pelterra preview --help)");
   pelterra::PreviewOptions opt;
   opt.selected = a.Has("--selected");
   opt.fit = a.Has("--fit");
+  if (a.Has("--color") && !pelterra::ParseHeatMode(a.Get("--color"), opt.color))
+    return Fail("--color takes density, stretch, flips or overlaps");
   if (a.Has("--size")) {
     try {
       size_t used = 0;
@@ -324,7 +334,8 @@ int RunDemo(hostrt::Host& host, const Args& a, const std::string& pluginFolder) 
   std::cout << "\nPelterra demo done. It opened the built-in cube and the UV tools dialog, "
                "selected UV polygons, scaled and rotated UV islands, aligned, projected and "
                "stitched UV points, scaled islands to their real area, selected a loop, saved "
-               "and loaded UV lists and drew them as EPS, and wrote "
+               "and loaded UV lists and drew them as EPS, inspected a broken layout with "
+               "heatmaps before and after its fix, and wrote "
             << written.size() << " file(s) to " << fs::absolute(opt.outDir).string() << ":\n";
   for (const std::string& f : written) std::cout << "  " << f << "\n";
   std::cout << "Run the session again, or your own copy of it, with:\n  pelterra run " << script
@@ -546,6 +557,7 @@ int main(int argc, char** argv) {
     std::cout << help->text;
     return 0;
   }
+  if (command == "inspect") return pelterra::InspectCommand(rest, std::cout, std::cerr);
   Args a;
   std::string error;
   const bool ok = command == "demo" ? ParseArgs(rest, {"--out"}, {}, a, error)
@@ -553,7 +565,7 @@ int main(int argc, char** argv) {
                       ? ParseArgs(rest, {"--out", "--scene"}, {"--strict", "--force"}, a, error)
                   : command == "check" ? ParseArgs(rest, {"--out", "--scene"}, {}, a, error)
                   : command == "preview"
-                      ? ParseArgs(rest, {"--object", "--size"}, {"--selected", "--fit"}, a, error)
+                      ? ParseArgs(rest, {"--object", "--size", "--color"}, {"--selected", "--fit"}, a, error)
                       : ParseArgs(rest, {}, {}, a, error);
   if (!ok) return Fail(error + " (see pelterra " + command + " --help)");
 

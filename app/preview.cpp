@@ -13,6 +13,7 @@
 #include <functional>
 #include <limits>
 #include <numbers>
+#include <optional>
 #include <vector>
 
 #include "c4d_painter.h"
@@ -308,6 +309,56 @@ void DrawPoints(cairo_t* cr, const std::vector<Shape>& shapes, const std::vector
   cairo_fill(cr);
 }
 
+// Each polygon that has a heat colour filled with it.
+void FillHeat(cairo_t* cr, const std::vector<Shape>& shapes,
+              const std::vector<std::optional<Rgb8>>& fill, const ClipBox& box) {
+  for (const Shape& s : shapes) {
+    const size_t i = static_cast<size_t>(s.polygon);
+    if (i >= fill.size() || !fill[i]) continue;
+    const std::vector<Point2> poly = ClipPolygon(box, std::vector<Point2>(s.p, s.p + s.corners));
+    if (poly.size() < 3) continue;
+    cairo_move_to(cr, poly[0].x, poly[0].y);
+    for (size_t k = 1; k < poly.size(); ++k) cairo_line_to(cr, poly[k].x, poly[k].y);
+    cairo_close_path(cr);
+    cairo_set_source_rgb(cr, fill[i]->r / 255.0, fill[i]->g / 255.0, fill[i]->b / 255.0);
+    cairo_fill(cr);
+  }
+}
+
+int LegendHeight(int size) {
+  return std::max(36, size / 10);
+}
+
+// The legend strip below the layout: the title, the colour bar and its numbers.
+void DrawLegend(cairo_t* cr, const HeatLegend& legend, int size, int height) {
+  const double margin = MappingFor(size).margin;
+  const double font = std::max(8.0, height * 0.22);
+  const double x0 = margin, x1 = size - margin;
+  const double barTop = size + height * 0.38, barHeight = height * 0.22;
+  cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+  cairo_set_font_size(cr, font);
+  SetColour(cr, kEdge);
+  cairo_move_to(cr, x0, size + height * 0.28);
+  cairo_show_text(cr, legend.title.c_str());
+  if (!legend.stops.empty()) {
+    cairo_pattern_t* bar = cairo_pattern_create_linear(x0, 0, x1, 0);
+    for (const auto& [at, c] : legend.stops)
+      cairo_pattern_add_color_stop_rgb(bar, at, c.r / 255.0, c.g / 255.0, c.b / 255.0);
+    cairo_rectangle(cr, x0, barTop, x1 - x0, barHeight);
+    cairo_set_source(cr, bar);
+    cairo_fill(cr);
+    cairo_pattern_destroy(bar);
+  }
+  SetColour(cr, kEdge);
+  for (const auto& [at, text] : legend.labels) {
+    cairo_text_extents_t ext;
+    cairo_text_extents(cr, text.c_str(), &ext);
+    const double x = std::max(x0, std::min(x0 + at * (x1 - x0) - ext.x_advance * at, x1 - ext.x_advance));
+    cairo_move_to(cr, x, barTop + barHeight + font * 1.1);
+    cairo_show_text(cr, text.c_str());
+  }
+}
+
 std::string Quoted(const std::string& path) {
   return "\"" + path + "\"";
 }
@@ -347,6 +398,17 @@ bool HasSuffix(const std::string& path, const char* suffix) {
 
 }  // namespace
 
+std::vector<InspectReport> InspectForPreview(const std::vector<PolygonObject*>& objects,
+                                             HeatMode mode) {
+  std::vector<InspectReport> reports;
+  if (mode == HeatMode::kNone) return reports;
+  for (PolygonObject* op : objects) {
+    Layout layout;
+    if (op && LayoutOf(*op, layout)) reports.push_back(Inspect(layout));
+  }
+  return reports;
+}
+
 std::vector<PolygonObject*> ObjectsWithUVs(BaseDocument& doc) {
   std::vector<PolygonObject*> r;
   std::function<void(BaseObject*)> walk = [&](BaseObject* op) {
@@ -367,9 +429,10 @@ bool WritePreview(PolygonObject& op, const std::string& path, const PreviewOptio
 bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string& path,
                   const PreviewOptions& options, std::string& error, std::string* note) {
   const int size = options.size;
-  if (!HasSuffix(path, ".png")) {
+  const bool svg = HasSuffix(path, ".svg");
+  if (!HasSuffix(path, ".png") && !svg) {
     error = "cannot write " + Quoted(path) +
-            ": a preview is a PNG picture; give the file the suffix .png";
+            ": a preview is a PNG picture or an SVG drawing; give the file the suffix .png or .svg";
     return false;
   }
   if (size < kMinSize || size > kMaxSize) {
@@ -377,6 +440,10 @@ bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string&
             " is outside " + std::to_string(kMinSize) + " to " + std::to_string(kMaxSize) +
             " pixels";
     return false;
+  }
+  if (svg) {
+    if (note) note->clear();
+    return WriteSvgPreview(objects, path, options, error);
   }
   std::vector<Drawn> drawn;
   for (PolygonObject* op : objects)
@@ -506,11 +573,24 @@ bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string&
     }
   }
 
-  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, size, size);
+  // Heatmaps: each object's inspection colours its polygons; the legend goes below the layout.
+  std::vector<PolygonObject*> inspected;
+  for (const Drawn& d : drawn) inspected.push_back(d.op);
+  const std::vector<InspectReport> reports = InspectForPreview(inspected, options.color);
+  std::vector<const InspectReport*> reportOf;
+  for (const InspectReport& r : reports) reportOf.push_back(&r);
+  const HeatColours heat = ColourBy(options.color, reportOf);
+  const int legendHeight = options.color == HeatMode::kNone ? 0 : LegendHeight(size);
+
+  cairo_surface_t* surface =
+      cairo_image_surface_create(CAIRO_FORMAT_RGB24, size, size + legendHeight);
   cairo_t* cr = cairo_create(surface);
   cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
   cairo_paint(cr);
   DrawGrid(cr, size, map, edgeWidth);
+  for (size_t o = 0; o < drawn.size() && o < heat.fill.size(); ++o)
+    FillHeat(cr, drawn[o].shapes, heat.fill[o], box);
+  if (legendHeight > 0) DrawLegend(cr, heat.legend, size, legendHeight);
   for (const Drawn& d : drawn) FillSelected(cr, d.shapes, box);
   if (options.selected) {
     for (const Drawn& d : drawn)

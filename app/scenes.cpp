@@ -192,6 +192,32 @@ PolygonObject* WavyCylinder() {
   return m.Build("WavyCylinder");
 }
 
+// Four strips of two unit quads facing up, each strip a UV island with a fault of its own to
+// find: 0 is sound (0.1875 UV units per unit), 1 is mirrored in u, 2 has half the density of the
+// others, 3 overlaps island 0. UVs are multiples of 1/32, so every figure is exact.
+PolygonObject* Broken() {
+  Mesh m;
+  auto strip = [&](Float x, Float u0, Float v0, Float cell, bool mirrored) {
+    Int32 p[2][3];
+    for (Int32 j = 0; j < 2; ++j)
+      for (Int32 i = 0; i < 3; ++i) p[j][i] = m.Point(x + i, 0.0, -Float(j));
+    for (Int32 i = 0; i < 2; ++i) {
+      Float a = u0 + cell * i, b = u0 + cell * (i + 1);
+      if (mirrored) {
+        a = u0 + cell * (2 - i);
+        b = u0 + cell * (1 - i);
+      }
+      m.Face({p[0][i], p[0][i + 1], p[1][i + 1], p[1][i]},
+             {{a, v0}, {b, v0}, {b, v0 + cell}, {a, v0 + cell}});
+    }
+  };
+  strip(0, 0.0625, 0.75, 0.1875, false);
+  strip(3, 0.5625, 0.75, 0.1875, true);
+  strip(6, 0.25, 0.125, 0.09375, false);
+  strip(9, 0.125, 0.625, 0.1875, false);
+  return m.Build("Broken");
+}
+
 // "NxM" with 1 <= N, M <= 2000.
 bool ParseGridSize(std::string_view s, Int32& cols, Int32& rows) {
   size_t x = s.find('x');
@@ -214,6 +240,7 @@ std::vector<BuiltinScene> BuiltinScenes() {
       {"ngon", "a hexagon n-gon (4 triangles) beside a quad"},
       {"islands", "three quads: two form one UV island, the third an island of its own"},
       {"wavycylinder", "16 x 4 side quads whose UV strip waves, two triangle-fan caps as discs"},
+      {"broken", "four UV islands: one sound, one mirrored, one at half density, one overlapping"},
   };
 }
 
@@ -238,9 +265,11 @@ bool LoadBuiltinScene(const std::string& name, BaseDocument& doc, std::string& e
     op = Islands();
   } else if (name == "wavycylinder") {
     op = WavyCylinder();
+  } else if (name == "broken") {
+    op = Broken();
   } else {
     error = "unknown built-in scene \"" + name +
-            "\" (cube, grid, grid:NxM, cylinder, ngon, islands, wavycylinder)";
+            "\" (cube, grid, grid:NxM, cylinder, ngon, islands, wavycylinder, broken)";
     return false;
   }
   if (!op) {

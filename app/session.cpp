@@ -176,7 +176,7 @@ const std::vector<std::string> kPrints = {"dialog", "console", "messages", "uvs"
 const std::vector<std::string> kExpects = {
     "uv",    "selection", "control",  "message", "messages", "console",
     "mode",  "objects",   "polygons", "file",    "changed",  "unchanged",
-    "point", "attribute", "lines",    "keys",    "tracks"};
+    "point", "attribute", "lines",    "keys",    "tracks",  "overlaps", "flips"};
 const std::vector<std::string> kDialogVerbs = {"click", "tick", "choose", "type", "close"};
 
 bool IsDialogVerb(const std::string& v) {
@@ -210,7 +210,7 @@ const std::vector<std::string>& SessionVerbs() {
       "evaluate", "draw",   "undo", "redo",   "save",   "export", "preview", "command",
       "dialog",   "click",  "tick", "choose", "type",   "close",  "modal",   "answer",
       "file",     "print",  "echo", "expect", "units",  "move",   "point",   "add",
-      "uv",       "set",    "play", "track",  "key"};
+      "uv",       "set",    "play", "track",  "key",    "inspect"};
   return verbs;
 }
 
@@ -478,7 +478,8 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
 
   if (verb == "open" || verb == "object" || verb == "file") return count(1, 1, "NAME");
   if (verb == "echo") return "";
-  if (verb == "evaluate" || verb == "undo" || verb == "redo" || verb == "close")
+  if (verb == "evaluate" || verb == "undo" || verb == "redo" || verb == "close" ||
+      verb == "inspect")
     return count(0, 0, "no arguments");
   if (verb == "tag") {
     if (!(e = count(1, 2, "uvw [N] or none")).empty()) return e;
@@ -520,16 +521,24 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
     if (n < 1) return "preview needs a file name";
     std::string suffix = fs::path(arg(1)).extension().string();
     std::transform(suffix.begin(), suffix.end(), suffix.begin(), ::tolower);
-    if (suffix != ".png")
-      return "a preview is a PNG picture: " + Quote(arg(1)) + " needs the suffix .png";
+    if (suffix != ".png" && suffix != ".svg")
+      return "a preview is a PNG picture or an SVG drawing: " + Quote(arg(1)) +
+             " needs the suffix .png or .svg";
     for (size_t i = 2; i <= n; ++i) {
       if (arg(i) == "selected" || arg(i) == "fit" || arg(i) == "all") continue;
+      if (arg(i) == "color") {
+        HeatMode mode;
+        if (i + 1 > n) return "color needs density, stretch, flips or overlaps";
+        if (!ParseHeatMode(arg(++i), mode))
+          return Unknown("color", arg(i), {"density", "stretch", "flips", "overlaps"});
+        continue;
+      }
       if (arg(i) == "size") {
         if (i + 1 > n) return "size needs a number of pixels";
         if (!(e = whole(++i, "size")).empty()) return e;
         continue;
       }
-      return Unknown("preview option", arg(i), {"size", "selected", "fit", "all"});
+      return Unknown("preview option", arg(i), {"size", "selected", "fit", "all", "color"});
     }
     return "";
   }
@@ -618,7 +627,8 @@ std::string Session::CheckWords(const std::vector<std::string>& w, const std::ve
       for (const ModeName& m : kModes) names.push_back(m.name);
       return IsMode(arg(2)) ? "" : Unknown("mode", arg(2), names);
     }
-    if (what == "messages" || what == "objects" || what == "polygons")
+    if (what == "messages" || what == "objects" || what == "polygons" || what == "overlaps" ||
+        what == "flips")
       return n == 2 ? whole(2, "count") : "expect " + what + " COUNT";
     if (what == "file") {
       if (n < 3) return "expect file PATH exists|missing|contains TEXT";
@@ -864,6 +874,7 @@ bool Session::Dispatch(std::vector<std::string>& w) {
   }
   if (verb == "save" || verb == "export") return Save(w);
   if (verb == "preview") return Preview(w);
+  if (verb == "inspect") return InspectActive(w);
   if (verb == "print") return Print(w);
   if (verb == "expect") return Expect(w);
   if (verb == "units") return Units(w);
@@ -922,7 +933,7 @@ bool Session::Save(const std::vector<std::string>& w) {
 }
 
 bool Session::Preview(const std::vector<std::string>& w) {
-  // preview FILE.png [size N] [selected] [fit] [all]
+  // preview FILE.png|FILE.svg [size N] [selected] [fit] [all] [color MODE]
   PreviewOptions opt;
   bool all = false;
   for (size_t i = 2; i < w.size(); ++i) {
@@ -934,6 +945,8 @@ bool Session::Preview(const std::vector<std::string>& w) {
       all = true;
     } else if (w[i] == "size") {
       ToInt(w[++i], opt.size);
+    } else if (w[i] == "color") {
+      ParseHeatMode(w[++i], opt.color);
     }
   }
   BaseDocument* doc = host_.ActiveDocument();
@@ -1309,6 +1322,7 @@ bool Session::Expect(const std::vector<std::string>& w) {
     return true;
   }
   if (what == "keys" || what == "tracks") return ExpectAnimation(w);
+  if (what == "overlaps" || what == "flips") return ExpectInspection(w);
   return Fail("unknown expectation \"" + what + "\"");
 }
 

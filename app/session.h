@@ -114,6 +114,10 @@ class Session {
   // The immediate redraws the tools asked for, one line each, with their draw flags.
   bool PrintRedraws();
   bool ExpectAnimation(const std::vector<std::string>& w);
+  // inspect: the layout report of the active object; expect overlaps|flips COUNT
+  // (session_inspect.cpp).
+  bool InspectActive(const std::vector<std::string>& w);
+  bool ExpectInspection(const std::vector<std::string>& w);
   // A plug-in's identifier as a session names it: its number or its symbol name.
   bool PluginId(const std::string& word, Int32& id) const;
 };

@@ -27,6 +27,9 @@ PACKAGES=(
   zlib1g-dev
   libtinyobjloader-dev
   libcairo2-dev
+  fonts-dejavu-core
+  nlohmann-json3-dev
+  libexpat1-dev
   ghostscript
   clang
   libclang-rt-dev

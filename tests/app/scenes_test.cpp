@@ -59,6 +59,7 @@ TEST(Scenes, CountsAndNames) {
       {"cube", "Cube", 8, 0, 6, 0},           {"grid", "Grid", 25, 0, 16, 0},
       {"grid:3x2", "Grid", 12, 0, 6, 0},      {"grid:1x1", "Grid", 4, 0, 1, 0},
       {"cylinder", "Cylinder", 18, 16, 8, 0}, {"ngon", "Ngon", 8, 0, 1, 1},
+      {"broken", "Broken", 24, 0, 8, 0},
       {"islands", "Islands", 10, 0, 3, 0},
       {"wavycylinder", "WavyCylinder", 82, 32, 64, 0},
   };
@@ -86,7 +87,7 @@ TEST(Scenes, NamesAreListedAndUnknownOnesRefused) {
   std::set<std::string> listed;
   for (const BuiltinScene& s : BuiltinScenes()) listed.insert(s.name);
   EXPECT_EQ(listed, (std::set<std::string>{"cube", "grid", "cylinder", "ngon", "islands",
-                                           "wavycylinder"}));
+                                           "wavycylinder", "broken"}));
 
   for (const char* bad :
        {"sphere", "", "Cube", "grid:", "grid:4", "grid:0x4", "grid:4x0", "grid:2001x1",
