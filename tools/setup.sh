@@ -4,7 +4,9 @@
 #   bash tools/setup.sh                                   # build/ (RelWithDebInfo)
 #   BUILD_DIR=build-asan bash tools/setup.sh -DPELTERRA_SANITIZE=ON
 #
-# clang and its runtime (libFuzzer) are for the fuzz targets in fuzz/ (docs/testing.md).
+# clang and its runtime (libFuzzer) are for the fuzz targets in fuzz/ (docs/testing.md); libxml2
+# and nlohmann-json read the batch reports back in the tests, and GNU parallel runs the batch
+# recipes of docs/batch.md in them.
 #
 # Extra arguments are passed on to the cmake configure step. Run as root (or with sudo
 # available) when packages are missing; once they are installed, any user can run it.
@@ -29,6 +31,9 @@ PACKAGES=(
   ghostscript
   clang
   libclang-rt-dev
+  libxml2-dev
+  nlohmann-json3-dev
+  parallel
 )
 
 missing=()
