@@ -203,3 +203,19 @@ TEST(ProgressApp, LoadingALargeFileShowsOnATerminalAndInPlainLinesButNotInAPipe)
   EXPECT_EQ(bad.code, 1);
   EXPECT_NE(bad.out.find("auto, plain or off"), std::string::npos) << bad.out;
 }
+
+TEST(ProgressApp, SavingALargeFileShowsPlainLinesOnStderrAndNoneOnStdout) {
+  TempFolder tmp;
+  tmp.Write("save.session", "open builtin:grid:400x400\nsave big.obj\n");
+  const std::string run = std::string(PELTERRA_APP) + " --quiet --progress=plain run " +
+                          tmp.Path("save.session") + " --out " + tmp.Path("out");
+  const Result err = Shell(run + " 2>&1 >/dev/null");
+  ASSERT_EQ(err.code, 0) << err.out;
+  const std::string saving = "saving " + tmp.Path("out/big.obj") + ": ";
+  EXPECT_NE(err.out.find(saving + "100%\n"), std::string::npos) << err.out;
+  EXPECT_LT(err.out.find(saving), err.out.find(saving + "100%")) << "earlier tenths first";
+  const Result out = Shell(run + " 2>/dev/null");
+  ASSERT_EQ(out.code, 0) << out.out;
+  EXPECT_EQ(out.out.find("saving"), std::string::npos) << out.out;
+  EXPECT_NE(out.out.find("wrote " + tmp.Path("out/big.obj")), std::string::npos) << out.out;
+}
