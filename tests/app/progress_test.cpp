@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <sstream>
 
@@ -132,7 +133,7 @@ TEST(BatchProgress, TheLineSaysDoneFailedRunningAndTheTimeLeft) {
   EXPECT_EQ(pelterra::FormatDuration(3725), "1 h 02 min");
   EXPECT_EQ(pelterra::FormatDuration(59.4), "59 s");
   EXPECT_EQ(pelterra::FormatDuration(-1), "0 s");
-  EXPECT_EQ(pelterra::FormatDuration(0.0 / 0.0), "0 s");
+  EXPECT_EQ(pelterra::FormatDuration(std::nan("")), "0 s");
 
   Sink sink;
   {
