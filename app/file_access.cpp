@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -167,12 +168,15 @@ bool ReplaceFile(const std::string& path, std::string_view content, const Replac
   };
   const char* p = content.data();
   size_t left = content.size();
+  // In pieces, so that the progress of a large file can be told.
+  constexpr size_t kPiece = size_t{4} << 20;
   while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
+    const ssize_t n = ::write(fd, p, std::min(left, kPiece));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return fail(n < 0 ? errno : EIO);
     p += n;
     left -= static_cast<size_t>(n);
+    if (options.onProgress) options.onProgress(content.size() - left, content.size());
   }
   const mode_t mode = exists ? old.st_mode & 07777 : NewFileMode();
   if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) return fail(errno);

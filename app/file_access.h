@@ -3,6 +3,8 @@
 // leaves the old file as it was and no temporary file behind.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,8 @@ bool ReadRegularFile(const std::string& path, std::string& text, std::string& er
 struct ReplaceOptions {
   // Replace a file whose mode does not let the user write it (the session said "overwrite").
   bool readOnly = false;
+  // Told the bytes written so far and the total, as the writing goes on.
+  std::function<void(std::uint64_t written, std::uint64_t total)> onProgress;
 };
 
 // Writes content to path atomically. A symbolic link is followed and its target replaced in the

@@ -15,6 +15,7 @@
 
 #include "c4d_commanddata.h"
 #include "controls.h"
+#include "batch.h"
 #include "demo.h"
 #include "file_access.h"
 #include "inspect_command.h"
@@ -42,6 +43,8 @@ const char* kUsage =
     "  run SESSION [--scene FILE] [--out DIR] [--strict] [--force]\n"
     "                                     run a session script (docs/sessions.md)\n"
     "  check SESSION [--scene FILE]       check a session script without running it\n"
+    "  batch SESSION FILES... [--jobs N] [--out DIR] [--report FILE.xml|.json]\n"
+    "                                     run a session on many files, N at a time\n"
     "  info FILE.obj ...                  objects, polygon counts, UVs and their bounds\n"
     "  inspect FILE.obj ... [--max-overlaps N] [--max-density-spread X] [--max-stretch X]\n"
     "          [--json]                   overlaps, flips, density and stretch of the UVs\n"
@@ -58,6 +61,8 @@ const char* kUsage =
     "options:\n"
     "  --plugins DIR   plug-in folder (default: plugins/ beside this program)\n"
     "  --quiet         leave out the start-up banner and the echo of the host console\n"
+    "  --progress=auto|plain|off  progress of long work on stderr: on a terminal (auto), one\n"
+    "                  line per 10 % (plain, for CI logs), or none\n"
     "  --version       show the version\n"
     "  -h, --help      show this help\n";
 
@@ -85,6 +90,7 @@ const CommandHelp kHelp[] = {
      "usage: pelterra check SESSION [--scene FILE] [--out DIR]\n\n"
      "Checks every line of SESSION without running it: unknown verbs, wrong word counts, bad\n"
      "numbers, unknown names and ${...} variables. Exit code 0 when it is fine, 2 when not.\n"},
+    {"batch", pelterra::kBatchHelp},
     {"info",
      "usage: pelterra info FILE.obj ...\n\n"
      "Prints each object of each file with its point, triangle, quad and n-gon counts and its\n"
@@ -171,7 +177,9 @@ bool LoadScene(const std::string& scene, BaseDocument& doc, std::string& error) 
   if (scene.rfind("builtin:", 0) == 0)
     return pelterra::LoadBuiltinScene(scene.substr(8), doc, error);
   std::vector<std::string> warnings;
-  pelterra::Progress progress("loading " + scene, 0);
+  std::error_code ec;
+  const auto size = fs::file_size(scene, ec);
+  pelterra::Progress progress("loading " + scene, ec ? 0 : static_cast<std::int64_t>(size));
   bool ok = pelterra::LoadObj(scene, doc, error, &warnings, &progress);
   for (const std::string& w : warnings) std::cerr << "pelterra: warning: " << w << "\n";
   return ok;
@@ -497,6 +505,18 @@ int main(int argc, char** argv) {
   // --quiet may stand anywhere.
   const bool quiet = std::find(args.begin(), args.end(), "--quiet") != args.end();
   args.erase(std::remove(args.begin(), args.end(), "--quiet"), args.end());
+  // So may --progress=MODE.
+  for (auto it = args.begin(); it != args.end();) {
+    if (it->rfind("--progress=", 0) != 0) {
+      ++it;
+      continue;
+    }
+    pelterra::ProgressMode mode;
+    if (!pelterra::ParseProgressMode(it->substr(11), mode))
+      return Fail(*it + ": the mode is auto, plain or off");
+    pelterra::SetProgressMode(mode);
+    it = args.erase(it);
+  }
   size_t i = 0;
   for (; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -558,6 +578,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "inspect") return pelterra::InspectCommand(rest, std::cout, std::cerr);
+  if (command == "batch") return pelterra::RunBatchCommand(rest, pluginFolder, quiet);
   Args a;
   std::string error;
   const bool ok = command == "demo" ? ParseArgs(rest, {"--out"}, {}, a, error)
@@ -576,6 +597,8 @@ int main(int argc, char** argv) {
   hostrt::Host host;
   if (!quiet) host.echo = [](const std::string& line) { std::cout << line << "\n"; };
   host.NewDocument();
+  pelterra::StatusDisplay status;
+  host.onStatus = [&status](const hostrt::StatusRecord& r) { status(r); };
   hostrt::PluginSystem plugins(host);
   if (!plugins.StartAll(pluginFolder, error)) return Fail(error);
 

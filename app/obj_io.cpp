@@ -1097,6 +1097,10 @@ bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std
     }
   ReplaceOptions replace;
   replace.readOnly = replaceReadOnly;
+  Progress progress("saving " + path, static_cast<std::int64_t>(out.size()));
+  replace.onProgress = [&](std::uint64_t written, std::uint64_t) {
+    progress.Update(static_cast<std::int64_t>(written));
+  };
   if (ReplaceFile(path, out, replace, why)) return true;
   error = "cannot save " + path + ": " + why;
   return false;

@@ -1,7 +1,9 @@
 #include "scenes.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 
 #include "c4d_baseobject.h"
 #include "obj_io.h"
@@ -278,6 +280,15 @@ bool LoadBuiltinScene(const std::string& name, BaseDocument& doc, std::string& e
   }
   doc.InsertObject(op, nullptr, static_cast<BaseObject*>(doc.GetObjectHead()->GetLast()));
   return true;
+}
+
+std::string SceneStem(const std::string& scene) {
+  if (scene.rfind("builtin:", 0) == 0) {
+    std::string name = scene.substr(8);
+    std::replace(name.begin(), name.end(), ':', '-');
+    return name;
+  }
+  return std::filesystem::path(scene).stem().string();
 }
 
 }  // namespace pelterra

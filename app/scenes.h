@@ -18,4 +18,8 @@ std::vector<BuiltinScene> BuiltinScenes();
 // error for an unknown name or bad parameters.
 bool LoadBuiltinScene(const std::string& name, BaseDocument& doc, std::string& error);
 
+// A scene's name without folder and suffix, for ${stem} and a batch's output folders:
+// "meshes/chair.obj" is "chair", "builtin:grid:8x4" is "grid-8x4".
+std::string SceneStem(const std::string& scene);
+
 }  // namespace pelterra

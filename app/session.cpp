@@ -16,6 +16,7 @@
 #include "c4d_painter.h"
 #include "obj_io.h"
 #include "preview.h"
+#include "progress.h"
 #include "runtime/dialog_model.h"
 #include "runtime/dialog_view.h"
 #include "runtime/scene.h"
@@ -345,7 +346,7 @@ bool Session::Expand(std::vector<std::string>& words, std::string& error) const 
           error = "${" + name + "} needs a scene (--scene FILE)";
           return false;
         }
-        out += name == "scene" ? options_.scene : fs::path(options_.scene).stem().string();
+        out += name == "scene" ? options_.scene : SceneStem(options_.scene);
       } else if (name == "out") {
         out += options_.outDir;
       } else {
@@ -746,7 +747,10 @@ bool Session::Dispatch(std::vector<std::string>& w) {
       ok = LoadBuiltinScene(w[1].substr(8), *fresh, why);
     } else {
       const std::string path = InputPath(w[1]);
-      ok = LoadObj(path, *fresh, why, &warnings);
+      std::error_code ec;
+      const auto size = fs::file_size(path, ec);
+      Progress progress("loading " + w[1], ec ? 0 : static_cast<std::int64_t>(size));
+      ok = LoadObj(path, *fresh, why, &warnings, &progress);
       fresh->SetDocumentPath(fs::path(path).parent_path().string());
       fresh->SetDocumentName(fs::path(path).filename().string());
     }

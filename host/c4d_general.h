@@ -50,6 +50,11 @@ enum DRAWFLAGS : Int32 {
 };
 // Redraws the views now, not at the next event; false without a host.
 Bool DrawViews(Int32 flags, BaseDraw* bd = nullptr);
+// The host's status bar, for work the user waits for: a bar at percent (0 to 100, clamped), a
+// text beside it, and clearing both when the work is done.
+void StatusSetBar(Int32 percent);
+void StatusSetText(const String& str);
+void StatusClear();
 // Stops the host's background threads.
 void StopAllThreads();
 // Runs a host command as its menu entry would, on the active document (12557: select

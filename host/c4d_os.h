@@ -87,6 +87,10 @@ class C4DOS {
   virtual void ShowMouse(Int32 cursor) = 0;
   // Redraws the views at once with DRAWFLAGS flags.
   virtual Bool DrawViews(Int32 flags) = 0;
+  // The status bar: a bar at percent (0 to 100), a text beside it, and clearing both.
+  virtual void StatusSetBar(Int32 percent) = 0;
+  virtual void StatusSetText(const String& text) = 0;
+  virtual void StatusClear() = 0;
 };
 
 // Module side: takes the table from p1; false when it is missing or too old.

@@ -24,6 +24,8 @@ enum THREADPRIORITY : Int32 {
 
 // Threads the host runs at once: the machine's hardware threads (at least 1).
 Int32 GeGetCurrentThreadCount();
+// Lets the calling thread sleep for milliseconds (nothing for 0 or less).
+void GeSleep(Int32 milliseconds);
 
 class C4DThread {
  public:

@@ -793,9 +793,27 @@ void ControlThread::Main() {
       t->index = corners;
       list[static_cast<size_t>(k)] = t;
     }
+    std::atomic<Int32> done{0}, finished{0};
+    for (Int32 k = 0; k < w && made; ++k) {
+      workers[static_cast<size_t>(k)]->done = &done;
+      workers[static_cast<size_t>(k)]->finished = &finished;
+    }
     MPThreadPool* pool = made ? MPThreadPool::Alloc() : nullptr;
     if (pool && pool->Init(this, w, list.data()) && pool->Start(THREADPRIORITY_BELOW)) {
+      // The status bar follows the workers; the host shows it only for a carry that takes a
+      // while. What the workers write does not depend on this.
+      StatusSetText("Quick Grid");
+      StatusSetBar(0);
+      Int32 shown = 0;
+      // Short naps first, so that a small carry is not held up by the polling.
+      for (Int32 nap = 1; finished.load() < w; nap = std::min(nap * 2, 50)) {
+        GeSleep(nap);
+        const Int32 percent = static_cast<Int32>(100LL * done.load() / n);
+        if (percent != shown) StatusSetBar(shown = percent);
+      }
       pool->Wait();
+      StatusSetBar(100);
+      StatusClear();
       carried_ = true;
       workerCount_ = w;
     }
@@ -805,8 +823,15 @@ void ControlThread::Main() {
 }
 
 void MPTest::Main() {
+  struct Finish {
+    std::atomic<Int32>* finished;
+    ~Finish() {
+      if (finished) finished->fetch_add(1);
+    }
+  } finish{finished};
   if (!polys || !records || !flags || !flagsAtStart || !uvs || !index) return;
   for (Int32 i = std::max(first, 0); i < end && i < recordCount; ++i) {
+    if (done && (i & 1023) == 1023) done->fetch_add(1024, std::memory_order_relaxed);
     const Bool triangle = IsTriangle(polys[i]);
     if (mode == 0 ? flagsAtStart[i] != 0 : !triangle) continue;
     const Int32 cc = triangle ? 3 : 4;

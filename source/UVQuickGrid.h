@@ -4,6 +4,7 @@
 // carried along by worker threads.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -92,6 +93,8 @@ class MPTest : public C4DThread {
   const std::uint8_t* flagsAtStart = nullptr;  // the flags as the run began; all reads go here
   UVWStruct* uvs = nullptr;                    // written for this worker's polygons only
   const GridCornerIndex* index = nullptr;
+  std::atomic<Int32>* done = nullptr;      // polygons looked at, for the status bar; optional
+  std::atomic<Int32>* finished = nullptr;  // workers that returned; optional
 
   void Main() override;
   const Char* GetThreadName() override { return "SDK MpTest"; }

@@ -5,7 +5,9 @@
 #   BUILD_DIR=build-asan bash tools/setup.sh -DPELTERRA_SANITIZE=ON
 #
 # clang and its runtime (libFuzzer) are for the fuzz targets in fuzz/ (docs/testing.md); Qt 6
-# is for pelterra-gui, xvfb for its screenshots (docs/gui.md).
+# is for pelterra-gui, xvfb for its screenshots (docs/gui.md); libxml2 and nlohmann-json read
+# the batch reports back in the tests, and GNU parallel runs the batch recipes of
+# docs/batch.md in them.
 #
 # Extra arguments are passed on to the cmake configure step. Run as root (or with sudo
 # available) when packages are missing; once they are installed, any user can run it.
@@ -36,6 +38,8 @@ PACKAGES=(
   qt6-base-dev
   xvfb
   xauth
+  libxml2-dev
+  parallel
 )
 
 missing=()

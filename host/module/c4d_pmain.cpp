@@ -69,6 +69,18 @@ Bool DrawViews(Int32 flags, BaseDraw* bd) {
   return t_C4DOS ? t_C4DOS->DrawViews(flags) : false;
 }
 
+void StatusSetBar(Int32 percent) {
+  if (t_C4DOS) t_C4DOS->StatusSetBar(percent < 0 ? 0 : percent > 100 ? 100 : percent);
+}
+
+void StatusSetText(const String& str) {
+  if (t_C4DOS) t_C4DOS->StatusSetText(str);
+}
+
+void StatusClear() {
+  if (t_C4DOS) t_C4DOS->StatusClear();
+}
+
 void StopAllThreads() {
   if (t_C4DOS) t_C4DOS->StopAllThreads();
 }

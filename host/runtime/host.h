@@ -31,6 +31,13 @@ struct FileSelectRecord {
   bool defaulted = false;
 };
 
+// One call to the status bar: a bar (percent), a text, or clearing it.
+struct StatusRecord {
+  enum Kind { Bar, Text, Clear } kind = Clear;
+  Int32 percent = 0;
+  String text;
+};
+
 // A dialog window the host has open.
 struct OpenWindow {
   GeDialog* dialog = nullptr;
@@ -117,6 +124,12 @@ class Host : public C4DOS {
     return true;
   }
   const std::vector<Int32>& Redraws() const { return redraws_; }
+  // The status bar's calls, in order; onStatus (when set) draws each as it comes.
+  void StatusSetBar(Int32 percent) override { Status({StatusRecord::Bar, percent, String()}); }
+  void StatusSetText(const String& text) override { Status({StatusRecord::Text, 0, text}); }
+  void StatusClear() override { Status({StatusRecord::Clear, 0, String()}); }
+  const std::vector<StatusRecord>& Statuses() const { return statuses_; }
+  std::function<void(const StatusRecord&)> onStatus;
 
  private:
   std::vector<String> console_;
@@ -133,6 +146,12 @@ class Host : public C4DOS {
   Int32 modalDefaults_ = 0;  // modal windows nobody acted on
   std::vector<Int32> cursors_;
   std::vector<Int32> redraws_;
+  std::vector<StatusRecord> statuses_;
+
+  void Status(StatusRecord r) {
+    if (onStatus) onStatus(r);
+    statuses_.push_back(std::move(r));
+  }
 };
 
 }  // namespace hostrt

@@ -1,6 +1,7 @@
 #include "c4d_thread.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -29,6 +30,10 @@ void SetThreadCount(Int32 count) {
 Int32 GeGetCurrentThreadCount() {
   const Int32 n = g_threadCount.load();
   return n > 0 ? n : HardwareThreads();
+}
+
+void GeSleep(Int32 milliseconds) {
+  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 // --- C4DThread ---

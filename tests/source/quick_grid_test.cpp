@@ -364,6 +364,34 @@ TEST_F(QuickGridTest, ControllerAndWorkersGoByTheirNamesAndShowTheBusyCursor) {
   EXPECT_EQ(host.Cursor(), MOUSE_NORMAL);
 }
 
+TEST_F(QuickGridTest, TheCarryReportsItsProgressThroughTheStatusBar) {
+  Load(HandRegion());
+  ASSERT_TRUE(Run({0, 1}));
+  ASSERT_TRUE(Run({0, 1}, true));
+  // Each carry: its text, a bar from 0 that only grows up to 100, then the bar is cleared.
+  const std::vector<hostrt::StatusRecord>& s = host.Statuses();
+  size_t carries = 0;
+  for (size_t i = 0; i < s.size();) {
+    ASSERT_EQ(s[i].kind, hostrt::StatusRecord::Text) << i;
+    EXPECT_EQ(s[i].text, "Quick Grid");
+    ASSERT_LT(i + 1, s.size());
+    EXPECT_EQ(s[i + 1].kind, hostrt::StatusRecord::Bar);
+    EXPECT_EQ(s[i + 1].percent, 0);
+    Int32 last = 0;
+    size_t k = i + 1;
+    for (; k < s.size() && s[k].kind == hostrt::StatusRecord::Bar; ++k) {
+      EXPECT_GE(s[k].percent, last);
+      last = s[k].percent;
+    }
+    EXPECT_EQ(last, 100);
+    ASSERT_LT(k, s.size());
+    EXPECT_EQ(s[k].kind, hostrt::StatusRecord::Clear);
+    i = k + 1;
+    ++carries;
+  }
+  EXPECT_EQ(carries, 3u) << "one carry, then two for Square";
+}
+
 // --- refusals ---
 
 TEST_F(QuickGridTest, WithoutAnEdgeOfOnePolygonNothingChanges) {
