@@ -17,6 +17,7 @@
 #include "controls.h"
 #include "demo.h"
 #include "file_access.h"
+#include "gltf_io.h"
 #include "obj_io.h"
 #include "preview.h"
 #include "printable.h"
@@ -41,7 +42,7 @@ const char* kUsage =
     "  run SESSION [--scene FILE] [--out DIR] [--strict] [--force]\n"
     "                                     run a session script (docs/sessions.md)\n"
     "  check SESSION [--scene FILE]       check a session script without running it\n"
-    "  info FILE.obj ...                  objects, polygon counts, UVs and their bounds\n"
+    "  info FILE.obj|.gltf|.glb ...       objects, polygon counts, UVs and their bounds\n"
     "  preview SCENE OUT.png [--object NAME] [--size N] [--selected] [--fit]\n"
     "                                     draw the UV layout of the objects with UVs\n"
     "  controls [PLUGIN]                  list the controls of a command's dialog\n"
@@ -50,7 +51,7 @@ const char* kUsage =
     "                                     (click:ID tick:ID:on|off choose:ID:ENTRY type:ID:TEXT)\n"
     "  help [COMMAND]                     this help, or a command's\n"
     "\n"
-    "SCENE is an OBJ file or builtin:NAME. Every command takes --help.\n"
+    "SCENE is an OBJ or glTF file or builtin:NAME. Every command takes --help.\n"
     "options:\n"
     "  --plugins DIR   plug-in folder (default: plugins/ beside this program)\n"
     "  --quiet         leave out the start-up banner and the echo of the host console\n"
@@ -82,13 +83,13 @@ const CommandHelp kHelp[] = {
      "Checks every line of SESSION without running it: unknown verbs, wrong word counts, bad\n"
      "numbers, unknown names and ${...} variables. Exit code 0 when it is fine, 2 when not.\n"},
     {"info",
-     "usage: pelterra info FILE.obj ...\n\n"
+     "usage: pelterra info FILE.obj|.gltf|.glb ...\n\n"
      "Prints each object of each file with its point, triangle, quad and n-gon counts and its\n"
      "UV bounds. v is shown as the host shows it (0 at the top of the texture), with the file's\n"
      "own v range (0 at the bottom) beside it.\n"},
     {"preview",
      "usage: pelterra preview SCENE OUT.png [--object NAME] [--size N] [--selected] [--fit]\n\n"
-     "Draws the UV layout of every object of SCENE (an OBJ file or builtin:NAME) that has UVs,\n"
+     "Draws the UV layout of every object of SCENE (OBJ, glTF or builtin:NAME) that has UVs,\n"
      "or of the one --object names, as a PNG of N x N pixels (default 1024). --selected draws\n"
      "the unselected polygons lighter; --fit frames the UVs when they reach outside 0..1.\n"},
     {"controls",
@@ -158,13 +159,14 @@ bool ParseArgs(const std::vector<std::string>& in, const std::vector<std::string
   return true;
 }
 
-// Loads an OBJ file or builtin:NAME into doc.
+// Loads an OBJ or glTF file or builtin:NAME into doc.
 bool LoadScene(const std::string& scene, BaseDocument& doc, std::string& error) {
   if (scene.rfind("builtin:", 0) == 0)
     return pelterra::LoadBuiltinScene(scene.substr(8), doc, error);
   std::vector<std::string> warnings;
   pelterra::Progress progress("loading " + scene, 0);
-  bool ok = pelterra::LoadObj(scene, doc, error, &warnings, &progress);
+  bool ok = pelterra::IsGltfPath(scene) ? pelterra::LoadGltf(scene, doc, error, &warnings)
+                                         : pelterra::LoadObj(scene, doc, error, &warnings, &progress);
   for (const std::string& w : warnings) std::cerr << "pelterra: warning: " << w << "\n";
   return ok;
 }
@@ -194,10 +196,13 @@ int RunInfo(const Args& a) {
     for (const pelterra::ObjectSummary& s : summary) {
       std::cout << "  " << s.name << ": " << s.points << " points, " << s.triangles
                 << " triangles, " << s.quads << " quads, " << s.ngons << " n-gons";
+      // glTF's t already counts from the top of the texture, as the host's v does.
       if (s.hasUVs)
         std::cout << ", UVs u " << Short(s.uvMin.x) << ".." << Short(s.uvMax.x) << " v "
-                  << Short(s.uvMin.y) << ".." << Short(s.uvMax.y) << " (file v "
-                  << Short(1.0 - s.uvMax.y) << ".." << Short(1.0 - s.uvMin.y) << ")";
+                  << Short(s.uvMin.y) << ".." << Short(s.uvMax.y)
+                  << (pelterra::IsGltfPath(file) ? " (the file's t)"
+                                                 : " (file v " + Short(1.0 - s.uvMax.y) + ".." +
+                                                       Short(1.0 - s.uvMin.y) + ")");
       else
         std::cout << ", no UVs";
       std::cout << "\n";
@@ -302,6 +307,16 @@ int RunDemo(hostrt::Host& host, const Args& a, const std::string& pluginFolder) 
   if (!a.positional.empty()) return Fail("demo takes no arguments (see pelterra demo --help)");
   pelterra::SessionOptions opt;
   opt.outDir = a.Get("--out", "pelterra-demo");
+  // The session reads the glTF scene the demo writes beside it, as it does when run again.
+  opt.baseDir = opt.outDir;
+  const std::string glb = (fs::path(opt.outDir) / "islands.glb").string();
+  {
+    std::error_code ec;
+    fs::create_directories(opt.outDir, ec);
+    std::ofstream out(glb, std::ios::binary);
+    out << pelterra::DemoGlb();
+    if (!out) return Fail("cannot write " + glb);
+  }
   opt.symbols = pelterra::Symbols::FromPluginFolder(pluginFolder);
   std::istringstream in(pelterra::kDemoSession);
   std::vector<std::string> written;
@@ -321,12 +336,17 @@ int RunDemo(hostrt::Host& host, const Args& a, const std::string& pluginFolder) 
   std::string why;
   if (!RenderEps(eps, png, 512, 512, why)) return Fail("cannot render " + eps + ": " + why);
   written.push_back(png);
+  written.push_back(glb);
   std::cout << "\nPelterra demo done. It opened the built-in cube and the UV tools dialog, "
                "selected UV polygons, scaled and rotated UV islands, aligned, projected and "
                "stitched UV points, scaled islands to their real area, selected a loop, saved "
-               "and loaded UV lists and drew them as EPS, and wrote "
+               "and loaded UV lists and drew them as EPS, scaled an island of a glTF scene, "
+               "and wrote "
             << written.size() << " file(s) to " << fs::absolute(opt.outDir).string() << ":\n";
   for (const std::string& f : written) std::cout << "  " << f << "\n";
+  const std::string scaled = (fs::path(opt.outDir) / "islands-scaled.glb").string();
+  std::cout << "islands.glb against islands-scaled.glb: "
+            << pelterra::DescribeGltfChange(glb, scaled) << "\n";
   std::cout << "Run the session again, or your own copy of it, with:\n  pelterra run " << script
             << " --out " << opt.outDir << "\n";
   return 0;
