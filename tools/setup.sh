@@ -4,7 +4,8 @@
 #   bash tools/setup.sh                                   # build/ (RelWithDebInfo)
 #   BUILD_DIR=build-asan bash tools/setup.sh -DPELTERRA_SANITIZE=ON
 #
-# clang and its runtime (libFuzzer) are for the fuzz targets in fuzz/ (docs/testing.md).
+# clang and its runtime (libFuzzer) are for the fuzz targets in fuzz/ (docs/testing.md); node and
+# npm for the glTF validator that the tests run (docs/gltf.md).
 #
 # Extra arguments are passed on to the cmake configure step. Run as root (or with sudo
 # available) when packages are missing; once they are installed, any user can run it.
@@ -25,11 +26,19 @@ PACKAGES=(
   libtiff-dev
   zlib1g-dev
   libtinyobjloader-dev
+  libtinygltf-dev
+  nlohmann-json3-dev
   libcairo2-dev
   ghostscript
   clang
   libclang-rt-dev
 )
+
+# Node.js and npm run the Khronos glTF validator in the tests (ctest installs the validator
+# itself into the build folder). A node that is there already, from any source, will do.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  PACKAGES+=(nodejs npm)
+fi
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
