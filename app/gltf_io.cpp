@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <memory>
 #include <set>
@@ -331,6 +332,7 @@ bool LoadGltf(const std::string& path, BaseDocument& doc, std::string& error,
     src->jsonLength = src->file.size();
   }
   const std::string json = src->Json();
+  if (json.size() > std::numeric_limits<unsigned>::max()) return fail("too large");
 
   FileReads reads;
   reads.base = ec ? fs::path(path).parent_path().string() : abs.parent_path().string();
@@ -390,9 +392,10 @@ bool LoadGltf(const std::string& path, BaseDocument& doc, std::string& error,
       bs.kind = BufferSource::kExternal;
       std::string decoded;
       PercentDecode(b.uri, decoded);
-      bs.path = (fs::path(reads.base) / decoded).lexically_normal().string();
-      auto it = reads.files.find(bs.path);
+      // The path as tinygltf asked for it: the folder, a slash, the decoded URI.
+      auto it = reads.files.find(reads.base + "/" + decoded);
       if (it == reads.files.end()) return fail(name + ": " + b.uri + " was not read");
+      bs.path = fs::path(it->first).lexically_normal().string();
       bs.bytes = it->second;
       src->relative.push_back(b.uri);
     }
