@@ -679,6 +679,9 @@ bool SaveGltf(BaseDocument& doc, const std::string& path, std::string& error,
         for (Int32 c = 0; c < 3; ++c) {
           const auto v = static_cast<size_t>(poly[c]);
           const double u = uvw[c].x, t = uvw[c].y;
+          if (!std::isfinite(u) || !std::isfinite(t))
+            return fail("object " + Quoted(os.name) + ": polygon " + std::to_string(p) +
+                        " has a UV that is not a finite number");
           const bool changed = u != ua.values[2 * v] || t != ua.values[2 * v + 1];
           Claim& m = cl[v];
           const double cu = changed ? u : ua.values[2 * v], ct = changed ? t : ua.values[2 * v + 1];

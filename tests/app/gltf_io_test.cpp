@@ -567,6 +567,36 @@ TEST(GltfBadFiles, AreRefusedWithoutChangingAnything) {
   EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
 }
 
+// Runs the application with args; out receives what it printed.
+int RunApp(const std::string& args, std::string& out) {
+  const std::string cmd =
+      std::string(PELTERRA_APP) + " --quiet --plugins " + PELTERRA_PLUGINS + " " + args + " 2>&1";
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return -1;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+  return pclose(p);
+}
+
+TEST(GltfSession, InfoAndPreviewReadGltf) {
+  TempDir dir;
+  std::ofstream(dir / "islands.glb", std::ios::binary) << DemoGlb();
+  std::string out;
+  ASSERT_EQ(RunApp("info " + (dir / "islands.glb"), out), 0) << out;
+  EXPECT_NE(out.find("Islands: 12 points, 6 triangles, 0 quads, 0 n-gons, UVs u 0.0625..0.9375 v "
+                     "0.0625..0.9375 (the file's t)"),
+            std::string::npos)
+      << out;
+  out.clear();
+  EXPECT_EQ(RunApp("preview " + (dir / "islands.glb") + " " + (dir / "p.png"), out), 0) << out;
+  EXPECT_TRUE(fs::exists(dir / "p.png"));
+  out.clear();
+  std::ofstream(dir / "bad.glb", std::ios::binary) << "glTF";
+  EXPECT_NE(RunApp("info " + (dir / "bad.glb"), out), 0);
+  EXPECT_NE(out.find("bad.glb: truncated"), std::string::npos) << out;
+}
+
 // The whole way through the application: a session opens the scene, scales an island with the
 // UV tools and saves it.
 TEST(GltfSession, ScaleAnIslandAndSave) {
@@ -584,15 +614,8 @@ TEST(GltfSession, ScaleAnIslandAndSave) {
                                       "expect uv 2 a 0.0625 1\n"
                                       "save out.glb\n"
                                       "save out.obj\n";
-  const std::string cmd = std::string(PELTERRA_APP) + " --quiet --plugins " + PELTERRA_PLUGINS +
-                          " run " + (dir / "s.session") + " --out " + dir.path.string() + " 2>&1";
-  FILE* p = popen(cmd.c_str(), "r");
-  ASSERT_NE(p, nullptr);
   std::string out;
-  char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-  const int rc = pclose(p);
+  const int rc = RunApp("run " + (dir / "s.session") + " --out " + dir.path.string(), out);
   // The save as OBJ is a conversion: refused, and the session fails there.
   EXPECT_NE(rc, 0) << out;
   EXPECT_NE(out.find("not this tool's job"), std::string::npos) << out;
