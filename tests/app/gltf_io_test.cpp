@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -255,6 +256,35 @@ TEST(GltfRoundTrip, BoundsFollowTheEdit) {
   const std::string after = Read(dir / "out.glb");
   EXPECT_NE(after.find("\"min\":[0.125,0.375],\"max\":[0.375,0.875]"), std::string::npos);
   EXPECT_EQ(Validate(dir / "out.glb"), "");
+
+  // Shorter bounds: the JSON chunk keeps its length with blanks, the BIN chunk its place.
+  DocPtr wide;
+  ASSERT_TRUE(LoadGltf(path, *wide, error)) << error;
+  EditUVs(Tag(Object(*wide)), [](const Vector& v) { return Vector(v.x * 2 - 0.5, v.y * 2 - 0.5, 0); });
+  ASSERT_TRUE(SaveGltf(*wide, dir / "wide.glb", error)) << error;
+  const std::string before = Read(path), widened = Read(dir / "wide.glb");
+  EXPECT_NE(widened.find("\"min\":[0,0],\"max\":[1,1]"), std::string::npos);
+  ASSERT_EQ(widened.size(), before.size());
+  const std::vector<size_t> diff = Diff(before, widened);
+  ASSERT_FALSE(diff.empty());
+  gltf::GlbLayout l;
+  std::string why;
+  ASSERT_TRUE(gltf::ParseGlb(before, l, why));
+  const size_t uvBegin = l.chunks[1].begin + 48, uvEnd = uvBegin + 32;
+  const size_t bounds = before.find("\"min\":[0.25,0.25]");
+  for (size_t i : diff)
+    EXPECT_TRUE((i >= bounds && i < l.chunks[0].begin + l.chunks[0].length) ||
+                (i >= uvBegin && i < uvEnd))
+        << "byte " << i;
+  EXPECT_EQ(Validate(dir / "wide.glb"), "");
+
+  // A UV that is not a number refuses the save.
+  UVWStruct s = Tag(Object(*wide))->GetSlow(0);
+  s.a.x = std::nan("");
+  Tag(Object(*wide))->SetSlow(0, s);
+  EXPECT_FALSE(SaveGltf(*wide, dir / "nan.glb", error));
+  EXPECT_NE(error.find("not a finite number"), std::string::npos) << error;
+  EXPECT_FALSE(fs::exists(dir / "nan.glb"));
 }
 
 // Positions and UVs interleaved in one view: 20 bytes per vertex.
