@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <map>
@@ -571,6 +572,16 @@ std::string GltfSourcePath(BaseDocument& doc) {
 
 namespace {
 
+// Equal, or the same bits: a NaN the file held is still the same value when nothing touched it.
+bool Same(double a, double b) {
+  return a == b || std::memcmp(&a, &b, sizeof a) == 0;
+}
+bool SamePoints(const std::vector<Vector>& a, const Vector* b) {
+  return std::equal(a.begin(), a.end(), b, [](const Vector& x, const Vector& y) {
+    return Same(x.x, y.x) && Same(x.y, y.y) && Same(x.z, y.z);
+  });
+}
+
 std::vector<PolygonObject*> DocumentPolygons(BaseObject* op) {
   std::vector<PolygonObject*> r;
   for (; op; op = op->GetNext()) {
@@ -642,7 +653,7 @@ bool SaveGltf(BaseDocument& doc, const std::string& path, std::string& error,
     if (op.GetSerial() != os.serial)
       return fail("the objects are not the ones loaded, or not in their order");
     if (static_cast<size_t>(op.GetPointCount()) != os.points.size() ||
-        !std::equal(os.points.begin(), os.points.end(), op.GetPointR()))
+        !SamePoints(os.points, op.GetPointR()))
       return fail(who + ": its points changed; a glTF save writes UV edits only");
     if (static_cast<size_t>(op.GetPolygonCount()) != os.polygons.size() ||
         !std::equal(os.polygons.begin(), os.polygons.end(), op.GetPolygonR()))
@@ -679,15 +690,15 @@ bool SaveGltf(BaseDocument& doc, const std::string& path, std::string& error,
         for (Int32 c = 0; c < 3; ++c) {
           const auto v = static_cast<size_t>(poly[c]);
           const double u = uvw[c].x, t = uvw[c].y;
-          if (!std::isfinite(u) || !std::isfinite(t))
+          const bool changed = !Same(u, ua.values[2 * v]) || !Same(t, ua.values[2 * v + 1]);
+          if (changed && (!std::isfinite(u) || !std::isfinite(t)))
             return fail("object " + Quoted(os.name) + ": polygon " + std::to_string(p) +
                         " has a UV that is not a finite number");
-          const bool changed = u != ua.values[2 * v] || t != ua.values[2 * v + 1];
           Claim& m = cl[v];
           const double cu = changed ? u : ua.values[2 * v], ct = changed ? t : ua.values[2 * v + 1];
           if (!m.set) {
             m = Claim{true, changed, cu, ct, k, static_cast<Int32>(p)};
-          } else if (m.u != cu || m.t != ct) {
+          } else if (!Same(m.u, cu) || !Same(m.t, ct)) {
             return fail(ua.label + ": vertex " + std::to_string(v) + " has different UVs in polygon " +
                         std::to_string(m.polygon) + " of object " +
                         Quoted(src->objects[m.object].name) + " and polygon " + std::to_string(p) +
