@@ -377,6 +377,21 @@ expect flips 0
 preview broken-fixed-density.png color density
 preview broken-fixed.svg
 save broken-fixed.obj
+# glTF: islands.glb, three quads that the demo wrote beside this session. Scale the small
+# island at the bottom left by 1.5 and save a copy: only the bytes of its texture coordinates
+# differ (the demo lists the differing bytes at its end).
+open islands.glb
+mode uvpolygons
+command ID_UVCOMMAND
+choose 10071 "Scale&Rotate"
+select uvpolygons 2-3
+type IDC_SCALE_U 1.5
+type IDC_SCALE_V 1.5
+click IDC_SCALE
+expect changed
+expect uv 2 a 0.125 0.9375
+save islands-scaled.glb
+preview islands-gltf.png
 )";
 
 }  // namespace pelterra

@@ -19,6 +19,7 @@
 #include "demo.h"
 #include "file_access.h"
 #include "inspect_command.h"
+#include "gltf_io.h"
 #include "obj_io.h"
 #include "preview.h"
 #include "printable.h"
@@ -45,7 +46,7 @@ const char* kUsage =
     "  check SESSION [--scene FILE]       check a session script without running it\n"
     "  batch SESSION FILES... [--jobs N] [--out DIR] [--report FILE.xml|.json]\n"
     "                                     run a session on many files, N at a time\n"
-    "  info FILE.obj ...                  objects, polygon counts, UVs and their bounds\n"
+    "  info FILE.obj|.gltf|.glb ...       objects, polygon counts, UVs and their bounds\n"
     "  inspect FILE.obj ... [--max-overlaps N] [--max-density-spread X] [--max-stretch X]\n"
     "          [--json]                   overlaps, flips, density and stretch of the UVs\n"
     "  preview SCENE OUT.png|OUT.svg [--object NAME] [--size N] [--selected] [--fit]\n"
@@ -57,7 +58,7 @@ const char* kUsage =
     "                                     (click:ID tick:ID:on|off choose:ID:ENTRY type:ID:TEXT)\n"
     "  help [COMMAND]                     this help, or a command's\n"
     "\n"
-    "SCENE is an OBJ file or builtin:NAME. Every command takes --help.\n"
+    "SCENE is an OBJ or glTF file or builtin:NAME. Every command takes --help.\n"
     "options:\n"
     "  --plugins DIR   plug-in folder (default: plugins/ beside this program)\n"
     "  --quiet         leave out the start-up banner and the echo of the host console\n"
@@ -92,7 +93,7 @@ const CommandHelp kHelp[] = {
      "numbers, unknown names and ${...} variables. Exit code 0 when it is fine, 2 when not.\n"},
     {"batch", pelterra::kBatchHelp},
     {"info",
-     "usage: pelterra info FILE.obj ...\n\n"
+     "usage: pelterra info FILE.obj|.gltf|.glb ...\n\n"
      "Prints each object of each file with its point, triangle, quad and n-gon counts and its\n"
      "UV bounds. v is shown as the host shows it (0 at the top of the texture), with the file's\n"
      "own v range (0 at the bottom) beside it.\n"},
@@ -100,7 +101,7 @@ const CommandHelp kHelp[] = {
     {"preview",
      "usage: pelterra preview SCENE OUT.png|OUT.svg [--object NAME] [--size N] [--selected]\n"
      "                        [--fit] [--color density|stretch|flips|overlaps]\n\n"
-     "Draws the UV layout of every object of SCENE (an OBJ file or builtin:NAME) that has UVs,\n"
+     "Draws the UV layout of every object of SCENE (OBJ, glTF or builtin:NAME) that has UVs,\n"
      "or of the one --object names, as a PNG of N x N pixels (default 1024), or as an SVG\n"
      "drawing in UV units. --selected draws the unselected polygons lighter; --fit frames the\n"
      "UVs when they reach outside 0..1. --color fills the polygons by texel density, area\n"
@@ -172,7 +173,7 @@ bool ParseArgs(const std::vector<std::string>& in, const std::vector<std::string
   return true;
 }
 
-// Loads an OBJ file or builtin:NAME into doc.
+// Loads an OBJ or glTF file or builtin:NAME into doc.
 bool LoadScene(const std::string& scene, BaseDocument& doc, std::string& error) {
   if (scene.rfind("builtin:", 0) == 0)
     return pelterra::LoadBuiltinScene(scene.substr(8), doc, error);
@@ -180,7 +181,8 @@ bool LoadScene(const std::string& scene, BaseDocument& doc, std::string& error) 
   std::error_code ec;
   const auto size = fs::file_size(scene, ec);
   pelterra::Progress progress("loading " + scene, ec ? 0 : static_cast<std::int64_t>(size));
-  bool ok = pelterra::LoadObj(scene, doc, error, &warnings, &progress);
+  bool ok = pelterra::IsGltfPath(scene) ? pelterra::LoadGltf(scene, doc, error, &warnings)
+                                         : pelterra::LoadObj(scene, doc, error, &warnings, &progress);
   for (const std::string& w : warnings) std::cerr << "pelterra: warning: " << w << "\n";
   return ok;
 }
@@ -210,10 +212,13 @@ int RunInfo(const Args& a) {
     for (const pelterra::ObjectSummary& s : summary) {
       std::cout << "  " << s.name << ": " << s.points << " points, " << s.triangles
                 << " triangles, " << s.quads << " quads, " << s.ngons << " n-gons";
+      // glTF's t already counts from the top of the texture, as the host's v does.
       if (s.hasUVs)
         std::cout << ", UVs u " << Short(s.uvMin.x) << ".." << Short(s.uvMax.x) << " v "
-                  << Short(s.uvMin.y) << ".." << Short(s.uvMax.y) << " (file v "
-                  << Short(1.0 - s.uvMax.y) << ".." << Short(1.0 - s.uvMin.y) << ")";
+                  << Short(s.uvMin.y) << ".." << Short(s.uvMax.y)
+                  << (pelterra::IsGltfPath(file) ? " (the file's t)"
+                                                 : " (file v " + Short(1.0 - s.uvMax.y) + ".." +
+                                                       Short(1.0 - s.uvMin.y) + ")");
       else
         std::cout << ", no UVs";
       std::cout << "\n";
@@ -320,6 +325,16 @@ int RunDemo(hostrt::Host& host, const Args& a, const std::string& pluginFolder) 
   if (!a.positional.empty()) return Fail("demo takes no arguments (see pelterra demo --help)");
   pelterra::SessionOptions opt;
   opt.outDir = a.Get("--out", "pelterra-demo");
+  // The session reads the glTF scene the demo writes beside it, as it does when run again.
+  opt.baseDir = opt.outDir;
+  const std::string glb = (fs::path(opt.outDir) / "islands.glb").string();
+  {
+    std::error_code ec;
+    fs::create_directories(opt.outDir, ec);
+    std::ofstream out(glb, std::ios::binary);
+    out << pelterra::DemoGlb();
+    if (!out) return Fail("cannot write " + glb);
+  }
   opt.symbols = pelterra::Symbols::FromPluginFolder(pluginFolder);
   std::istringstream in(pelterra::kDemoSession);
   std::vector<std::string> written;
@@ -339,13 +354,17 @@ int RunDemo(hostrt::Host& host, const Args& a, const std::string& pluginFolder) 
   std::string why;
   if (!RenderEps(eps, png, 512, 512, why)) return Fail("cannot render " + eps + ": " + why);
   written.push_back(png);
+  written.push_back(glb);
   std::cout << "\nPelterra demo done. It opened the built-in cube and the UV tools dialog, "
                "selected UV polygons, scaled and rotated UV islands, aligned, projected and "
                "stitched UV points, scaled islands to their real area, selected a loop, saved "
                "and loaded UV lists and drew them as EPS, inspected a broken layout with "
-               "heatmaps before and after its fix, and wrote "
+               "heatmaps before and after its fix, scaled an island of a glTF scene, and wrote "
             << written.size() << " file(s) to " << fs::absolute(opt.outDir).string() << ":\n";
   for (const std::string& f : written) std::cout << "  " << f << "\n";
+  const std::string scaled = (fs::path(opt.outDir) / "islands-scaled.glb").string();
+  std::cout << "islands.glb against islands-scaled.glb: "
+            << pelterra::DescribeGltfChange(glb, scaled) << "\n";
   std::cout << "Run the session again, or your own copy of it, with:\n  pelterra run " << script
             << " --out " << opt.outDir << "\n";
   return 0;

@@ -14,6 +14,7 @@
 #include "c4d_basetime.h"
 #include "c4d_commanddata.h"
 #include "c4d_painter.h"
+#include "gltf_io.h"
 #include "obj_io.h"
 #include "preview.h"
 #include "progress.h"
@@ -750,7 +751,8 @@ bool Session::Dispatch(std::vector<std::string>& w) {
       std::error_code ec;
       const auto size = fs::file_size(path, ec);
       Progress progress("loading " + w[1], ec ? 0 : static_cast<std::int64_t>(size));
-      ok = LoadObj(path, *fresh, why, &warnings, &progress);
+      ok = IsGltfPath(path) ? LoadGltf(path, *fresh, why, &warnings)
+                            : LoadObj(path, *fresh, why, &warnings, &progress);
       fresh->SetDocumentPath(fs::path(path).parent_path().string());
       fresh->SetDocumentName(fs::path(path).filename().string());
     }
@@ -908,7 +910,8 @@ bool Session::Save(const std::vector<std::string>& w) {
   BaseDocument* doc = host_.ActiveDocument();
   const std::string path = OutputPath(w[1]);
   // Replacing the mesh a document came from is easy to do by mistake: it takes a word.
-  const std::string source = SourcePath(*doc);
+  const std::string gltfSource = GltfSourcePath(*doc);
+  const std::string source = gltfSource.empty() ? SourcePath(*doc) : gltfSource;
   std::error_code ec;
   if (!source.empty() && fs::exists(path, ec) && fs::equivalent(path, source, ec) && w.size() < 3 &&
       !options_.force)
@@ -916,7 +919,13 @@ bool Session::Save(const std::vector<std::string>& w) {
                 " overwrite\" or run with --force to replace it");
   std::string why, note;
   bool ok;
-  if (w[0] == "save") {
+  std::vector<std::string> notes;
+  if (w[0] == "save" && (!gltfSource.empty() || IsGltfPath(path))) {
+    ok = SaveGltf(*doc, path, why, &notes, w.size() == 3 || options_.force);
+  } else if (!gltfSource.empty() || IsGltfPath(path)) {
+    return Fail("export writes an OBJ file of the active object; converting from or to glTF is "
+                "not this tool's job");
+  } else if (w[0] == "save") {
     ok = SaveObj(*doc, path, why, &note, w.size() == 3 || options_.force);
   } else {
     // Only the active object, in a document of its own.
@@ -931,6 +940,7 @@ bool Session::Save(const std::vector<std::string>& w) {
   }
   if (!ok) return Fail(why);
   if (!note.empty()) out_ << "note: " << note << "\n";
+  for (const std::string& n : notes) out_ << "note: " << n << "\n";
   written_.push_back(path);
   out_ << "wrote " << path << "\n";
   return true;

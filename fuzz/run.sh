@@ -13,7 +13,7 @@ build="${1:?usage: fuzz/run.sh BUILD_DIR [RUNS] [TARGET ...]}"
 runs="${2:-20000}"
 shift $(($# < 2 ? $# : 2))
 targets=("$@")
-((${#targets[@]})) || targets=(obj session resource uvlist)
+((${#targets[@]})) || targets=(obj session resource uvlist gltf)
 
 seeds() {
   case "$1" in
@@ -21,6 +21,7 @@ seeds() {
     session) echo tests/app/data/sessions fuzz/corpus/session ;;
     resource) echo res fuzz/corpus/resource ;;
     uvlist) echo fuzz/corpus/uvlist ;;
+    gltf) echo fuzz/corpus/gltf ;;
   esac
 }
 

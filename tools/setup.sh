@@ -7,7 +7,7 @@
 # clang and its runtime (libFuzzer) are for the fuzz targets in fuzz/ (docs/testing.md); Qt 6
 # is for pelterra-gui, xvfb for its screenshots (docs/gui.md); libxml2 and nlohmann-json read
 # the batch reports back in the tests, and GNU parallel runs the batch recipes of
-# docs/batch.md in them.
+# docs/batch.md in them; node and npm run the glTF validator that the tests run (docs/gltf.md).
 #
 # Extra arguments are passed on to the cmake configure step. Run as root (or with sudo
 # available) when packages are missing; once they are installed, any user can run it.
@@ -28,6 +28,7 @@ PACKAGES=(
   libtiff-dev
   zlib1g-dev
   libtinyobjloader-dev
+  libtinygltf-dev
   libcairo2-dev
   fonts-dejavu-core
   nlohmann-json3-dev
@@ -41,6 +42,12 @@ PACKAGES=(
   libxml2-dev
   parallel
 )
+
+# Node.js and npm run the Khronos glTF validator in the tests (ctest installs the validator
+# itself into the build folder). A node that is there already, from any source, will do.
+if ! command -v node >/dev/null 2>&1 || ! command -v npm >/dev/null 2>&1; then
+  PACKAGES+=(nodejs npm)
+fi
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
