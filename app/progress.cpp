@@ -1,6 +1,10 @@
 #include "progress.h"
 
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cstdio>
 
@@ -9,7 +13,11 @@
 namespace pelterra {
 
 bool Progress::Enabled() {
+#ifdef _WIN32
+  return _isatty(_fileno(stderr)) != 0;
+#else
   return isatty(STDERR_FILENO) == 1;
+#endif
 }
 
 Progress::Progress(std::string what, std::int64_t total) : what_(Printable(what)), total_(total) {}
