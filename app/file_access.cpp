@@ -29,7 +29,7 @@ bool ModeLetsWrite(unsigned mode, unsigned, unsigned) {
 bool ReadRegularFile(const std::string& path, std::string& text, std::string& error) {
   std::string why;
   if (!hostrt::ReadRegularFile(path, text, why)) {
-    error = path + (why.starts_with("not a regular file") ? ": " : ": cannot read: ") + why;
+    error = path + ": " + why;
     return false;
   }
   return true;

@@ -57,7 +57,7 @@ bool ReadRegularFile(const std::string& path, std::string& out, std::string& why
   const std::wstring wide = WidePath(path);
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
-    why = SystemMessage(GetLastError());
+    why = "cannot open: " + SystemMessage(GetLastError());
     return false;
   }
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
@@ -67,7 +67,7 @@ bool ReadRegularFile(const std::string& path, std::string& out, std::string& why
   HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    why = SystemMessage(GetLastError());
+    why = "cannot open: " + SystemMessage(GetLastError());
     return false;
   }
   // Device names (NUL, CON, COM1 ...) open like files; they are no file to read.
@@ -86,7 +86,7 @@ bool ReadRegularFile(const std::string& path, std::string& out, std::string& why
   for (;;) {
     DWORD n = 0;
     if (!ReadFile(h, buf, sizeof buf, &n, nullptr)) {
-      why = SystemMessage(GetLastError());
+      why = "cannot read: " + SystemMessage(GetLastError());
       CloseHandle(h);
       return false;
     }

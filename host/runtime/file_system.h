@@ -18,7 +18,8 @@ bool MoveIntoPlace(const std::string& temp, const std::string& target, std::stri
 #ifdef _WIN32
 // Reads the whole file at path into out. Anything but a regular file (a folder, a device, a
 // pipe) is refused without being read, with why "not a regular file (KIND)"; other failures give
-// the system's reason. A read that fails part-way is a failure, never a short text.
+// "cannot open: REASON" or "cannot read: REASON". A read that fails part-way is a failure, never
+// a short text.
 bool ReadRegularFile(const std::string& path, std::string& out, std::string& why);
 
 // Creates a new file for writing (binary) whose name is prefix followed by a unique suffix;
