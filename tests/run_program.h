@@ -29,7 +29,7 @@ inline ProgramResult RunProgram(const std::string& commandLine) {
 #ifdef _WIN32
   // cmd.exe takes the line after /c, with the outer quotes removed.
   const std::string cmd = "\"" + commandLine + " 2>&1 <NUL\"";
-  FILE* p = _popen(cmd.c_str(), "rb");
+  FILE* p = _popen(cmd.c_str(), "r");  // text mode: CR LF reads as LF
 #else
   const std::string cmd = commandLine + " 2>&1 </dev/null";
   FILE* p = popen(cmd.c_str(), "r");

@@ -1,5 +1,7 @@
-// The module file, loaded with dlopen and driven through c4d_main as the host drives it.
+// The module file, loaded as the host loads it and driven through c4d_main.
+#ifndef _WIN32
 #include <elf.h>
+#endif
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -294,6 +296,11 @@ TEST_F(ModuleTest, TransferTagAllocatesWithItsDefaults) {
   BaseTag::Free(tag);
 }
 
+#ifdef _WIN32
+TEST(ModuleFile, ExportsOnlyTheEntryFunction) {
+  GTEST_SKIP() << "the DLL's export table is read with objdump by the test module_exports";
+}
+#else
 // Reads the module's dynamic symbol table straight from the ELF file.
 TEST(ModuleFile, ExportsOnlyTheEntryFunction) {
   std::ifstream f(kModule, std::ios::binary);
@@ -328,3 +335,4 @@ TEST(ModuleFile, ExportsOnlyTheEntryFunction) {
   ASSERT_TRUE(found) << "no dynamic symbol table";
   EXPECT_EQ(exported, (std::vector<String>{"c4d_main()"}));
 }
+#endif
