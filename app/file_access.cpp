@@ -2,6 +2,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// windows.h names its own ReplaceFile as a macro.
+#undef ReplaceFile
 
 #include "runtime/file_system.h"
 #else

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #ifdef _WIN32
 #include <windows.h>
+// windows.h names its own ReplaceFile as a macro.
+#undef ReplaceFile
 
 #include "runtime/file_system.h"
 #else
