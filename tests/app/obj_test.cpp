@@ -380,8 +380,8 @@ TEST(ObjSave, TinyObjLoaderReadsTheSameContent) {
   std::vector<tinyobj::shape_t> shapes;
   std::vector<tinyobj::material_t> materials;
   std::string warn, err;
-  ASSERT_TRUE(tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, out.c_str(),
-                               dir.path.c_str(), false))
+  ASSERT_TRUE(tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err,
+                               out.string().c_str(), dir.path.string().c_str(), false))
       << err;
   ASSERT_EQ(shapes.size(), 2u);
   EXPECT_EQ(shapes[0].name, "Roof");
