@@ -20,9 +20,10 @@
 namespace fs = std::filesystem;
 
 namespace {
-// Windows takes both slashes between path components; a file name holds neither.
+// Windows takes both slashes between path components (and joins them with its own, as
+// std::filesystem does); a file name holds neither.
 #ifdef _WIN32
-constexpr const char* kSeparators = "/\\";
+constexpr const char* kSeparators = "\\/";
 #else
 constexpr const char* kSeparators = "/";
 #endif
@@ -76,7 +77,7 @@ Filename Filename::operator+(const Filename& component) const {
   if (path_.empty()) return component;
   if (component.path_.empty()) return *this;
   if (std::strchr(kSeparators, path_.back())) return Filename(path_ + component.path_);
-  return Filename(path_ + "/" + component.path_);
+  return Filename(path_ + kSeparators[0] + component.path_);
 }
 
 Bool GeFExist(const Filename& path, Bool isdir) {

@@ -125,6 +125,7 @@ TEST(Filename, TakesBothSlashesOnWindows) {
   EXPECT_EQ(f.GetFile().GetString(), "c4d_strings.str");
   EXPECT_EQ(f.GetDirectory().GetString(), "C:\\plugins\\Pelterra\\res/strings_us");
   EXPECT_EQ((Filename("C:\\plugins\\") + Filename("Pelterra")).GetString(), "C:\\plugins\\Pelterra");
+  EXPECT_EQ((Filename("C:\\plugins") + Filename("res")).GetString(), "C:\\plugins\\res");
   Filename g("C:\\out\\old.uva");
   g.SetFile(Filename("a\\b.uva"));
   EXPECT_EQ(g.GetString(), "C:\\out\\a_b.uva") << "a file name holds no separator";

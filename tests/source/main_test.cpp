@@ -130,7 +130,12 @@ TEST_F(ModuleTest, StartRegistersInOrderAndPrintsTheBannerOnce) {
   EXPECT_EQ(e[1]->name, e[2]->name) << "track and morph command share string 10188";
   EXPECT_EQ(e[3]->kind, hostrt::PluginKind::Tag);
   EXPECT_EQ(e[3]->info, 11);
+#ifdef _WIN32
+  // Built without libtiff: no plug-in gets its icon.
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(e[i]->icon, nullptr) << i;
+#else
   for (size_t i = 0; i < 4; ++i) EXPECT_EQ(e[i]->icon == nullptr, i == 1) << i;
+#endif
   EXPECT_EQ(e[1]->description, "CTblinker");
   EXPECT_EQ(e[3]->description, "TransferUV");
 
