@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -690,7 +691,13 @@ bool Session::UserAction(const std::vector<std::string>& w) {
   BaseDocument* doc = host_.ActiveDocument();
   const Snapshot before = TakeSnapshot(doc, dialog_);
   const size_t selectors = host_.FileSelects().size();
+#ifdef _WIN32
+  // The standard library reads file times in whole seconds here: compare at that resolution, or
+  // a file written within the same second would not count as written.
+  const auto started = std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now());
+#else
   const auto started = fs::file_time_type::clock::now();
+#endif
   hostrt::ActionResult result;
   Int32 id = 0;
   std::string why;
