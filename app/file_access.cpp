@@ -1,8 +1,16 @@
 #include "file_access.h"
 
+#ifdef _WIN32
+#include <windows.h>
+// windows.h names its own ReplaceFile as a macro.
+#undef ReplaceFile
+
+#include "runtime/file_system.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +20,90 @@
 #include <vector>
 
 namespace pelterra {
+
+#ifdef _WIN32
+
+namespace fs = std::filesystem;
+
+bool ModeLetsWrite(unsigned mode, unsigned, unsigned) {
+  return (mode & 0222) != 0;
+}
+
+bool ReadRegularFile(const std::string& path, std::string& text, std::string& error) {
+  std::string why;
+  if (!hostrt::ReadRegularFile(path, text, why)) {
+    error = path + ": " + why;
+    return false;
+  }
+  return true;
+}
+
+bool ReplaceFile(const std::string& path, std::string_view content, const ReplaceOptions& options,
+                 std::string& why) {
+  // A symbolic link is followed to the file it names, which is replaced in its own folder.
+  std::error_code ec;
+  std::string target = path;
+  if (fs::is_symlink(path, ec)) {
+    const fs::path resolved = fs::weakly_canonical(path, ec);
+    if (ec) {
+      why = ec.message();
+      return false;
+    }
+    target = resolved.string();
+  }
+  const std::wstring wideTarget = hostrt::WidePath(target);
+  const DWORD attributes = GetFileAttributesW(wideTarget.c_str());
+  const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+  if (exists && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    why = "is a folder";
+    return false;
+  }
+  const bool readOnly = exists && (attributes & FILE_ATTRIBUTE_READONLY);
+  if (readOnly && !options.readOnly) {
+    why = "the file is read-only; write \"overwrite\" to replace it";
+    return false;
+  }
+  std::string folder = fs::path(target).parent_path().string();
+  if (folder.empty()) folder = ".";
+  const DWORD folderAttributes = GetFileAttributesW(hostrt::WidePath(folder).c_str());
+  if (folderAttributes == INVALID_FILE_ATTRIBUTES) {
+    why = hostrt::SystemMessage(GetLastError());
+    return false;
+  }
+  if (!(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    why = "not a folder: " + folder;
+    return false;
+  }
+
+  std::string tmp;
+  std::FILE* f = hostrt::CreateUniqueFile(target + ".tmp-", tmp, why);
+  if (!f) return false;
+  const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+  const bool flushed = written && hostrt::FlushToDisk(f);
+  const bool closed = std::fclose(f) == 0;
+  if (!written || !flushed || !closed) {
+    why = "cannot write the temporary file";
+    hostrt::RemoveFile(tmp);
+    return false;
+  }
+  // A read-only file cannot be replaced; the new one is made read-only in its place.
+  const std::wstring wideTmp = hostrt::WidePath(tmp);
+  if (readOnly) {
+    SetFileAttributesW(wideTmp.c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(wideTarget.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY));
+  }
+  if (!hostrt::MoveIntoPlace(tmp, target, why)) {
+    if (readOnly) {
+      SetFileAttributesW(wideTarget.c_str(), attributes);
+      SetFileAttributesW(wideTmp.c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+    hostrt::RemoveFile(tmp);
+    return false;
+  }
+  return true;
+}
+
+#else
 
 namespace {
 
@@ -192,5 +284,7 @@ bool ReplaceFile(const std::string& path, std::string_view content, const Replac
   }
   return true;
 }
+
+#endif
 
 }  // namespace pelterra

@@ -1,9 +1,8 @@
 #include "preview.h"
 
+#ifndef PELTERRA_NO_CAIRO
 #include <cairo.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -28,6 +27,19 @@ namespace fs = std::filesystem;
 
 constexpr int kMinSize = 16;
 constexpr int kMaxSize = 8192;
+
+std::string Quoted(const std::string& path) {
+  return "\"" + path + "\"";
+}
+
+bool HasSuffix(const std::string& path, const char* suffix) {
+  std::string ext = fs::path(path).extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
+  return ext == suffix;
+}
+
+#ifndef PELTERRA_NO_CAIRO
 
 struct Rgb {
   double r, g, b;
@@ -359,10 +371,6 @@ void DrawLegend(cairo_t* cr, const HeatLegend& legend, int size, int height) {
   }
 }
 
-std::string Quoted(const std::string& path) {
-  return "\"" + path + "\"";
-}
-
 cairo_status_t AppendTo(void* closure, const unsigned char* data, unsigned int length) {
   static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
   return CAIRO_STATUS_SUCCESS;
@@ -389,12 +397,7 @@ struct Drawn {
   std::vector<Outline> outlines;
 };
 
-bool HasSuffix(const std::string& path, const char* suffix) {
-  std::string ext = fs::path(path).extension().string();
-  std::transform(ext.begin(), ext.end(), ext.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
-  return ext == suffix;
-}
+#endif
 
 }  // namespace
 
@@ -445,6 +448,13 @@ bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string&
     if (note) note->clear();
     return WriteSvgPreview(objects, path, options, error);
   }
+#ifdef PELTERRA_NO_CAIRO
+  (void)objects;
+  (void)note;
+  error = "cannot write " + Quoted(path) +
+          ": PNG previews are not available in this build (it is built without cairo)";
+  return false;
+#else
   std::vector<Drawn> drawn;
   for (PolygonObject* op : objects)
     if (op && GetEditedUVWTag(op)) drawn.push_back({op, {}, {}, {}});
@@ -614,6 +624,7 @@ bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string&
     ok = SavePng(surface, path, error);
   cairo_surface_destroy(surface);
   return ok;
+#endif
 }
 
 }  // namespace pelterra

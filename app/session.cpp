@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -702,7 +703,13 @@ bool Session::UserAction(const std::vector<std::string>& w) {
   BaseDocument* doc = host_.ActiveDocument();
   const Snapshot before = TakeSnapshot(doc, dialog_);
   const size_t selectors = host_.FileSelects().size();
+#ifdef _WIN32
+  // The standard library reads file times in whole seconds here: compare at that resolution, or
+  // a file written within the same second would not count as written.
+  const auto started = std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now());
+#else
   const auto started = fs::file_time_type::clock::now();
+#endif
   hostrt::ActionResult result;
   Int32 id = 0;
   std::string why;
@@ -975,12 +982,20 @@ bool Session::Preview(const std::vector<std::string>& w) {
     objects.push_back(static_cast<PolygonObject*>(op));
   }
   const std::string path = OutputPath(w[1]);
+#ifdef PELTERRA_NO_CAIRO
+  // This build draws no pictures: the line says so, and the session goes on with its UVs.
+  out_ << "note: " << path
+       << " is not drawn: PNG previews are not available in this build (it is built without "
+          "cairo)\n";
+  return true;
+#else
   std::string why, note;
   if (!WritePreview(objects, path, opt, why, &note)) return Fail(why);
   if (!note.empty()) out_ << "note: " << note << "\n";
   written_.push_back(path);
   out_ << "wrote " << path << "\n";
   return true;
+#endif
 }
 
 namespace {

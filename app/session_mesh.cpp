@@ -238,11 +238,18 @@ bool Session::Draw(const std::vector<std::string>& w) {
   Int32 size = 512;
   if (w.size() == 4) ToInt(w[3], size);
   const std::string path = OutputPath(w[1]);
+#ifdef PELTERRA_NO_CAIRO
+  out_ << "note: " << path
+       << " is not drawn: view pictures are not available in this build (it is built without "
+          "cairo)\n";
+  return true;
+#else
   std::string why;
   if (!hostrt::WriteViewImage(*doc, view, path, size, why)) return Fail(why);
   written_.push_back(path);
   out_ << "wrote " << path << "\n";
   return true;
+#endif
 }
 
 bool Session::MeshAction(const std::vector<std::string>& w) {

@@ -50,8 +50,14 @@ Bool PluginMessage(Int32 id, void* data) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) Int32 c4d_main(Int32 action, void* p1, void* p2,
-                                                                 void* p3) {
+// The module's one exported symbol.
+#ifdef _WIN32
+#define PELTERRA_ENTRY extern "C" __declspec(dllexport)
+#else
+#define PELTERRA_ENTRY extern "C" __attribute__((visibility("default")))
+#endif
+
+PELTERRA_ENTRY Int32 c4d_main(Int32 action, void* p1, void* p2, void* p3) {
   switch (action) {
     case C4DPL_INIT_SYS:
       if (initCount > 0) {

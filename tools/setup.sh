@@ -3,6 +3,10 @@
 #
 #   bash tools/setup.sh                                   # build/ (RelWithDebInfo)
 #   BUILD_DIR=build-asan bash tools/setup.sh -DPELTERRA_SANITIZE=ON
+#   bash tools/setup.sh --windows                         # build-windows/ (mingw-w64, Wine)
+#
+# --windows (first argument) also installs the mingw-w64 cross compiler, its zlib, Wine and
+# GoogleTest's sources, and cross-builds the Windows preset instead (docs/windows.md).
 #
 # clang and its runtime (libFuzzer) are for the fuzz targets in fuzz/ (docs/testing.md); Qt 6
 # is for pelterra-gui, xvfb for its screenshots (docs/gui.md); libxml2 and nlohmann-json read
@@ -15,7 +19,17 @@ set -euo pipefail
 
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-BUILD_DIR="${BUILD_DIR:-build}"
+windows=0
+if [[ "${1:-}" == "--windows" ]]; then
+  windows=1
+  shift
+fi
+
+if ((windows)); then
+  BUILD_DIR="${BUILD_DIR:-build-windows}"
+else
+  BUILD_DIR="${BUILD_DIR:-build}"
+fi
 
 PACKAGES=(
   g++
@@ -42,6 +56,15 @@ PACKAGES=(
   libxml2-dev
   parallel
 )
+if ((windows)); then
+  PACKAGES+=(
+    g++-mingw-w64-x86-64-posix
+    binutils-mingw-w64-x86-64
+    libz-mingw-w64-dev
+    googletest
+    wine64
+  )
+fi
 
 # Node.js and npm run the Khronos glTF validator in the tests (ctest installs the validator
 # itself into the build folder). A node that is there already, from any source, will do.
@@ -76,7 +99,12 @@ else
 fi
 
 echo "setup: configuring ${BUILD_DIR}"
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+if ((windows)); then
+  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPELTERRA_BENCH=OFF \
+    -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" "$@"
+else
+  cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+fi
 
 echo "setup: building ${BUILD_DIR}"
 cmake --build "$BUILD_DIR"

@@ -2,34 +2,28 @@
 
 #include "runtime/registry.h"
 
-#include <dlfcn.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <filesystem>
 
 namespace hostrt {
 
-Module::~Module() {
-  if (handle_) dlclose(handle_);
-}
+Module::~Module() = default;
 
 std::unique_ptr<Module> Module::Load(const String& file, std::string& error) {
-  dlerror();
-  void* h = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!h) {
-    const char* e = dlerror();
-    error = file + ": cannot be loaded (" + (e ? e : "unknown error") + ")";
+  std::string why;
+  std::unique_ptr<SharedLibrary> lib = SharedLibrary::Open(file, why);
+  if (!lib) {
+    error = file + ": cannot be loaded (" + why + ")";
     return nullptr;
   }
-  void* sym = dlsym(h, "c4d_main");
+  void* sym = lib->Find("c4d_main");
   if (!sym) {
-    dlclose(h);
     error = file + ": no c4d_main entry";
     return nullptr;
   }
   std::unique_ptr<Module> m(new Module());
-  m->handle_ = h;
+  m->library_ = std::move(lib);
   m->main_ = reinterpret_cast<C4DMainFunction>(sym);
   m->file_ = file;
   return m;

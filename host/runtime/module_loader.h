@@ -1,4 +1,4 @@
-// Loads plug-in modules with dlopen and drives their entry as the host does.
+// Loads plug-in modules and drives their entry as the host does.
 #pragma once
 
 #include <deque>
@@ -7,6 +7,7 @@
 
 #include "c4d_os.h"
 #include "runtime/host.h"
+#include "runtime/shared_library.h"
 
 namespace hostrt {
 
@@ -23,7 +24,7 @@ class Module {
 
  private:
   Module() = default;
-  void* handle_ = nullptr;
+  std::unique_ptr<SharedLibrary> library_;
   C4DMainFunction main_ = nullptr;
   String file_;
 };

@@ -1,8 +1,12 @@
 #include "runtime/resource_file.h"
 
+#ifdef _WIN32
+#include "runtime/file_system.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <cctype>
 #include <cerrno>
@@ -28,6 +32,15 @@ String ResError::ToString() const {
 }
 
 bool ReadTextFile(const String& path, String& out, String* why) {
+#ifdef _WIN32
+  std::string text, reason;
+  if (!ReadRegularFile(path, text, reason)) {
+    if (why) *why = reason.starts_with("not a regular file") ? String("not a regular file") : reason;
+    return false;
+  }
+  out = std::move(text);
+  return true;
+#else
   auto fail = [&](const String& reason) {
     if (why) *why = reason;
     return false;
@@ -58,6 +71,7 @@ bool ReadTextFile(const String& path, String& out, String* why) {
   ::close(fd);
   out = std::move(text);
   return true;
+#endif
 }
 
 namespace {

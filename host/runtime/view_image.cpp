@@ -1,9 +1,11 @@
 #include "runtime/view_image.h"
 
+#ifndef PELTERRA_NO_CAIRO
 #include <cairo.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -14,6 +16,17 @@
 #include "c4d_baseobject.h"
 
 namespace hostrt {
+
+#ifdef PELTERRA_NO_CAIRO
+
+bool WriteViewImage(BaseDocument&, const BaseDraw&, const std::string& path, Int32,
+                    std::string& error) {
+  error = "cannot write " + path +
+          ": view pictures are not available in this build (it is built without cairo)";
+  return false;
+}
+
+#else
 
 namespace {
 
@@ -179,5 +192,7 @@ bool WriteViewImage(BaseDocument& doc, const BaseDraw& view, const std::string& 
   cairo_surface_destroy(surface);
   return ok;
 }
+
+#endif
 
 }  // namespace hostrt

@@ -1,5 +1,6 @@
 #include "c4d_basebitmap.h"
 
+#ifndef PELTERRA_NO_TIFF
 #include <tiffio.h>
 
 #include <cstdarg>
@@ -38,6 +39,12 @@ Bool BaseBitmap::Init(const Filename& name) {
   TIFFSetWarningHandler(oldWarn);
   return ok;
 }
+#else
+// Built without libtiff: no icon file can be read, so every bitmap button shows its label.
+Bool BaseBitmap::Init(const Filename&) {
+  return false;
+}
+#endif
 
 Bool BaseBitmap::Init(Int32 width, Int32 height) {
   if (width <= 0 || height <= 0 || width > 65536 || height > 65536) return false;

@@ -1,24 +1,41 @@
 #include "c4d_file.h"
 
+#ifdef _WIN32
+#include <io.h>
+
+#include "runtime/file_system.h"
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
+namespace {
+// Windows takes both slashes between path components (and joins them with its own, as
+// std::filesystem does); a file name holds neither.
+#ifdef _WIN32
+constexpr const char* kSeparators = "\\/";
+#else
+constexpr const char* kSeparators = "/";
+#endif
+}  // namespace
+
 Filename Filename::GetFile() const {
-  auto p = path_.find_last_of('/');
+  auto p = path_.find_last_of(kSeparators);
   return p == String::npos ? *this : Filename(path_.substr(p + 1));
 }
 
 Filename Filename::GetDirectory() const {
-  auto p = path_.find_last_of('/');
+  auto p = path_.find_last_of(kSeparators);
   if (p == String::npos) return Filename();
   return Filename(p == 0 ? String("/") : path_.substr(0, p));
 }
@@ -29,7 +46,7 @@ void Filename::SetDirectory(const Filename& folder) {
 
 void Filename::SetFile(const Filename& file) {
   String name = file.GetString();
-  std::replace(name.begin(), name.end(), '/', '_');
+  for (const char* c = kSeparators; *c; ++c) std::replace(name.begin(), name.end(), *c, '_');
   std::replace(name.begin(), name.end(), '\0', '_');
   *this = GetDirectory() + Filename(name);
 }
@@ -59,8 +76,8 @@ Bool Filename::CheckSuffix(const String& suffix) const {
 Filename Filename::operator+(const Filename& component) const {
   if (path_.empty()) return component;
   if (component.path_.empty()) return *this;
-  if (path_.back() == '/') return Filename(path_ + component.path_);
-  return Filename(path_ + "/" + component.path_);
+  if (std::strchr(kSeparators, path_.back())) return Filename(path_ + component.path_);
+  return Filename(path_ + kSeparators[0] + component.path_);
 }
 
 Bool GeFExist(const Filename& path, Bool isdir) {
@@ -110,6 +127,17 @@ Bool BaseFile::Open(const Filename& name, FILEOPEN mode, FILEDIALOG, BYTEORDER o
       SetError(FILEERROR_OPEN);
       return false;
     }
+#ifdef _WIN32
+    file_ = _wfopen(hostrt::WidePath(path).c_str(), L"rb");
+    const long long size = file_ ? _filelengthi64(_fileno(file_)) : -1;
+    if (size < 0) {
+      if (file_) std::fclose(file_);
+      file_ = nullptr;
+      SetError(FILEERROR_OPEN);
+      return false;
+    }
+    length_ = static_cast<Int64>(size);
+#else
     file_ = std::fopen(path.c_str(), "rb");
     struct stat st {};
     if (!file_ || fstat(fileno(file_), &st) != 0) {
@@ -119,6 +147,7 @@ Bool BaseFile::Open(const Filename& name, FILEOPEN mode, FILEDIALOG, BYTEORDER o
       return false;
     }
     length_ = static_cast<Int64>(st.st_size);
+#endif
     return true;
   }
 
@@ -139,6 +168,16 @@ Bool BaseFile::Open(const Filename& name, FILEOPEN mode, FILEDIALOG, BYTEORDER o
     SetError(FILEERROR_OPEN);
     return false;
   }
+#ifdef _WIN32
+  // The temporary file has no permissions to carry over; the move keeps the target's name.
+  std::string temp, why;
+  file_ = hostrt::CreateUniqueFile(
+      (target.parent_path() / ("." + target.filename().string() + ".")).string(), temp, why);
+  if (!file_) {
+    SetError(FILEERROR_OPEN);
+    return false;
+  }
+#else
   String temp = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX")).string();
   const int fd = mkstemp(temp.data());
   if (fd < 0) {
@@ -161,6 +200,7 @@ Bool BaseFile::Open(const Filename& name, FILEOPEN mode, FILEDIALOG, BYTEORDER o
     SetError(FILEERROR_OPEN);
     return false;
   }
+#endif
   target_ = target.string();
   temp_ = temp;
   return true;
@@ -176,12 +216,22 @@ Bool BaseFile::Close() {
   bool ok = error_ == FILEERROR_NONE;
   ok = std::fflush(file_) == 0 && ok;
   // On disk before the rename, so that a crash leaves the old file or the whole new one.
+#ifdef _WIN32
+  ok = ok && hostrt::FlushToDisk(file_);
+  ok = std::fclose(file_) == 0 && ok;
+  file_ = nullptr;
+  std::string why;
+  ok = ok && hostrt::MoveIntoPlace(temp_, target_, why);
+  if (!ok) {
+    hostrt::RemoveFile(temp_);
+#else
   ok = ok && fsync(fileno(file_)) == 0;
   ok = std::fclose(file_) == 0 && ok;
   file_ = nullptr;
   ok = ok && std::rename(temp_.c_str(), target_.c_str()) == 0;
   if (!ok) {
     unlink(temp_.c_str());
+#endif
     SetError(FILEERROR_CLOSE);
   }
   temp_.clear();
@@ -207,7 +257,11 @@ Bool BaseFile::WriteBytes(const void* data, Int64 len) {
 
 Bool BaseFile::WriteChar(Char v) {
   if (!file_ || mode_ != FILEOPEN_WRITE || error_ != FILEERROR_NONE) return WriteBytes(&v, 1);
+#ifdef _WIN32
+  if (_putc_nolock(static_cast<unsigned char>(v), file_) == EOF) {
+#else
   if (putc_unlocked(static_cast<unsigned char>(v), file_) == EOF) {
+#endif
     SetError(FILEERROR_WRITE);
     return false;
   }
@@ -239,7 +293,11 @@ Int64 BaseFile::ReadBytes(void* data, Int64 len, Bool justTry) {
 
 Bool BaseFile::ReadChar(Char* v) {
   if (!file_ || mode_ != FILEOPEN_READ || !v) return ReadBytes(v, 1) == 1;
+#ifdef _WIN32
+  const int c = _getc_nolock(file_);
+#else
   const int c = getc_unlocked(file_);
+#endif
   if (c == EOF) {
     SetError(std::ferror(file_) ? FILEERROR_READ : FILEERROR_FILE_END);
     return false;

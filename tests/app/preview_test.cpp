@@ -3,6 +3,35 @@
 // 67.5, 0.5 → 128, 0.75 → 188.5, 0.1 → 31.2, 0.6 → 152.2, 0.9 → 224.8.
 #include "preview.h"
 
+#ifdef _WIN32
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "scenes.h"
+
+// Built without cairo: a preview is refused with the reason, after its file name was checked.
+TEST(Preview, RefusedInABuildWithoutCairo) {
+  BaseDocument* doc = BaseDocument::Alloc();
+  std::string error;
+  ASSERT_TRUE(pelterra::LoadBuiltinScene("cube", *doc, error)) << error;
+  const std::vector<PolygonObject*> objects = pelterra::ObjectsWithUVs(*doc);
+  ASSERT_EQ(objects.size(), 1u);
+  const std::string png =
+      (std::filesystem::temp_directory_path() / "pelterra_preview_unavailable.png").string();
+  EXPECT_FALSE(pelterra::WritePreview(objects, png, pelterra::PreviewOptions(), error));
+  EXPECT_NE(error.find("PNG previews are not available in this build"), std::string::npos)
+      << error;
+  EXPECT_FALSE(std::filesystem::exists(png));
+  EXPECT_FALSE(pelterra::WritePreview(objects, png + ".jpg", pelterra::PreviewOptions(), error));
+  EXPECT_NE(error.find("give the file the suffix .png"), std::string::npos) << error;
+  BaseDocument::Free(doc);
+}
+
+TEST(Preview, PicturesAreDrawnOnlyWithCairo) {
+  GTEST_SKIP() << "the pictures themselves are drawn and checked only in the Linux tests (cairo)";
+}
+#else
 #include <cairo/cairo.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -304,3 +333,4 @@ TEST_F(Preview, SeveralObjectsAndLayoutsWithoutArea) {
 }
 
 }  // namespace
+#endif

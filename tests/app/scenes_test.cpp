@@ -127,7 +127,7 @@ TEST(Scenes, WindingFollowsTheHostConvention) {
     std::vector<tinyobj::material_t> materials;
     std::string warn, err;
     ASSERT_TRUE(tinyobj::LoadObj(&attrib, &shapes, &materials, &warn, &err, path.c_str(),
-                                 dir.c_str(), false));
+                                 dir.string().c_str(), false));
     ASSERT_EQ(shapes.size(), 1u);
     const auto& mesh = shapes[0].mesh;
     auto vertex = [&](int i) {

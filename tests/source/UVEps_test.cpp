@@ -2,8 +2,9 @@
 // drawing every file the tests write with ink along the edges.
 #include "UVEps.h"
 
+#ifndef _WIN32
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 #include <cmath>
 #include <cstdlib>
@@ -19,6 +20,12 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+#ifdef _WIN32
+constexpr bool kRenders = false;  // Ghostscript is not run in the Windows tests
+#else
+constexpr bool kRenders = true;
+#endif
 
 const std::string kHead1024 =
     "%!PS-Adobe-2.0\n"
@@ -52,6 +59,13 @@ struct EpsTest : UVScene {
   // Ghostscript draws the file on a page of its size, one pixel a point, without an error; the
   // page as grey levels, row 0 at the top.
   std::vector<unsigned char> Render(const std::string& name, Int32 w, Int32 h) {
+#ifdef _WIN32
+    // The drawing's text is checked all the same; only its picture is left out.
+    (void)w;
+    (void)h;
+    [&] { GTEST_SKIP() << "Ghostscript draws " << name << " only in the Linux tests"; }();
+    return {};
+#else
     const std::string out = Path(name + ".pgm"), err = Path(name + ".err");
     const std::string cmd =
         "gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pgmraw -r72 -dDEVICEWIDTHPOINTS=" +
@@ -76,6 +90,7 @@ struct EpsTest : UVScene {
     pgm.read(reinterpret_cast<char*>(px.data()), static_cast<std::streamsize>(px.size()));
     EXPECT_EQ(pgm.gcount(), static_cast<std::streamsize>(px.size()));
     return px;
+#endif
   }
 };
 
@@ -113,6 +128,7 @@ TEST_F(EpsTest, ExactTextForAQuadAndATriangle) {
   EXPECT_EQ(host.FileSelects().back().offered, "/docs/obj_UV.eps");
 
   // Ink along every edge: pixel (u W, v H). Inside the quad, away from its edges, none.
+  if (!kRenders) GTEST_SKIP() << "Ghostscript draws the pictures only in the Linux tests";
   const std::vector<unsigned char> px = Render("quad.eps", 1024, 1024);
   for (const auto& [x, y] :
        std::vector<std::pair<Float, Float>>{{256, 0.5},
@@ -170,6 +186,7 @@ TEST_F(EpsTest, SelectedPolygonsAndEmptyObjects) {
   ASSERT_NE(first3, std::string::npos);
   ASSERT_NE(first7, std::string::npos);
   EXPECT_LT(first3, first7) << "ascending polygon order";
+  if (!kRenders) GTEST_SKIP() << "Ghostscript draws the pictures only in the Linux tests";
   const std::vector<unsigned char> px = Render("sel.eps", 1024, 1024);
   EXPECT_TRUE(InkNear(px, 1024, 1024, 1024 * 0.4, 256)) << "polygon 3's first edge";
   EXPECT_FALSE(InkNear(px, 1024, 1024, 1024 * 0.15, 256)) << "polygon 1 is not drawn";

@@ -444,6 +444,10 @@ TEST_F(UVtoolsTest, TimerAsksAboutTheReversalOnce) {
 }
 
 TEST_F(PluginHost, BitmapButtonWithoutIconStillDispatches) {
+#ifdef _WIN32
+  GTEST_SKIP() << "icons are read with libtiff, which the Windows build does not have; every "
+                  "button is one without its icon there";
+#endif
   fs::path dir = fs::temp_directory_path() / ("pelterra_noicon_" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);

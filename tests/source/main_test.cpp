@@ -1,5 +1,7 @@
-// The module file, loaded with dlopen and driven through c4d_main as the host drives it.
+// The module file, loaded as the host loads it and driven through c4d_main.
+#ifndef _WIN32
 #include <elf.h>
+#endif
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -128,7 +130,12 @@ TEST_F(ModuleTest, StartRegistersInOrderAndPrintsTheBannerOnce) {
   EXPECT_EQ(e[1]->name, e[2]->name) << "track and morph command share string 10188";
   EXPECT_EQ(e[3]->kind, hostrt::PluginKind::Tag);
   EXPECT_EQ(e[3]->info, 11);
+#ifdef _WIN32
+  // Built without libtiff: no plug-in gets its icon.
+  for (size_t i = 0; i < 4; ++i) EXPECT_EQ(e[i]->icon, nullptr) << i;
+#else
   for (size_t i = 0; i < 4; ++i) EXPECT_EQ(e[i]->icon == nullptr, i == 1) << i;
+#endif
   EXPECT_EQ(e[1]->description, "CTblinker");
   EXPECT_EQ(e[3]->description, "TransferUV");
 
@@ -294,6 +301,11 @@ TEST_F(ModuleTest, TransferTagAllocatesWithItsDefaults) {
   BaseTag::Free(tag);
 }
 
+#ifdef _WIN32
+TEST(ModuleFile, ExportsOnlyTheEntryFunction) {
+  GTEST_SKIP() << "the DLL's export table is read with objdump by the test module_exports";
+}
+#else
 // Reads the module's dynamic symbol table straight from the ELF file.
 TEST(ModuleFile, ExportsOnlyTheEntryFunction) {
   std::ifstream f(kModule, std::ios::binary);
@@ -328,3 +340,4 @@ TEST(ModuleFile, ExportsOnlyTheEntryFunction) {
   ASSERT_TRUE(found) << "no dynamic symbol table";
   EXPECT_EQ(exported, (std::vector<String>{"c4d_main()"}));
 }
+#endif
