@@ -81,7 +81,8 @@ std::string Seconds(double s) {
   return buf;
 }
 
-std::string XmlEscape(std::string_view raw) {
+// Attribute values escape quotes and line breaks too; element text keeps its line breaks.
+std::string Xml(std::string_view raw, bool attribute) {
   const std::string text = ReportText(raw);
   std::string out;
   out.reserve(text.size());
@@ -90,32 +91,23 @@ std::string XmlEscape(std::string_view raw) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
-      case '\n': out += "&#10;"; break;
       case '\r': out += "&#13;"; break;
-      case '\t': out += "&#9;"; break;
+      case '"': out += attribute ? "&quot;" : "\""; break;
+      case '\'': out += attribute ? "&apos;" : "'"; break;
+      case '\n': out += attribute ? "&#10;" : "\n"; break;
+      case '\t': out += attribute ? "&#9;" : "\t"; break;
       default: out += c;
     }
   }
   return out;
 }
 
-// Element text keeps its line breaks as they are.
+std::string XmlEscape(std::string_view raw) {
+  return Xml(raw, true);
+}
+
 std::string XmlText(std::string_view raw) {
-  const std::string text = ReportText(raw);
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '\r': out += "&#13;"; break;
-      default: out += c;
-    }
-  }
-  return out;
+  return Xml(raw, false);
 }
 
 std::string JsonString(std::string_view raw) {

@@ -170,15 +170,6 @@ struct Outline {
   bool selected = false;
 };
 
-std::vector<bool> Membership(const BaseSelect& sel, Int32 count) {
-  std::vector<bool> in(static_cast<size_t>(std::max(count, 0)), false);
-  Int32 a = 0, b = 0;
-  for (Int32 seg = 0; seg < sel.GetSegments(); ++seg)
-    if (sel.GetRange(seg, count, &a, &b))
-      for (Int32 i = std::max(a, 0); i <= b; ++i) in[static_cast<size_t>(i)] = true;
-  return in;
-}
-
 void SetColour(cairo_t* cr, Rgb c, double alpha = 1.0) {
   cairo_set_source_rgba(cr, c.r, c.g, c.b, alpha);
 }
@@ -401,6 +392,15 @@ struct Drawn {
 
 }  // namespace
 
+std::vector<bool> SelectionMembers(const BaseSelect& sel, Int32 count) {
+  std::vector<bool> in(static_cast<size_t>(std::max(count, 0)), false);
+  Int32 a = 0, b = 0;
+  for (Int32 seg = 0; seg < sel.GetSegments(); ++seg)
+    if (sel.GetRange(seg, count, &a, &b))
+      for (Int32 i = std::max(a, 0); i <= b; ++i) in[static_cast<size_t>(i)] = true;
+  return in;
+}
+
 std::vector<InspectReport> InspectForPreview(const std::vector<PolygonObject*>& objects,
                                              HeatMode mode) {
   std::vector<InspectReport> reports;
@@ -535,7 +535,7 @@ bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string&
     Drawn& d = drawn[o];
     PolygonObject& op = *d.op;
     const Int32 polyCount = op.GetPolygonCount();
-    const std::vector<bool> selected = Membership(*op.GetPolygonS(), polyCount);
+    const std::vector<bool> selected = SelectionMembers(*op.GetPolygonS(), polyCount);
     d.shapeOf.assign(static_cast<size_t>(std::max(polyCount, 0)), -1);
     d.shapes.reserve(uvs[o].size());
     for (const UVPolygon& p : uvs[o]) {

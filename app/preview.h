@@ -38,6 +38,9 @@ bool WriteSvgPreview(const std::vector<PolygonObject*>& objects, const std::stri
 std::vector<InspectReport> InspectForPreview(const std::vector<PolygonObject*>& objects,
                                              HeatMode mode);
 
+// Per index below count: whether sel holds it.
+std::vector<bool> SelectionMembers(const BaseSelect& sel, Int32 count);
+
 // The polygon objects of doc that have a UVW tag, depth first in document order.
 std::vector<PolygonObject*> ObjectsWithUVs(BaseDocument& doc);
 

@@ -64,15 +64,6 @@ std::string Escaped(const std::string& s) {
   return o;
 }
 
-std::vector<bool> Selected(const BaseSelect& sel, Int32 count) {
-  std::vector<bool> in(static_cast<size_t>(std::max(count, 0)), false);
-  Int32 a = 0, b = 0;
-  for (Int32 seg = 0; seg < sel.GetSegments(); ++seg)
-    if (sel.GetRange(seg, count, &a, &b))
-      for (Int32 i = std::max(a, 0); i <= b; ++i) in[static_cast<size_t>(i)] = true;
-  return in;
-}
-
 }  // namespace
 
 bool WriteSvgPreview(const std::vector<PolygonObject*>& objects, const std::string& path,
@@ -168,7 +159,7 @@ bool WriteSvgPreview(const std::vector<PolygonObject*>& objects, const std::stri
        "\" stroke-linejoin=\"round\">\n";
   for (size_t o = 0; o < drawn.size(); ++o) {
     const std::vector<bool> sel =
-        Selected(*drawn[o]->GetPolygonS(), static_cast<Int32>(layouts[o].polygons.size()));
+        SelectionMembers(*drawn[o]->GetPolygonS(), static_cast<Int32>(layouts[o].polygons.size()));
     s += "<g id=\"object" + std::to_string(o) + "\" data-name=\"" + Escaped(layouts[o].name) +
          "\">\n";
     std::string mine;
