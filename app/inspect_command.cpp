@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "gltf_io.h"
 #include "inspect.h"
 #include "inspect_json.h"
 #include "obj_io.h"
@@ -15,7 +16,7 @@
 namespace pelterra {
 
 const char* const kInspectHelp =
-    "usage: pelterra inspect FILE.obj ... [--max-overlaps N] [--max-density-spread X]\n"
+    "usage: pelterra inspect FILE.obj|.gltf|.glb ... [--max-overlaps N] [--max-density-spread X]\n"
     "                        [--max-stretch X] [--json]\n\n"
     "Inspects the UV layout of every object with UVs: overlapping polygons, flipped polygons\n"
     "per island, zero-area polygons and non-finite UVs, texel density per island, area and\n"
@@ -39,7 +40,7 @@ struct FileReport {
 
 bool Load(const std::string& file, BaseDocument& doc, std::string& error) {
   if (file.rfind("builtin:", 0) == 0) return LoadBuiltinScene(file.substr(8), doc, error);
-  return LoadObj(file, doc, error);
+  return IsGltfPath(file) ? LoadGltf(file, doc, error, nullptr) : LoadObj(file, doc, error);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "gltf_io.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -609,7 +610,7 @@ int RunApp(const std::string& args, std::string& out) {
   return pclose(p);
 }
 
-TEST(GltfSession, InfoAndPreviewReadGltf) {
+TEST(GltfSession, InfoPreviewAndInspectReadGltf) {
   TempDir dir;
   std::ofstream(dir / "islands.glb", std::ios::binary) << DemoGlb();
   std::string out;
@@ -621,9 +622,22 @@ TEST(GltfSession, InfoAndPreviewReadGltf) {
   out.clear();
   EXPECT_EQ(RunApp("preview " + (dir / "islands.glb") + " " + (dir / "p.png"), out), 0) << out;
   EXPECT_TRUE(fs::exists(dir / "p.png"));
+  // inspect reads it too: three islands of two triangles, none overlapping or flipped; a
+  // density spread limit below its spread fails it.
+  out.clear();
+  ASSERT_EQ(RunApp("inspect " + (dir / "islands.glb") + " --max-overlaps 0", out), 0) << out;
+  EXPECT_NE(out.find("polygons: 6 in 3 islands"), std::string::npos) << out;
+  EXPECT_NE(out.find("flipped: 0"), std::string::npos) << out;
+  out.clear();
+  EXPECT_EQ(WEXITSTATUS(RunApp("inspect " + (dir / "islands.glb") + " --max-density-spread 1.1", out)),
+            1)
+      << out;
   out.clear();
   std::ofstream(dir / "bad.glb", std::ios::binary) << "glTF";
   EXPECT_NE(RunApp("info " + (dir / "bad.glb"), out), 0);
+  EXPECT_NE(out.find("bad.glb: truncated"), std::string::npos) << out;
+  out.clear();
+  EXPECT_EQ(WEXITSTATUS(RunApp("inspect " + (dir / "bad.glb"), out)), 2);
   EXPECT_NE(out.find("bad.glb: truncated"), std::string::npos) << out;
 }
 
