@@ -11,12 +11,13 @@
 #include <sys/wait.h>
 
 #include <array>
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <sstream>
 
 #include "progress.h"
@@ -128,8 +129,27 @@ std::string Text(xmlDocPtr doc, const std::string& path) {
 
 // Reports without their times, which are all a second batch may change.
 std::string WithoutTimes(const std::string& report) {
-  static const std::regex times(R"(("seconds": |time=")[0-9.]+)");
-  return std::regex_replace(report, times, "$1T");
+  std::string out;
+  size_t at = 0;
+  while (at < report.size()) {
+    size_t next = std::string::npos, keyEnd = 0;
+    for (const char* key : {"\"seconds\": ", "time=\""}) {
+      const size_t k = report.find(key, at);
+      if (k < next) {
+        next = k;
+        keyEnd = k + std::strlen(key);
+      }
+    }
+    if (next == std::string::npos) break;
+    size_t e = keyEnd;
+    while (e < report.size() && (std::isdigit(static_cast<unsigned char>(report[e])) || report[e] == '.'))
+      ++e;
+    out.append(report, at, keyEnd - at);
+    if (e > keyEnd) out += 'T';
+    at = e;
+  }
+  out.append(report, at);
+  return out;
 }
 
 }  // namespace
