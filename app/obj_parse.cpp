@@ -102,8 +102,7 @@ bool ResolveIndex(Int64 idx, Int64 count, const char* element, size_t cornerNumb
   return true;
 }
 
-Walker::Walker(std::string_view text, size_t start)
-    : text_(text), pos_(start) {}
+Walker::Walker(std::string_view text, size_t start) : text_(text), pos_(start) {}
 
 Walker::Walker(std::string_view text, size_t start, size_t end, const WalkState& state,
                bool deferred)
