@@ -21,6 +21,7 @@
 #include <sstream>
 
 #include "progress.h"
+#include "shell.h"
 #include "temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -30,22 +31,7 @@ using pelterra::RunStatus;
 
 namespace {
 
-struct Result {
-  int code;
-  std::string out;
-};
-
-Result Shell(const std::string& cmd) {
-  FILE* p = popen(cmd.c_str(), "r");
-  Result r{-1, ""};
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-  const int status = pclose(p);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+using Result = ShellResult;
 
 std::string Quote(const std::string& s) {
   std::string q = "'";

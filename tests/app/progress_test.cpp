@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "shell.h"
 #include "temp_folder.h"
 
 using pelterra::ProgressMode;
@@ -155,22 +156,7 @@ TEST(BatchProgress, TheLineSaysDoneFailedRunningAndTheTimeLeft) {
 
 namespace {
 
-struct Result {
-  int code;
-  std::string out;
-};
-
-Result Shell(const std::string& cmd) {
-  FILE* p = popen(cmd.c_str(), "r");
-  Result r{-1, ""};
-  if (!p) return r;
-  std::array<char, 4096> buf;
-  size_t n;
-  while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
-  const int status = pclose(p);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
-}
+using Result = ShellResult;
 
 }  // namespace
 
