@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 #include <unordered_set>
 
 #include "c4d_basedocument.h"
@@ -111,31 +112,34 @@ class CellGrid {
       while (cap < expected) cap *= 2;
     slots_.assign(cap, Slot{});
     taken_ = 0;
-    next_.clear();
-    item_.clear();
-    next_.reserve(expected);
-    item_.reserve(expected);
+    nodes_.clear();
+    nodes_.reserve(expected);
   }
 
   // Room for this many items in all, without growing.
   void Reserve(size_t items) {
-    next_.reserve(items);
-    item_.reserve(items);
+    nodes_.reserve(items);
   }
 
   // p must be finite. Answers whether the cell had no items before. In a tagged grid the cell's
   // tag becomes group when it had no items, and kMixed when they are of another group.
   Bool Insert(const Vector& p, Int32 item, Int32 group = kMixed) {
     const Int32 cu = CellOf(p.x), cv = CellOf(p.y);
-    Int32& head = Head(cu, cv);
-    if (tagged_) {
-      Int32& tag = Tag(cu, cv);
-      tag = tag == kNoItems || tag == group ? group : kMixed;
+    Int32* headAt;
+    Int32* tagAt = nullptr;
+    if (InWindow(cu, cv)) {
+      const size_t i = DenseIndex(cu, cv);
+      headAt = &dense_[i];
+      if (tagged_) tagAt = &dense_[i + 1];
+    } else {
+      headAt = &Head(cu, cv);
+      if (tagged_) tagAt = &Tag(cu, cv);
     }
+    Int32& head = *headAt;
+    if (tagAt) *tagAt = *tagAt == kNoItems || *tagAt == group ? group : kMixed;
     const Bool first = head < 0;
-    next_.push_back(head);
-    item_.push_back(item);
-    head = static_cast<Int32>(item_.size() - 1);
+    nodes_.push_back({head, item, group});
+    head = static_cast<Int32>(nodes_.size() - 1);
     return first;
   }
 
@@ -145,16 +149,15 @@ class CellGrid {
   Int32 InsertUnlessThere(const Vector& p, Int32 item, Same&& same) {
     Int32& head = Head(CellOf(p.x), CellOf(p.y));
     Int32 n = head;
-    for (Int32 looked = 0; n >= 0 && looked < 48; ++looked, n = next_[static_cast<size_t>(n)])
-      if (same(item_[static_cast<size_t>(n)])) return item_[static_cast<size_t>(n)];
-    next_.push_back(head);
-    item_.push_back(item);
-    head = static_cast<Int32>(item_.size() - 1);
+    for (Int32 looked = 0; n >= 0 && looked < 48; ++looked, n = nodes_[static_cast<size_t>(n)].next)
+      if (same(nodes_[static_cast<size_t>(n)].item)) return nodes_[static_cast<size_t>(n)].item;
+    nodes_.push_back({head, item, kMixed});
+    head = static_cast<Int32>(nodes_.size() - 1);
     return item;
   }
 
-  // Calls keep(item) for the items of the cells near p (finite); an item for which keep answers
-  // false is taken out of its cell. keep must not insert.
+  // Calls keep(item), or keep(item, group), for the items of the cells near p (finite); an item
+  // for which keep answers false is taken out of its cell. keep must not insert.
   template <typename F>
   void Visit(const Vector& p, F&& keep) {
     VisitCells(CellOf(p.x - kReach), CellOf(p.x + kReach), CellOf(p.y - kReach),
@@ -188,11 +191,16 @@ class CellGrid {
         Int32* link = Find(cu, cv);
         if (!link) continue;
         while (*link >= 0) {
-          const Int32 n = *link;
-          if (keep(item_[static_cast<size_t>(n)]))
-            link = &next_[static_cast<size_t>(n)];
+          Node& n = nodes_[static_cast<size_t>(*link)];
+          Bool kept;
+          if constexpr (std::is_invocable_v<F, Int32, Int32>)
+            kept = keep(n.item, n.group);
           else
-            *link = next_[static_cast<size_t>(n)];
+            kept = keep(n.item);
+          if (kept)
+            link = &n.next;
+          else
+            *link = n.next;
         }
       }
     }
@@ -269,7 +277,11 @@ class CellGrid {
   std::vector<Int32> dense_;  // per cell of the window: its head (and tag)
   std::vector<Slot> slots_;
   size_t taken_ = 0;
-  std::vector<Int32> next_, item_;
+  // An item with its link and group side by side: a walk meets all three at one look.
+  struct Node {
+    Int32 next, item, group;
+  };
+  std::vector<Node> nodes_;
 };
 
 }  // namespace
@@ -463,6 +475,15 @@ Bool TransformPolygonUV(UVWStruct* uv, Int32 polygon, const Vector& c, const Mat
       uv, polygon, [&](const Vector& p) { return t * (m * (back * p)); }, out, slot);
 }
 
+void TransformPolygonsUV(UVWStruct* uv, std::span<const Int32> polygons, const Vector& c,
+                         const Matrix& m, std::vector<Vector>& out) {
+  const Matrix t(c, Vector(1, 0, 0), Vector(0, 1, 0), Vector(0, 0, 1));
+  const Matrix back = MatrixInverse(t);
+  auto map = [&](const Vector& p) { return t * (m * (back * p)); };
+  out.resize(4 * polygons.size());
+  for (size_t k = 0; k < polygons.size(); ++k) MapPolygonWith(uv, polygons[k], map, out, k);
+}
+
 // --- islands ---
 
 namespace {
@@ -588,9 +609,9 @@ void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
       if (!Finite(o)) continue;
       // A cell that holds only corners that stay has nothing to carry.
       if (stayGroup >= 0 && ix.corners.TagAt(o) == stayGroup) continue;
-      ix.corners.VisitCell(o, [&](Int32 item) {
+      ix.corners.VisitCell(o, [&](Int32 item, Int32 group) {
         // The corners that stay are most of those met: passed over before their UV is read.
-        if (stays(item)) return true;
+        if (stayGroup >= 0 && group == stayGroup) return true;
         const Vector& x = uv[item >> 2][item & 3];
         if (!Finite(x) || !ix.corners.SameCell(x, o)) return false;
         if (UVEqual(x, o)) ix.moves.emplace_back(item, k);

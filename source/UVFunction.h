@@ -112,6 +112,9 @@ Bool MapPolygonUV(UVWStruct* uv, Int32 polygon, const std::function<Vector(const
 // MapPolygonUV with c + m(p - c): translation(c), m and the inverse translation applied in turn.
 Bool TransformPolygonUV(UVWStruct* uv, Int32 polygon, const Vector& c, const Matrix& m,
                         std::vector<Vector>& out, size_t slot);
+// TransformPolygonUV for each of polygons in turn, polygon k at slot k; out is resized to fit.
+void TransformPolygonsUV(UVWStruct* uv, std::span<const Int32> polygons, const Vector& c,
+                         const Matrix& m, std::vector<Vector>& out);
 
 // --- islands ---
 

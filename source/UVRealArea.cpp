@@ -172,10 +172,8 @@ Bool ScaleIslandExact(UVWStruct* uv, const CPolygon* polys, std::span<const Int3
   const Vector c = SelectionCenterUV(uv, part, polys);
   if (!Finite(c)) return false;
   work.old.clear();
-  work.newer.resize(4 * part.size());
   for (Int32 p : part) AppendCorners(uv[p], work.old);
-  const Matrix m = MatrixScale(scale);
-  for (size_t k = 0; k < part.size(); ++k) TransformPolygonUV(uv, part[k], c, m, work.newer, k);
+  TransformPolygonsUV(uv, part, c, MatrixScale(scale), work.newer);
   // The part's own corners are placed by the scaling alone: carrying them too could move them
   // again, onto the new place of another corner.
   work.carry.Apply(uv, work.old, work.newer, UVMatch::kExact, false, partId);
