@@ -1,11 +1,12 @@
 // UV islands in time about linear in the corner count, whatever the layout.
 //
 // Corners at one position are mostly merged first (a small table of recent positions by their
-// bits). The positions are then joined with union-find: positions within the tolerance of each other, and
-// the corners of one polygon. Near positions are found through cells a little under tol/sqrt(2)
-// wide, sorted by a radix sort: two positions of one cell are always within reach, so a cell is
-// joined without a test, and of two neighbouring cells already joined nothing is tested. Islands
-// are the connected parts, in the order of their first list entry: those of the plain flood fill.
+// bits). The positions are then joined with union-find: positions within the tolerance of each
+// other, and the corners of one polygon. Near positions are found through cells a little under
+// tol/sqrt(2) wide, sorted by a radix sort: two positions of one cell are always within reach, so a
+// cell is joined without a test, and of two neighbouring cells already joined nothing is tested.
+// Islands are the connected parts, in the order of their first list entry: those of the plain flood
+// fill.
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -126,65 +127,80 @@ class RecentPositions {
   std::vector<Slot> slots_;
 };
 
+template <typename Key>
 struct Keyed {
-  UInt64 key;
+  Key key;
   Int32 pos;
 };
 
 // Sorts by key (least significant digit first, 11 bits a pass); keys are below 2^bits.
-void RadixSort(std::vector<Keyed>& items, Int32 bits) {
-  std::vector<Keyed> other(items.size());
+template <typename Key>
+void RadixSort(std::vector<Keyed<Key>>& items, Int32 bits) {
+  std::vector<Keyed<Key>> other(items.size());
   for (Int32 shift = 0; shift < bits; shift += 11) {
     std::array<size_t, 2049> start{};
-    for (const Keyed& k : items) ++start[((k.key >> shift) & 2047) + 1];
+    for (const Keyed<Key>& k : items) ++start[((k.key >> shift) & 2047) + 1];
     if (std::find(start.begin(), start.end(), items.size()) != start.end()) continue;  // one digit
     for (size_t d = 1; d < start.size(); ++d) start[d] += start[d - 1];
-    for (const Keyed& k : items) other[start[(k.key >> shift) & 2047]++] = k;
+    for (const Keyed<Key>& k : items) other[start[(k.key >> shift) & 2047]++] = k;
     items.swap(other);
   }
 }
+
+void JoinSortedCells(const std::vector<Vector>& where, const std::vector<Int32>& fast, Int32 u0,
+                     Int32 v0, Int32 shift, Int32 bits, DisjointSets& sets);
 
 // Joins the positions of the fast path that are within reach of each other.
 void JoinByCells(const std::vector<Vector>& where, const std::vector<Int32>& fast,
                  DisjointSets& sets) {
   if (fast.empty()) return;
-  std::vector<Int32> cu(fast.size()), cv(fast.size());
-  Int32 u0 = std::numeric_limits<Int32>::max(), v0 = u0, u1 = std::numeric_limits<Int32>::min(),
-        v1 = u1;
-  for (size_t i = 0; i < fast.size(); ++i) {
-    const Vector& p = where[static_cast<size_t>(fast[i])];
-    cu[i] = static_cast<Int32>(FloorToInt(p.x * kCellScale));
-    cv[i] = static_cast<Int32>(FloorToInt(p.y * kCellScale));
-    u0 = std::min(u0, cu[i]);
-    u1 = std::max(u1, cu[i]);
-    v0 = std::min(v0, cv[i]);
-    v1 = std::max(v1, cv[i]);
+  // The cells of the extremes bound all cells: a cell never decreases with its coordinate.
+  Float minU = where[static_cast<size_t>(fast[0])].x, maxU = minU;
+  Float minV = where[static_cast<size_t>(fast[0])].y, maxV = minV;
+  for (Int32 i : fast) {
+    const Vector& p = where[static_cast<size_t>(i)];
+    minU = std::min(minU, p.x);
+    maxU = std::max(maxU, p.x);
+    minV = std::min(minV, p.y);
+    maxV = std::max(maxV, p.y);
   }
+  const Int32 u0 = static_cast<Int32>(FloorToInt(minU * kCellScale)),
+              u1 = static_cast<Int32>(FloorToInt(maxU * kCellScale)),
+              v0 = static_cast<Int32>(FloorToInt(minV * kCellScale)),
+              v1 = static_cast<Int32>(FloorToInt(maxV * kCellScale));
   // key = row << shift | column + 2: a neighbour two columns away never wraps into another row.
   const Int32 shift =
       static_cast<Int32>(std::bit_width(static_cast<UInt64>(static_cast<Int64>(v1) - v0 + 4)));
   const UInt64 maxKey = (static_cast<UInt64>(static_cast<Int64>(u1) - u0) << shift) |
                         static_cast<UInt64>(static_cast<Int64>(v1) - v0 + 2);
-  std::vector<Keyed> items(fast.size());
-  for (size_t i = 0; i < fast.size(); ++i)
-    items[i] = {(static_cast<UInt64>(static_cast<Int64>(cu[i]) - u0) << shift) |
-                    static_cast<UInt64>(static_cast<Int64>(cv[i]) - v0 + 2),
+  JoinSortedCells(where, fast, u0, v0, shift, static_cast<Int32>(std::bit_width(maxKey)), sets);
+}
+
+// The rest of JoinByCells, with keys of 32 bits where they fit: half the memory to sort.
+template <typename Key>
+void JoinCellsKeyed(const std::vector<Vector>& where, const std::vector<Int32>& fast, Int32 u0,
+                    Int32 v0, Int32 shift, Int32 bits, DisjointSets& sets) {
+  std::vector<Keyed<Key>> items(fast.size());
+  for (size_t i = 0; i < fast.size(); ++i) {
+    const Vector& p = where[static_cast<size_t>(fast[i])];
+    const Int64 cu = FloorToInt(p.x * kCellScale), cv = FloorToInt(p.y * kCellScale);
+    items[i] = {static_cast<Key>((static_cast<UInt64>(cu - u0) << shift) |
+                                 static_cast<UInt64>(cv - v0 + 2)),
                 fast[i]};
-  std::vector<Int32>().swap(cu);
-  std::vector<Int32>().swap(cv);
-  RadixSort(items, static_cast<Int32>(std::bit_width(maxKey)));
+  }
+  RadixSort(items, bits);
 
   // Cells: runs of one key.
-  std::vector<UInt64> cellKey;
-  std::vector<size_t> cellBegin;
+  std::vector<Key> cellKey;
+  std::vector<UInt32> cellBegin;  // fewer than 2^31 positions
   for (size_t i = 0; i < items.size(); ++i) {
     if (i == 0 || items[i].key != items[i - 1].key) {
       cellKey.push_back(items[i].key);
-      cellBegin.push_back(i);
+      cellBegin.push_back(static_cast<UInt32>(i));
     }
   }
   const size_t cells = cellKey.size();
-  cellBegin.push_back(items.size());
+  cellBegin.push_back(static_cast<UInt32>(items.size()));
 
   // Inside a cell: one w throughout joins it whole (single: all its positions in one set);
   // otherwise every pair is tested.
@@ -236,6 +252,14 @@ void JoinByCells(const std::vector<Vector>& where, const std::vector<Int32>& fas
     while (next2 < cells && cellKey[next2] < lo2) ++next2;
     for (size_t d = next2; d < cells && cellKey[d] <= lo2 + 4; ++d) joinCells(c, d);
   }
+}
+
+void JoinSortedCells(const std::vector<Vector>& where, const std::vector<Int32>& fast, Int32 u0,
+                     Int32 v0, Int32 shift, Int32 bits, DisjointSets& sets) {
+  if (bits <= 32)
+    JoinCellsKeyed<UInt32>(where, fast, u0, v0, shift, bits, sets);
+  else
+    JoinCellsKeyed<UInt64>(where, fast, u0, v0, shift, bits, sets);
 }
 
 // The wide grid's cell of a coordinate; monotonic in x, which is all a query's range needs.
