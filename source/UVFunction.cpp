@@ -23,10 +23,12 @@ constexpr Float kCellLimit = 1073741824.0;  // 2^30: far corners share the outer
 
 // Cell of one coordinate. Monotonic in x, which is all a query's range needs.
 Int32 CellOf(Float x) {
-  const Float c = std::floor(x * kCellScale);
+  const Float c = x * kCellScale;
   if (c <= -kCellLimit) return -1073741824;
   if (c >= kCellLimit) return 1073741824;
-  return static_cast<Int32>(c);
+  // The floor of c through truncation: a few instructions where std::floor takes a dozen.
+  const Int32 i = static_cast<Int32>(c);
+  return i - (static_cast<Float>(i) > c ? 1 : 0);
 }
 
 UInt64 CellKey(Int32 cu, Int32 cv) {
