@@ -20,29 +20,8 @@ const char* const kCopyShapeHints[4] = {"  Select UV Polygons ", "  Select UV Po
 
 // --- indexes ---
 
-UInt64 Mix(UInt64 x) {
-  x ^= x >> 30;
-  x *= 0xbf58476d1ce4e5b9ull;
-  x ^= x >> 27;
-  x *= 0x94d049bb133111ebull;
-  return x ^ (x >> 31);
-}
-
-// Exact UV positions as keys; -0 and +0 are equal and hash alike.
-struct ExactHash {
-  size_t operator()(const Vector& v) const {
-    const Vector k = v + Vector();
-    return static_cast<size_t>(
-        Mix(std::bit_cast<UInt64>(k.x) ^
-            Mix(std::bit_cast<UInt64>(k.y) ^ Mix(std::bit_cast<UInt64>(k.z)))));
-  }
-};
-struct ExactEqual {
-  bool operator()(const Vector& a, const Vector& b) const { return UVEqual(a, b); }
-};
-
 struct KeyHash {
-  size_t operator()(UInt64 k) const { return static_cast<size_t>(Mix(k)); }
+  size_t operator()(UInt64 k) const { return static_cast<size_t>(MixBits(k)); }
 };
 
 // Ids in ascending lists by the (u, v) cell of their positions. Cells are a little wider than
@@ -218,7 +197,7 @@ std::vector<Vector> OrderChain(std::span<const Vector> points,
   const size_t n = points.size();
   if (n == 0) return {};
   // Each exact position stands for the first point there.
-  std::unordered_map<Vector, Int32, ExactHash, ExactEqual> at;
+  std::unordered_map<Vector, Int32, ExactUVHash, ExactUVEqual> at;
   std::vector<Int32> rep(n);
   for (size_t j = 0; j < n; ++j)
     rep[j] = at.try_emplace(points[j], static_cast<Int32>(j)).first->second;

@@ -35,14 +35,6 @@ UInt64 CellKey(Int32 cu, Int32 cv) {
   return (static_cast<UInt64>(static_cast<UInt32>(cu)) << 32) | static_cast<UInt32>(cv);
 }
 
-UInt64 Mix(UInt64 x) {
-  x ^= x >> 30;
-  x *= 0xbf58476d1ce4e5b9ull;
-  x ^= x >> 27;
-  x *= 0x94d049bb133111ebull;
-  return x ^ (x >> 31);
-}
-
 // A rectangle of cells.
 struct CellBox {
   Int32 u0 = 0, u1 = -1, v0 = 0, v1 = -1;  // empty
@@ -291,7 +283,7 @@ class CellGrid {
   // The slot of key, or the free slot where it would go.
   size_t Probe(UInt64 key) const {
     const size_t mask = slots_.size() - 1;
-    size_t i = static_cast<size_t>(Mix(key)) & mask;
+    size_t i = static_cast<size_t>(MixBits(key)) & mask;
     while (slots_[i].taken && slots_[i].key != key) i = (i + 1) & mask;
     return i;
   }
@@ -759,8 +751,8 @@ struct DistinctPositions::Seen {
     size_t operator()(const Vector& v) const {
       const Vector k = v + Vector();  // -0 + 0 = +0: equal values hash alike
       return static_cast<size_t>(
-          Mix(std::bit_cast<UInt64>(k.x) ^
-              Mix(std::bit_cast<UInt64>(k.y) ^ Mix(std::bit_cast<UInt64>(k.z)))));
+          MixBits(std::bit_cast<UInt64>(k.x) ^
+              MixBits(std::bit_cast<UInt64>(k.y) ^ MixBits(std::bit_cast<UInt64>(k.z)))));
     }
   };
   struct Equal {

@@ -8,6 +8,7 @@
 // available for tools that chain by design.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -171,6 +172,29 @@ class NeighbourCarry {
 
 // --- small helpers ---
 
+// Mixes the bits of x for hash tables.
+inline UInt64 MixBits(UInt64 x) {
+  x ^= x >> 30;
+  x *= 0xbf58476d1ce4e5b9ull;
+  x ^= x >> 27;
+  x *= 0x94d049bb133111ebull;
+  return x ^ (x >> 31);
+}
+// Hash and test of exact UV equality (u, v and w); -0 and +0 are equal and hash alike.
+struct ExactUVHash {
+  size_t operator()(const Vector& v) const {
+    const Vector k = v + Vector();
+    return static_cast<size_t>(
+        MixBits(std::bit_cast<UInt64>(k.x) ^
+                MixBits(std::bit_cast<UInt64>(k.y) ^ MixBits(std::bit_cast<UInt64>(k.z)))));
+  }
+};
+struct ExactUVEqual {
+  bool operator()(const Vector& a, const Vector& b) const {
+    return a.x == b.x && a.y == b.y && a.z == b.z;
+  }
+};
+
 // All three components are finite numbers.
 inline Bool Finite(const Vector& v) {
   return v.IsFinite();
@@ -204,14 +228,14 @@ class DistinctPositions {
 struct ToolNeeds {
   enum class Selection { kAny, kPolygons, kUVPoints };
 
-  Int32 mode = 0;                      // the document's editing mode; 0: any
-  const char* wrongMode = nullptr;     // message box shown when the mode is another
-  Bool polygonObject = true;           // the active object is a polygon object
-  Bool withPolygons = false;           // ... that has polygons
-  Bool withPoints = false;             // ... and points
-  Int32 uvParts = 0xFFFE;              // parts of the UV set to acquire; 0: no UV set
-  Int32 uvMode = 0;                    // the UV set's own mode (Mpolygons: UV polygons); 0: any
-  Bool uvwTag = true;                  // the UVW tag the UV editor shows
+  Int32 mode = 0;                         // the document's editing mode; 0: any
+  const char* wrongMode = nullptr;        // message box shown when the mode is another
+  Bool polygonObject = true;              // the active object is a polygon object
+  Bool withPolygons = false;              // ... that has polygons
+  Bool withPoints = false;                // ... and points
+  Int32 uvParts = 0xFFFE;                 // parts of the UV set to acquire; 0: no UV set
+  Int32 uvMode = 0;                       // the UV set's own mode (Mpolygons: UV polygons); 0: any
+  Bool uvwTag = true;                     // the UVW tag the UV editor shows
   Selection selection = Selection::kAny;  // this selection holds a valid index
 };
 

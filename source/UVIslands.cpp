@@ -35,14 +35,6 @@ inline Bool WithinReach(const Vector& a, const Vector& b) {
   return x * x + y * y + z * z < kSquaredTolerance;
 }
 
-UInt64 Mix(UInt64 x) {
-  x ^= x >> 30;
-  x *= 0xbf58476d1ce4e5b9ull;
-  x ^= x >> 27;
-  x *= 0x94d049bb133111ebull;
-  return x ^ (x >> 31);
-}
-
 // Floor of x as an integer, for |x| < 2^62.
 inline Int64 FloorToInt(Float x) {
   const Int64 i = static_cast<Int64>(x);
@@ -122,7 +114,7 @@ class RecentPositions {
     const UInt64 u = std::bit_cast<UInt64>(p.x + 0.0), v = std::bit_cast<UInt64>(p.y + 0.0),
                  w = std::bit_cast<UInt64>(p.z + 0.0);
     return static_cast<size_t>(
-        Mix(u * 0x9e3779b97f4a7c15ull ^ v * 0xc2b2ae3d27d4eb4full ^ w * 0x165667b19e3779f9ull));
+        MixBits(u * 0x9e3779b97f4a7c15ull ^ v * 0xc2b2ae3d27d4eb4full ^ w * 0x165667b19e3779f9ull));
   }
   std::vector<Slot> slots_;
 };

@@ -17,28 +17,9 @@
 
 namespace {
 
-UInt64 Mix(UInt64 x) {
-  x ^= x >> 30;
-  x *= 0xbf58476d1ce4e5b9ull;
-  x ^= x >> 27;
-  x *= 0x94d049bb133111ebull;
-  return x ^ (x >> 31);
-}
-
-// Hash and test of exact UV equality; -0 and +0 are equal and hash alike.
-struct ExactHash {
-  size_t operator()(const Vector& v) const {
-    const Vector k = v + Vector();
-    return static_cast<size_t>(
-        Mix(std::bit_cast<UInt64>(k.x) ^
-            Mix(std::bit_cast<UInt64>(k.y) ^ Mix(std::bit_cast<UInt64>(k.z)))));
-  }
-};
-struct ExactEqual {
-  bool operator()(const Vector& a, const Vector& b) const { return a == b; }
-};
+// Positions by exact u, v and w.
 template <typename T>
-using ExactMap = std::unordered_map<Vector, T, ExactHash, ExactEqual>;
+using ExactMap = std::unordered_map<Vector, T, ExactUVHash, ExactUVEqual>;
 
 // Ids by the (u, v) cell of their position. Cells are a little wider than the tolerance, so two
 // positions within it lie in the same or neighbouring cells; a visit walks the nine cells around
@@ -65,7 +46,7 @@ class NearGrid {
     return static_cast<Int64>(std::clamp(c, -kLimit, kLimit));
   }
   static UInt64 Key(Int64 u, Int64 v) {
-    return Mix(static_cast<UInt64>(u)) ^ (static_cast<UInt64>(v) * 0x9e3779b97f4a7c15ull);
+    return MixBits(static_cast<UInt64>(u)) ^ (static_cast<UInt64>(v) * 0x9e3779b97f4a7c15ull);
   }
   std::unordered_map<UInt64, std::vector<Int32>> cells_;  // a shared key only merges cells
 };
@@ -434,7 +415,7 @@ class CornerIndex {
   struct Node {
     Int32 corner, next;
   };
-  size_t Bucket(const Vector& p) const { return ExactHash()(p) & mask_; }
+  size_t Bucket(const Vector& p) const { return ExactUVHash()(p) & mask_; }
   size_t mask_ = 0;
   std::vector<UInt32> first_;
   std::vector<Int32> ids_;

@@ -12,14 +12,6 @@ namespace {
 
 // --- exact positions ---
 
-UInt64 Mix(UInt64 x) {
-  x ^= x >> 30;
-  x *= 0xbf58476d1ce4e5b9ull;
-  x ^= x >> 27;
-  x *= 0x94d049bb133111ebull;
-  return x ^ (x >> 31);
-}
-
 // The bits of a coordinate with -0 read as +0, so that equal values hash alike.
 UInt64 Bits(Float x) {
   return std::bit_cast<UInt64>(x + 0.0);
@@ -42,7 +34,7 @@ std::vector<Int32> NumberPositions(const UVWStruct* uv, size_t polyCount, Int32&
   for (size_t i = 0; i < n; ++i) {
     const Vector& p = uv[i >> 2][static_cast<Int32>(i & 3)];
     if (Undefined(p)) continue;
-    size_t h = static_cast<size_t>(Mix(Bits(p.x) ^ Mix(Bits(p.y) ^ Mix(Bits(p.z))))) & mask;
+    size_t h = static_cast<size_t>(MixBits(Bits(p.x) ^ MixBits(Bits(p.y) ^ MixBits(Bits(p.z))))) & mask;
     while (true) {
       const Int32 t = table[h];
       if (t < 0) {
