@@ -67,6 +67,16 @@ struct DisjointSets {
     }
     return x;
   }
+  // Joins the sets of two roots; answers the root of the whole.
+  Int32 Link(Int32 a, Int32 b) {
+    if (a == b) return a;
+    if (a < b) {
+      parent[static_cast<size_t>(b)] = a;
+      return a;
+    }
+    parent[static_cast<size_t>(a)] = b;
+    return b;
+  }
   // Answers whether the two were apart.
   Bool Join(Int32 a, Int32 b) {
     a = Find(a);
@@ -298,8 +308,7 @@ UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
   if (n == 0 || !uv) return out;
 
   // Finite positions, repeats mostly merged; the corners of a polygon are joined. A corner that
-  // is not finite lies near nothing and is left out. Many shared corners repeat one of the
-  // previous polygon, which is tried before the table.
+  // is not finite lies near nothing and is left out.
   std::vector<Vector> where;
   DisjointSets sets;
   std::vector<Int32> firstPos(n, -1);  // per entry: one of its positions, -1 for none
@@ -307,29 +316,22 @@ UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
     RecentPositions recent;
     where.reserve(n + n / 4);
     sets.parent.reserve(n + n / 4);
-    const UVWStruct* prev = nullptr;
-    Int32 prevId[4] = {-1, -1, -1, -1};
     for (size_t j = 0; j < n; ++j) {
       const UVWStruct& s = uv[list[j]];
-      Int32 ids[4];
+      Int32 first = -1, root = -1;  // root: the set of the corners so far
       for (Int32 c = 0; c < 4; ++c) {
         const Vector& x = s[c];
-        ids[c] = -1;
         if (!Finite(x)) continue;
-        if (prev)
-          for (Int32 e = 0; e < 4 && ids[c] < 0; ++e)
-            if (prevId[e] >= 0 && Same((*prev)[e], x)) ids[c] = prevId[e];
-        if (ids[c] < 0) {
-          ids[c] = recent.Id(x, where);
-          if (static_cast<size_t>(ids[c]) == sets.parent.size()) sets.Add();
+        const Int32 id = recent.Id(x, where);
+        if (static_cast<size_t>(id) == sets.parent.size()) sets.Add();
+        if (first < 0) {
+          first = id;
+          root = sets.Find(id);
+        } else {
+          root = sets.Link(root, sets.Find(id));
         }
-        if (firstPos[j] < 0)
-          firstPos[j] = ids[c];
-        else
-          sets.Join(firstPos[j], ids[c]);
       }
-      prev = &s;
-      std::copy(ids, ids + 4, prevId);
+      firstPos[j] = first;
     }
   }
 
