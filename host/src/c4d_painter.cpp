@@ -35,9 +35,12 @@ TempUVHandle* GetActiveUVSet(BaseDocument* doc, Int32 flags) {
   }
   // One record per polygon, whatever the tag's own count.
   const Int32 n = h->op_->GetPolygonCount();
-  h->uvw_.resize(static_cast<size_t>(n));
+  // Copied as a block; records past the tag's own count read as zero, as UVWTag::Get gives them.
   ConstUVWHandle r = tag->GetDataAddressR();
-  for (Int32 i = 0; i < n; ++i) UVWTag::Get(r, i, h->uvw_[static_cast<size_t>(i)]);
+  const Int32 have = r.data ? std::max(0, std::min(r.count, n)) : 0;
+  h->uvw_.reserve(static_cast<size_t>(n));
+  h->uvw_.assign(r.data, r.data + have);
+  h->uvw_.resize(static_cast<size_t>(n));
   return h;
 }
 
@@ -58,8 +61,8 @@ Bool TempUVHandle::SetUVWFromTextureView(const UVWStruct* uv, Bool polySelection
     doc_->EndUndo();
   }
   UVWHandle w = tag_->GetDataAddressW();
-  const Int32 n = std::min(GetPolyCount(), w.count);
-  for (Int32 i = 0; i < n; ++i) UVWTag::Set(w, i, uv[i]);
+  const Int32 n = w.data ? std::max(0, std::min(GetPolyCount(), w.count)) : 0;
+  std::copy(uv, uv + n, w.data);
   return true;
 }
 
