@@ -638,6 +638,10 @@ void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
     for (size_t k = 0; k < count; ++k) {
       const Vector& o = old[k];
       if (!Finite(o)) continue;
+      // An entry at the place of one shortly before it would only meet corners that one takes.
+      Bool repeat = false;
+      for (size_t e = k > 8 ? k - 8 : 0; e < k && !repeat; ++e) repeat = UVEqual(old[e], o);
+      if (repeat) continue;
       // A cell that holds only corners that stay has nothing to carry.
       if (stayGroup >= 0 && ix.corners.TagAt(o) == stayGroup) continue;
       ix.corners.VisitCell(o, [&](Int32 item, Int32 group) {
