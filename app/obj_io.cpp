@@ -1035,7 +1035,6 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
 bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std::string* note,
              bool replaceReadOnly) {
   const std::vector<PolygonObject*> objects = PolygonObjects(doc);
-  std::string out;
   WriteState state;
   std::vector<PolygonObject*> generic;  // written from the host's data
   if (note) note->clear();
@@ -1044,10 +1043,11 @@ bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std
   // order, with the faces they had. Objects added since (anywhere) follow its statements.
   std::string why;
   const std::shared_ptr<const obj::Source> src = SourceOf(doc);
+  std::vector<PolygonObject*> own;
+  obj::SourceWriter replay;
   bool fromSource = false;
   if (src) {
     const size_t n = src->serials.size();
-    std::vector<PolygonObject*> own;
     std::unordered_map<UInt64, size_t> index;
     for (size_t i = 0; i < n; ++i) index.emplace(src->serials[i], i);
     for (PolygonObject* op : objects) {
@@ -1066,20 +1066,21 @@ bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std
     }
     if (why.empty() && own.size() < n) why = "an object of the file was removed";
     obj::Tail tail;
-    if (why.empty() && obj::WriteFromSource(*src, own, out, tail, why)) {
+    if (why.empty() && replay.Prepare(*src, own, tail, why)) {
       fromSource = true;
       state.points = tail.points;
       state.uvs = tail.uvs;
       state.normals = tail.normals;
       state.eol = tail.eol;
       state.materialKnown = false;
-      if (!generic.empty() && !out.empty() && out.back() != '\n' && out.back() != '\r')
-        out += state.eol;
-    } else {
-      out.clear();
-      if (note) *note = "written from the host's data, not statement for statement: " + why;
+    } else if (note) {
+      *note = "written from the host's data, not statement for statement: " + why;
     }
   }
+  // Everything written from the host's data is made before the file is touched, so that an
+  // object it cannot hold is refused before anything is written. After a file's statements this
+  // is only what was added since.
+  std::string out;
   if (!fromSource) {
     generic = objects;
     out = "# Pelterra\n";
@@ -1093,11 +1094,39 @@ bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std
     }
   ReplaceOptions replace;
   replace.readOnly = replaceReadOnly;
-  Progress progress("saving " + path, static_cast<std::int64_t>(out.size()));
-  replace.onProgress = [&](std::uint64_t written, std::uint64_t) {
-    progress.Update(static_cast<std::int64_t>(written));
-  };
-  if (ReplaceFile(path, out, replace, why)) return true;
+  bool saved = false;
+  if (!fromSource) {
+    Progress progress("saving " + path, static_cast<std::int64_t>(out.size()));
+    replace.onProgress = [&](std::uint64_t written, std::uint64_t) {
+      progress.Update(static_cast<std::int64_t>(written));
+    };
+    saved = ReplaceFile(path, out, replace, why);
+  } else {
+    // The file's statements go to the file piece by piece as they are written.
+    const std::int64_t estimate = static_cast<std::int64_t>(replay.SizeEstimate() + out.size()) + 2;
+    Progress progress("saving " + path, estimate);
+    replace.onProgress = [&](std::uint64_t written, std::uint64_t) {
+      progress.Update(std::min(static_cast<std::int64_t>(written), estimate - 1));
+    };
+    UInt64 size = 0;
+    saved = ReplaceFileWith(
+        path,
+        [&](const WritePiece& write, std::string&) {
+          obj::Output text(write);
+          replay.Write(text);
+          if (!out.empty() && !text.Empty() && text.Back() != '\n' && text.Back() != '\r')
+            text.Buffer() += state.eol;
+          text.Put(out);
+          size = text.Size();
+          return text.Finish();
+        },
+        replace, why);
+    if (saved) {
+      progress.SetTotal(static_cast<std::int64_t>(size));
+      progress.Update(static_cast<std::int64_t>(size));
+    }
+  }
+  if (saved) return true;
   error = "cannot save " + path + ": " + why;
   return false;
 }
