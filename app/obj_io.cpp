@@ -103,7 +103,7 @@ bool CheckText(std::string_view text, const std::string& path, std::string& erro
 
 }  // namespace
 
-PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* firstPolygon) {
+PolygonObject* BuildPolygonObject(ObjMesh mesh, std::vector<Int32>* firstPolygon) {
   const Int64 pointCount = static_cast<Int64>(mesh.points.size());
   const Int64 limit = std::numeric_limits<Int32>::max();
   Int64 polyCount = 0;
@@ -129,10 +129,12 @@ PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* first
   op->SetName(mesh.name);
   Vector* points = op->GetPointW();
   for (Int64 i = 0; i < pointCount; ++i) points[i] = ToHost(mesh.points[static_cast<size_t>(i)]);
+  mesh.points = decltype(mesh.points)();  // frees the memory, as clear() would not
 
-  UVWTag* uvw = hasUV ? UVWTag::Alloc(static_cast<Int32>(polyCount)) : nullptr;
-  NormalTag* normals = hasNormal ? NormalTag::Alloc(static_cast<Int32>(polyCount)) : nullptr;
-  UVWHandle uvData = uvw ? uvw->GetDataAddressW() : UVWHandle();
+  // The polygons first, noting the uv and normal of each polygon corner (-1: none), so that the
+  // face corners are released before the tags are made.
+  const size_t slots = static_cast<size_t>(polyCount) * 4;
+  std::vector<Int32> cornerUV(hasUV ? slots : 0), cornerNormal(hasNormal ? slots : 0);
   CPolygon* polys = op->GetPolygonW();
   std::vector<PolygonObject::Ngon> ngons;
   if (firstPolygon) firstPolygon->clear();
@@ -151,11 +153,6 @@ PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* first
     order.clear();
     order.push_back(&mesh.corners[static_cast<size_t>(start)]);
     for (Int32 i = end - 1; i > start; --i) order.push_back(&mesh.corners[static_cast<size_t>(i)]);
-    auto uvOf = [&](const ObjCorner* c) {
-      return c->uv >= 0 && static_cast<size_t>(c->uv) < mesh.uvs.size()
-                 ? UvToHost(mesh.uvs[static_cast<size_t>(c->uv)])
-                 : Vector();
-    };
     auto put = [&](std::initializer_list<Int32> k) {
       const Int32* c = k.begin();
       const bool tri = k.size() == 3;
@@ -163,20 +160,16 @@ PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* first
       p = tri ? CPolygon(order[c[0]]->point, order[c[1]]->point, order[c[2]]->point)
               : CPolygon(order[c[0]]->point, order[c[1]]->point, order[c[2]]->point,
                          order[c[3]]->point);
-      if (uvw) {
-        UVWStruct s(uvOf(order[c[0]]), uvOf(order[c[1]]), uvOf(order[c[2]]), Vector());
-        s.d = tri ? s.c : uvOf(order[c[3]]);
-        UVWTag::Set(uvData, poly, s);
-      }
-      if (normals) {
-        NormalStruct s;
-        for (Int32 i = 0; i < static_cast<Int32>(k.size()); ++i) {
-          Int32 nidx = order[c[i]]->normal;
-          if (nidx >= 0 && static_cast<size_t>(nidx) < mesh.normals.size())
-            s.Set(i, ToHost(mesh.normals[static_cast<size_t>(nidx)]));
-        }
-        if (tri && s.Has(2)) s.Set(3, s.c);
-        normals->Set(poly, s);
+      // A triangle's d repeats c.
+      const size_t at = static_cast<size_t>(poly) * 4;
+      for (size_t i = 0; i < 4; ++i) {
+        const ObjCorner* oc = order[c[tri && i == 3 ? 2 : i]];
+        if (hasUV)
+          cornerUV[at + i] = oc->uv >= 0 && static_cast<size_t>(oc->uv) < mesh.uvs.size() ? oc->uv : -1;
+        if (hasNormal)
+          cornerNormal[at + i] =
+              oc->normal >= 0 && static_cast<size_t>(oc->normal) < mesh.normals.size() ? oc->normal
+                                                                                        : -1;
       }
       ++poly;
     };
@@ -197,8 +190,34 @@ PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* first
   }
   if (firstPolygon) firstPolygon->push_back(poly);
   op->SetNgons(std::move(ngons));
-  if (uvw) op->InsertTag(uvw, LastTag(op));
-  if (normals) op->InsertTag(normals, LastTag(op));
+  mesh.corners = decltype(mesh.corners)();
+  mesh.faceEnd = decltype(mesh.faceEnd)();
+
+  if (hasUV) {
+    UVWTag* uvw = UVWTag::Alloc(static_cast<Int32>(polyCount));
+    UVWHandle uvData = uvw->GetDataAddressW();
+    auto uvOf = [&](Int32 t) {
+      return t >= 0 ? UvToHost(mesh.uvs[static_cast<size_t>(t)]) : Vector();
+    };
+    for (Int32 p = 0; p < poly; ++p) {
+      const Int32* t = &cornerUV[static_cast<size_t>(p) * 4];
+      UVWTag::Set(uvData, p, UVWStruct(uvOf(t[0]), uvOf(t[1]), uvOf(t[2]), uvOf(t[3])));
+    }
+    cornerUV = decltype(cornerUV)();
+    op->InsertTag(uvw, LastTag(op));
+  }
+  if (hasNormal) {
+    NormalTag* normals = NormalTag::Alloc(static_cast<Int32>(polyCount));
+    for (Int32 p = 0; p < poly; ++p) {
+      NormalStruct s;
+      for (Int32 i = 0; i < 4; ++i) {
+        const Int32 nidx = cornerNormal[static_cast<size_t>(p) * 4 + static_cast<size_t>(i)];
+        if (nidx >= 0) s.Set(i, ToHost(mesh.normals[static_cast<size_t>(nidx)]));
+      }
+      normals->Set(p, s);
+    }
+    op->InsertTag(normals, LastTag(op));
+  }
   return op;
 }
 
@@ -234,6 +253,8 @@ struct HalfLog {
   std::vector<Int32> corners;       // f: v, vt, vn as written per corner (0: none)
   std::vector<size_t> otherBegin;   // o, g, usemtl, mtllib, l, p: where the line starts
   std::vector<Int64> otherLine;     //   and its line number within the half
+  Int64 counts[3] = {0, 0, 0};      // v, vt, vn lines
+  bool objects = false;             // an o line is among them
   bool ok = true;
   std::atomic<size_t> position{0};  // how far the walk is
 };
@@ -250,6 +271,7 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
       case Kind::kVt:
       case Kind::kVn:
         log.values.push_back(s.value);
+        ++log.counts[s.kind == Kind::kV ? 0 : s.kind == Kind::kVt ? 1 : 2];
         break;
       case Kind::kF:
         log.faceCorners.push_back(static_cast<Int32>(s.corners.size()));
@@ -267,6 +289,7 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
       case Kind::kOther:
         continue;
       default:
+        log.objects = log.objects || s.kind == Kind::kO;
         log.otherBegin.push_back(s.begin);
         log.otherLine.push_back(s.number);
         break;
@@ -277,11 +300,13 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
 }
 
 // Walks [start, split) here and [split, end) on a second thread, then hands every statement to
-// take in file order, checking the second half's indices against the full counts. False when
-// a line is malformed or take refuses: the caller then walks the file again on one thread,
-// which gives the first error exactly as a single walk does.
-template <typename Take>
-bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
+// take in file order, checking the second half's indices against the full counts. Before that,
+// reserve learns the counts of v, vt and vn lines, faces and face corners still to come (the
+// faces only when no o line comes). False when a line is malformed or take refuses: the caller
+// then walks the file again on one thread, which gives the first error exactly as a single walk
+// does.
+template <typename Take, typename Reserve>
+bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take, Reserve&& reserve,
                  Progress* progress) {
   HalfLog log;
   log.position = split;
@@ -309,6 +334,8 @@ bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
   state.v = walker.Positions();
   state.vt = walker.TexCoords();
   state.vn = walker.Normals();
+  reserve(state.v + log.counts[0], state.vt + log.counts[1], state.vn + log.counts[2],
+          log.objects ? 0 : log.faceCorners.size(), log.objects ? 0 : log.corners.size() / 3);
   size_t value = 0, face = 0, corner = 0, other = 0;
   obj::Statement f;
   f.kind = Kind::kF;
@@ -499,7 +526,19 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
   const size_t split = SplitPoint(text, start, splitAt);
   bool read = false;
   if (split != std::string::npos) {
-    read = TwoPartWalk(text, start, split, take, progress);
+    // Vectors that grow no further than they must leave no freed copies behind.
+    auto reserve = [&](Int64 v, Int64 vt, Int64 vn, size_t faces, size_t corners) {
+      positions.reserve(static_cast<size_t>(v));
+      uvs.reserve(static_cast<size_t>(vt));
+      normals.reserve(static_cast<size_t>(vn));
+      if (blocks.empty() || faces == 0) return;
+      Block& b = blocks.back();
+      b.corners.reserve(b.corners.size() + corners);
+      b.faceEnd.reserve(b.faceEnd.size() + faces);
+      b.faceMaterial.reserve(b.faceMaterial.size() + faces);
+      b.faceGroups.reserve(b.faceGroups.size() + faces);
+    };
+    read = TwoPartWalk(text, start, split, take, reserve, progress);
     if (twoThreads) *twoThreads = read;
     if (!read) {
       // Read again on one thread for the first error, exactly as a single walk finds it.
@@ -542,7 +581,11 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
   std::vector<const Block*> sources;
   std::vector<Int32> blockObject(blocks.size(), -1);
   std::vector<std::string> blockName;
+  const Int64 positionCount = static_cast<Int64>(positions.size());
   std::vector<Int32> local(positions.size(), -1);
+  size_t lastWithFaces = blocks.size();
+  for (size_t bi = 0; bi < blocks.size(); ++bi)
+    if (!blocks[bi].faceEnd.empty()) lastWithFaces = bi;
   for (size_t bi = 0; bi < blocks.size(); ++bi) {
     Block& b = blocks[bi];
     blockName.push_back(b.name);
@@ -568,17 +611,26 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
     } else {
       std::sort(used.begin(), used.end());
     }
-    mesh.points.reserve(used.size());
-    for (Int32 p : used) {
-      local[static_cast<size_t>(p)] = static_cast<Int32>(mesh.points.size());
-      mesh.points.push_back(positions[static_cast<size_t>(p)]);
+    for (size_t i = 0; i < used.size(); ++i)
+      local[static_cast<size_t>(used[i])] = static_cast<Int32>(i);
+    if (bi == lastWithFaces) {
+      // No later object needs the positions: they become this one's points in place (used is
+      // ascending, so no position is overwritten before it is read).
+      for (size_t i = 0; i < used.size(); ++i)
+        positions[i] = positions[static_cast<size_t>(used[i])];
+      positions.resize(used.size());
+      mesh.points = std::move(positions);
+    } else {
+      mesh.points.reserve(used.size());
+      for (Int32 p : used) mesh.points.push_back(positions[static_cast<size_t>(p)]);
     }
     mesh.corners = std::move(b.corners);
     for (ObjCorner& c : mesh.corners) c.point = local[static_cast<size_t>(c.point)];
     for (Int32 p : used) local[static_cast<size_t>(p)] = -1;
+    used = decltype(used)();
     mesh.faceEnd = std::move(b.faceEnd);
     std::vector<Int32> first;
-    PolygonObject* op = BuildPolygonObject(mesh, &first);
+    PolygonObject* op = BuildPolygonObject(std::move(mesh), &first);
     if (!op) {
       for (BaseObject* o : objects) BaseObject::Free(o);
       error = path + ": object \"" + b.name + "\" has more polygons than the host can hold";
@@ -651,6 +703,8 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
     fs::path abs = fs::absolute(path, ec);
     src->path = ec ? path : abs.lexically_normal().string();
     src->start = start;
+    src->positions = positionCount;
+    src->texCoords = static_cast<Int64>(uvs.size());
     src->blockObject = std::move(blockObject);
     src->blockName = std::move(blockName);
     for (PolygonObject* op : objects) {

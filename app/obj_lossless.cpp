@@ -255,6 +255,9 @@ bool SourceWriter::Prepare(const Source& src, const std::vector<PolygonObject*>&
   };
 
   // Pass 1: what changed, per point and per texture coordinate.
+  positions.reserve(static_cast<size_t>(src.positions));
+  pl.uvs.reserve(static_cast<size_t>(src.texCoords));
+  pl.uvCount.reserve(static_cast<size_t>(src.texCoords));
   {
     Walker walker(text, src.start);
     while (walker.Next(s, error)) {
@@ -310,7 +313,7 @@ bool SourceWriter::Prepare(const Source& src, const std::vector<PolygonObject*>&
     pl.fileUVs = walker.TexCoords();
     pl.fileNormals = walker.Normals();
   }
-  positions = {};
+  positions = decltype(positions)();  // frees the memory, as clear() would not
   pl.uvState.resize(pl.uvs.size(), 0);
   pl.pointMoved.resize(static_cast<size_t>(pl.filePoints), 0);
 

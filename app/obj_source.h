@@ -17,6 +17,7 @@ struct Source {
   std::string path;                    // absolute
   std::string text;                    // the file's bytes
   size_t start = 0;                    // where the statements begin (past a byte order mark)
+  Int64 positions = 0, texCoords = 0;  // v and vt lines
   std::vector<UInt64> serials;         // the host objects made from the file, in order
   std::vector<Int32> blockObject;      // per o block: index into serials, -1: made none
   std::vector<UInt64> fingerprints;    // per host object: its structure when loaded
