@@ -909,16 +909,70 @@ void AppendLine(std::string& out, const char* key, const Triple& t, bool third,
   out += eol;
 }
 
-bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, WriteState& state,
+// A normal as the file holds it, before z is negated: normals follow the cofactor matrix,
+// turned round when the matrix mirrors.
+struct NormalMap {
+  explicit NormalMap(const Matrix& mg)
+      : moved(!(mg == Matrix())),
+        c1(Cross(mg.v2, mg.v3)),
+        c2(Cross(mg.v3, mg.v1)),
+        c3(Cross(mg.v1, mg.v2)),
+        flip(Dot(mg.v1, c1) < 0 ? -1.0 : 1.0) {}
+  Vector operator()(Vector n) const {
+    if (moved) {
+      n = (c1 * n.x + c2 * n.y + c3 * n.z) * flip;
+      Float len = n.GetLength();
+      if (len > 0) n = n / len;
+    }
+    return n;
+  }
+  bool moved;
+  Vector c1, c2, c3;
+  Float flip;
+};
+
+// Whether WriteObject will write op without refusing it: every polygon's points exist, and every
+// point, UV and normal of it (not only those written) is a finite number.
+bool Writable(const PolygonObject& op) {
+  const Int32 pc = op.GetPointCount(), vc = op.GetPolygonCount();
+  const Vector* pts = op.GetPointR();
+  const CPolygon* polys = op.GetPolygonR();
+  const Matrix mg = op.GetMg();
+  const bool moved = !(mg == Matrix());
+  for (Int32 p = 0; p < vc; ++p)
+    for (Int32 k = 0; k < 4; ++k)
+      if (polys[p][k] < 0 || polys[p][k] >= pc) return false;
+  for (Int32 i = 0; i < pc; ++i)
+    if (!(moved ? mg * pts[i] : pts[i]).IsFinite()) return false;
+  if (const UVWTag* uvw = EditedUVWTag(op)) {
+    ConstUVWHandle uvData = uvw->GetDataAddressR();
+    for (Int32 p = 0; p < vc; ++p) {
+      UVWStruct s;
+      UVWTag::Get(uvData, p, s);
+      if (!s.a.IsFinite() || !s.b.IsFinite() || !s.c.IsFinite() || !s.d.IsFinite()) return false;
+    }
+  }
+  if (const auto* ntag = static_cast<const NormalTag*>(op.GetTag(Tnormal))) {
+    const NormalMap map(mg);
+    for (Int32 p = 0; p < vc; ++p) {
+      const NormalStruct ns = ntag->Get(p);
+      for (Int32 k = 0; k < 4; ++k)
+        if (ns.Has(k) && !map(ns[k]).IsFinite()) return false;
+    }
+  }
+  return true;
+}
+
+// Writes op from the host's data. Everything that can refuse it is found before its first line
+// is written.
+bool WriteObject(const PolygonObject& op, BaseDocument& doc, obj::Output& sink, WriteState& state,
                  std::string& error) {
   const Int32 pc = op.GetPointCount(), vc = op.GetPolygonCount();
   const Vector* pts = op.GetPointR();
   const CPolygon* polys = op.GetPolygonR();
   const Matrix mg = op.GetMg();
   const bool moved = !(mg == Matrix());
-  // Normals follow the cofactor matrix, turned round when the matrix mirrors.
-  const Vector c1 = Cross(mg.v2, mg.v3), c2 = Cross(mg.v3, mg.v1), c3 = Cross(mg.v1, mg.v2);
-  const Float flip = Dot(mg.v1, c1) < 0 ? -1.0 : 1.0;
+  const NormalMap normalMap(mg);
   std::string name = OneLine(op.GetName());
   auto fail = [&](const std::string& what) {
     error = "object \"" + name + "\": " + what;
@@ -932,12 +986,9 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
                     ", which does not exist");
 
   const std::string& eol = state.eol;
-  out += "o " + (name.empty() ? std::string("Polygon") : name) + eol;
-  for (Int32 i = 0; i < pc; ++i) {
-    Vector p = moved ? mg * pts[i] : pts[i];
-    if (!p.IsFinite()) return fail("point " + std::to_string(i) + " is not a finite number");
-    AppendLine(out, "v", {p.x, p.y, -p.z}, true, eol);
-  }
+  for (Int32 i = 0; i < pc; ++i)
+    if (!(moved ? mg * pts[i] : pts[i]).IsFinite())
+      return fail("point " + std::to_string(i) + " is not a finite number");
 
   const UVWTag* uvw = EditedUVWTag(op);
   const auto* ntag = static_cast<const NormalTag*>(op.GetTag(Tnormal));
@@ -985,6 +1036,10 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
   std::vector<size_t> faceEnd;
   std::vector<const std::string*> faceMaterial;
   std::vector<Int32> faceGroup;
+  corners.reserve(static_cast<size_t>(vc) * 4);
+  faceEnd.reserve(static_cast<size_t>(vc));
+  faceMaterial.reserve(static_cast<size_t>(vc));
+  faceGroup.reserve(static_cast<size_t>(vc));
   bool finite = true;
   auto addCorner = [&](Int32 poly, Int32 k) {
     Corner c{polys[poly][k], -1, -1};
@@ -999,12 +1054,7 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
     }
     NormalStruct ns = ntag ? ntag->Get(poly) : NormalStruct();
     if (ns.Has(k)) {
-      Vector n = ns[k];
-      if (moved) {
-        n = (c1 * n.x + c2 * n.y + c3 * n.z) * flip;
-        Float len = n.GetLength();
-        if (len > 0) n = n / len;
-      }
+      const Vector n = normalMap(ns[k]);
       if (n.IsFinite())
         c.normal = normalIndex.IndexOf(normalList, {n.x, n.y, -n.z});
       else
@@ -1043,9 +1093,22 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
   }
   if (!finite) return fail("a UV or normal is not a finite number");
 
+  std::string& out = sink.Buffer();
+  out += "o " + (name.empty() ? std::string("Polygon") : name) + eol;
+  for (Int32 i = 0; i < pc; ++i) {
+    const Vector p = moved ? mg * pts[i] : pts[i];
+    AppendLine(out, "v", {p.x, p.y, -p.z}, true, eol);
+    sink.Spill();
+  }
   bool withW = std::any_of(uvList.begin(), uvList.end(), [](const Triple& t) { return t[2] != 0; });
-  for (const Triple& t : uvList) AppendLine(out, "vt", t, withW, eol);
-  for (const Triple& n : normalList) AppendLine(out, "vn", n, true, eol);
+  for (const Triple& t : uvList) {
+    AppendLine(out, "vt", t, withW, eol);
+    sink.Spill();
+  }
+  for (const Triple& n : normalList) {
+    AppendLine(out, "vn", n, true, eol);
+    sink.Spill();
+  }
   size_t start = 0;
   Int32 group = 0;
   for (size_t f = 0; f < faceEnd.size(); ++f) {
@@ -1076,6 +1139,7 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
       }
     }
     out += eol;
+    sink.Spill();
     start = faceEnd[f];
   }
   state.points += pc;
@@ -1131,56 +1195,63 @@ bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std
       *note = "written from the host's data, not statement for statement: " + why;
     }
   }
-  // Everything written from the host's data is made before the file is touched, so that an
-  // object it cannot hold is refused before anything is written. After a file's statements this
-  // is only what was added since.
-  std::string out;
+  std::string head;
   if (!fromSource) {
     generic = objects;
-    out = "# Pelterra\n";
+    head = "# Pelterra\n";
     std::string libs = OneLine(doc.GetDataInstance()->GetString(OBJ_MTLLIB));
-    if (!libs.empty()) out += "mtllib " + libs + "\n";
+    if (!libs.empty()) head += "mtllib " + libs + "\n";
   }
-  for (PolygonObject* op : generic)
-    if (!WriteObject(*op, doc, out, state, why)) {
+  // Objects written from the host's data go to the file as they are written when none of them
+  // can be refused; otherwise they are written here first, so that one that is refused is
+  // refused before the file is touched.
+  const bool stream = std::all_of(generic.begin(), generic.end(),
+                                  [](const PolygonObject* op) { return Writable(*op); });
+  obj::Output early;
+  std::int64_t estimate = static_cast<std::int64_t>(fromSource ? replay.SizeEstimate() : head.size());
+  for (PolygonObject* op : generic) {
+    if (stream) {
+      estimate += std::int64_t{40} * op->GetPointCount() + std::int64_t{90} * op->GetPolygonCount();
+    } else if (!WriteObject(*op, doc, early, state, why)) {
       error = "cannot save " + path + ": " + why;
       return false;
     }
+  }
+  estimate += static_cast<std::int64_t>(early.Size()) + 2;
+
   ReplaceOptions replace;
   replace.readOnly = replaceReadOnly;
-  bool saved = false;
-  if (!fromSource) {
-    Progress progress("saving " + path, static_cast<std::int64_t>(out.size()));
-    replace.onProgress = [&](std::uint64_t written, std::uint64_t) {
-      progress.Update(static_cast<std::int64_t>(written));
-    };
-    saved = ReplaceFile(path, out, replace, why);
-  } else {
-    // The file's statements go to the file piece by piece as they are written.
-    const std::int64_t estimate = static_cast<std::int64_t>(replay.SizeEstimate() + out.size()) + 2;
-    Progress progress("saving " + path, estimate);
-    replace.onProgress = [&](std::uint64_t written, std::uint64_t) {
-      progress.Update(std::min(static_cast<std::int64_t>(written), estimate - 1));
-    };
-    UInt64 size = 0;
-    saved = ReplaceFileWith(
-        path,
-        [&](const WritePiece& write, std::string&) {
-          obj::Output text(write);
+  Progress progress("saving " + path, estimate);
+  replace.onProgress = [&](std::uint64_t written, std::uint64_t) {
+    progress.Update(std::min(static_cast<std::int64_t>(written), estimate - 1));
+  };
+  UInt64 size = 0;
+  const bool saved = ReplaceFileWith(
+      path,
+      [&](const WritePiece& write, std::string& reason) {
+        obj::Output text(write);
+        if (fromSource) {
           replay.Write(text);
-          if (!out.empty() && !text.Empty() && text.Back() != '\n' && text.Back() != '\r')
+          if (!generic.empty() && !text.Empty() && text.Back() != '\n' && text.Back() != '\r')
             text.Buffer() += state.eol;
-          text.Put(out);
-          size = text.Size();
-          return text.Finish();
-        },
-        replace, why);
-    if (saved) {
-      progress.SetTotal(static_cast<std::int64_t>(size));
-      progress.Update(static_cast<std::int64_t>(size));
-    }
+        } else {
+          text.Put(head);
+        }
+        if (stream) {
+          for (PolygonObject* op : generic)
+            if (!WriteObject(*op, doc, text, state, reason)) return false;
+        } else {
+          text.Put(early.Buffer());
+        }
+        size = text.Size();
+        return text.Finish();
+      },
+      replace, why);
+  if (saved) {
+    progress.SetTotal(static_cast<std::int64_t>(size));
+    progress.Update(static_cast<std::int64_t>(size));
+    return true;
   }
-  if (saved) return true;
   error = "cannot save " + path + ": " + why;
   return false;
 }

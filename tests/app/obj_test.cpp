@@ -429,6 +429,64 @@ TEST(ObjLoad, LargeFilesReadOnTwoThreadsAsOnOne) {
   EXPECT_NE(e2.find("does not exist"), std::string::npos) << e2;
 }
 
+// A loaded file larger than the pieces a save is written in: unedited it comes back byte for
+// byte; one moved UV rewrites its vt line and nothing else; an object added since follows the
+// file's statements, after a line end the file lacked.
+TEST(ObjSave, LargeLoadedFilesAreWrittenInPiecesWithTheSameBytes) {
+  std::string head = "# big\no big\n", vts, faces;
+  const int side = 300;
+  for (int y = 0; y <= side; ++y)
+    for (int x = 0; x <= side; ++x) {
+      head += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\n";
+      vts += "vt " + std::to_string(x / double(side)) + " " + std::to_string(y / double(side)) +
+             "\n";
+    }
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      const int a = y * (side + 1) + x + 1, b = a + 1, c = a + side + 2, d = a + side + 1;
+      faces += "f " + std::to_string(a) + "/" + std::to_string(a) + " " + std::to_string(b) + "/" +
+               std::to_string(b) + " " + std::to_string(c) + "/" + std::to_string(c) + " " +
+               std::to_string(d) + "/" + std::to_string(d) + "\n";
+    }
+  faces.pop_back();  // no final line end
+  const std::string text = head + vts + faces;
+  ASSERT_GT(text.size(), size_t{4} << 20);
+  TempDir dir;
+  const std::string path = dir.File("big.obj", text);
+  DocPtr doc;
+  std::string error;
+  ASSERT_TRUE(LoadObj(path, *doc, error)) << error;
+  ASSERT_TRUE(SaveObj(*doc, (dir.path / "same.obj").string(), error)) << error;
+  EXPECT_TRUE(Read(dir.path / "same.obj") == text);
+
+  // Polygon 0 is face 1 (corners a, d, c, b in host order): its a is vt line 1, used by no
+  // other face.
+  PolygonObject* op = Objects(*doc)[0];
+  auto* uvw = static_cast<UVWTag*>(op->GetTag(Tuvw));
+  UVWStruct s = uvw->GetSlow(0);
+  s.a = Vector(0.25, 1.0 - 0.5, 0.0);
+  uvw->SetSlow(0, s);
+  ASSERT_TRUE(SaveObj(*doc, (dir.path / "edited.obj").string(), error)) << error;
+  const size_t firstVt = head.size();
+  const std::string expected =
+      head + "vt 0.25 0.5\n" + text.substr(text.find('\n', firstVt) + 1);
+  EXPECT_TRUE(Read(dir.path / "edited.obj") == expected);
+
+  PolygonObject* added = PolygonObject::Alloc(3, 1);
+  added->SetName("extra");
+  added->GetPointW()[1] = Vector(1, 0, 0);
+  added->GetPointW()[2] = Vector(0, 1, 0);
+  added->GetPolygonW()[0] = CPolygon(0, 1, 2);
+  doc->InsertObject(added, nullptr, op);
+  ASSERT_TRUE(SaveObj(*doc, (dir.path / "added.obj").string(), error)) << error;
+  const std::string withAdded = Read(dir.path / "added.obj");
+  ASSERT_TRUE(withAdded.starts_with(expected + "\no extra\n"));
+  const Int64 points = Int64(side + 1) * (side + 1);
+  EXPECT_NE(withAdded.find("\nf " + std::to_string(points + 1) + " " +
+                           std::to_string(points + 3) + " " + std::to_string(points + 2) + "\n"),
+            std::string::npos);
+}
+
 TEST(ObjSave, LoadSaveLoadKeepsTheDocument) {
   TempDir dir;
   // Values tinyobjloader's own number reading gets wrong (0.3 -> 0.30000000000000004).
