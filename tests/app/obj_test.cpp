@@ -10,6 +10,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <numbers>
 #include <sstream>
 #include <thread>
@@ -601,6 +602,55 @@ TEST(ObjSave, ThreeHundredCornerFaceStaysOneFace) {
   ASSERT_EQ(faces.size(), 1u);
   ASSERT_EQ(faces[0].size(), 300u);
   for (int i = 0; i < 300; ++i) EXPECT_EQ(faces[0][size_t(i)], i + 1);
+}
+
+// Data a file cannot hold is refused before the file is touched, even when the target would
+// fail too; a non-finite value the file does not hold (a triangle's d UV) is no refusal, and the
+// file is the one written without it.
+TEST(ObjSave, NonFiniteDataIsRefusedBeforeTheFileAndUnwrittenValuesAreNot) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  TempDir dir;
+  const std::string old = "old content\n";
+  const std::string target = dir.File("keep.obj", old);
+  fs::create_directory(dir.path / "folder.obj");
+  const std::string folder = (dir.path / "folder.obj").string();
+  std::string error;
+  {
+    DocPtr doc;
+    ASSERT_TRUE(LoadBuiltinScene("grid:4x4", *doc, error)) << error;
+    PolygonObject* op = Objects(*doc)[0];
+    op->GetPointW()[3] = Vector(1, nan, 0);
+    for (const std::string& path : {target, folder}) {
+      EXPECT_FALSE(SaveObj(*doc, path, error));
+      EXPECT_NE(error.find("point 3 is not a finite number"), std::string::npos) << error;
+    }
+  }
+  {
+    DocPtr doc;
+    ASSERT_TRUE(LoadBuiltinScene("grid:4x4", *doc, error)) << error;
+    auto* uvw = static_cast<UVWTag*>(Objects(*doc)[0]->GetTag(Tuvw));
+    UVWStruct s = uvw->GetSlow(5);
+    s.b = Vector(nan, 0, 0);
+    uvw->SetSlow(5, s);
+    for (const std::string& path : {target, folder}) {
+      EXPECT_FALSE(SaveObj(*doc, path, error));
+      EXPECT_NE(error.find("a UV or normal is not a finite number"), std::string::npos) << error;
+    }
+  }
+  EXPECT_EQ(Read(target), old);
+  EXPECT_EQ(dir.Count(), 2u) << "no temporary file is left";
+
+  DocPtr doc;
+  ASSERT_TRUE(LoadBuiltinScene("grid:4x4", *doc, error)) << error;
+  PolygonObject* op = Objects(*doc)[0];
+  op->GetPolygonW()[2].d = op->GetPolygonR()[2].c;  // a triangle
+  ASSERT_TRUE(SaveObj(*doc, (dir.path / "finite.obj").string(), error)) << error;
+  auto* uvw = static_cast<UVWTag*>(op->GetTag(Tuvw));
+  UVWStruct s = uvw->GetSlow(2);
+  s.d = Vector(nan, nan, 0);
+  uvw->SetSlow(2, s);
+  ASSERT_TRUE(SaveObj(*doc, (dir.path / "unwritten.obj").string(), error)) << error;
+  EXPECT_EQ(Read(dir.path / "unwritten.obj"), Read(dir.path / "finite.obj"));
 }
 
 TEST(ObjSave, FailedSavesLeaveTheOldFileAndNoTemporaryFile) {
