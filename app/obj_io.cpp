@@ -165,11 +165,12 @@ PolygonObject* BuildPolygonObject(ObjMesh mesh, std::vector<Int32>* firstPolygon
       for (size_t i = 0; i < 4; ++i) {
         const ObjCorner* oc = order[c[tri && i == 3 ? 2 : i]];
         if (hasUV)
-          cornerUV[at + i] = oc->uv >= 0 && static_cast<size_t>(oc->uv) < mesh.uvs.size() ? oc->uv : -1;
+          cornerUV[at + i] =
+              oc->uv >= 0 && static_cast<size_t>(oc->uv) < mesh.uvs.size() ? oc->uv : -1;
         if (hasNormal)
           cornerNormal[at + i] =
               oc->normal >= 0 && static_cast<size_t>(oc->normal) < mesh.normals.size() ? oc->normal
-                                                                                        : -1;
+                                                                                       : -1;
       }
       ++poly;
     };
@@ -1208,7 +1209,8 @@ bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std
   const bool stream = std::all_of(generic.begin(), generic.end(),
                                   [](const PolygonObject* op) { return Writable(*op); });
   obj::Output early;
-  std::int64_t estimate = static_cast<std::int64_t>(fromSource ? replay.SizeEstimate() : head.size());
+  std::int64_t estimate =
+      static_cast<std::int64_t>(fromSource ? replay.SizeEstimate() : head.size());
   for (PolygonObject* op : generic) {
     if (stream) {
       estimate += std::int64_t{40} * op->GetPointCount() + std::int64_t{90} * op->GetPolygonCount();

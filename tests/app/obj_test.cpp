@@ -439,8 +439,8 @@ TEST(ObjSave, LargeLoadedFilesAreWrittenInPiecesWithTheSameBytes) {
   for (int y = 0; y <= side; ++y)
     for (int x = 0; x <= side; ++x) {
       head += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\n";
-      vts += "vt " + std::to_string(x / double(side)) + " " + std::to_string(y / double(side)) +
-             "\n";
+      vts +=
+          "vt " + std::to_string(x / double(side)) + " " + std::to_string(y / double(side)) + "\n";
     }
   for (int y = 0; y < side; ++y)
     for (int x = 0; x < side; ++x) {
@@ -469,8 +469,7 @@ TEST(ObjSave, LargeLoadedFilesAreWrittenInPiecesWithTheSameBytes) {
   uvw->SetSlow(0, s);
   ASSERT_TRUE(SaveObj(*doc, (dir.path / "edited.obj").string(), error)) << error;
   const size_t firstVt = head.size();
-  const std::string expected =
-      head + "vt 0.25 0.5\n" + text.substr(text.find('\n', firstVt) + 1);
+  const std::string expected = head + "vt 0.25 0.5\n" + text.substr(text.find('\n', firstVt) + 1);
   EXPECT_TRUE(Read(dir.path / "edited.obj") == expected);
 
   PolygonObject* added = PolygonObject::Alloc(3, 1);
@@ -483,8 +482,8 @@ TEST(ObjSave, LargeLoadedFilesAreWrittenInPiecesWithTheSameBytes) {
   const std::string withAdded = Read(dir.path / "added.obj");
   ASSERT_TRUE(withAdded.starts_with(expected + "\no extra\n"));
   const Int64 points = Int64(side + 1) * (side + 1);
-  EXPECT_NE(withAdded.find("\nf " + std::to_string(points + 1) + " " +
-                           std::to_string(points + 3) + " " + std::to_string(points + 2) + "\n"),
+  EXPECT_NE(withAdded.find("\nf " + std::to_string(points + 1) + " " + std::to_string(points + 3) +
+                           " " + std::to_string(points + 2) + "\n"),
             std::string::npos);
 }
 
