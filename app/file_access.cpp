@@ -38,8 +38,9 @@ bool ReadRegularFile(const std::string& path, std::string& text, std::string& er
   return true;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view content, const ReplaceOptions& options,
-                 std::string& why) {
+bool ReplaceFileWith(const std::string& path,
+                     const std::function<bool(const WritePiece& write, std::string& why)>& produce,
+                     const ReplaceOptions& options, std::string& why) {
   // A symbolic link is followed to the file it names, which is replaced in its own folder.
   std::error_code ec;
   std::string target = path;
@@ -78,11 +79,21 @@ bool ReplaceFile(const std::string& path, std::string_view content, const Replac
   std::string tmp;
   std::FILE* f = hostrt::CreateUniqueFile(target + ".tmp-", tmp, why);
   if (!f) return false;
-  const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+  std::uint64_t done = 0;
+  bool failedWrite = false;
+  const WritePiece write = [&](std::string_view piece) {
+    failedWrite = failedWrite || std::fwrite(piece.data(), 1, piece.size(), f) != piece.size();
+    done += piece.size();
+    if (!failedWrite && options.onProgress) options.onProgress(done, 0);
+    return !failedWrite;
+  };
+  std::string gaveUp;
+  const bool produced = produce(write, gaveUp);
+  const bool written = produced && !failedWrite;
   const bool flushed = written && hostrt::FlushToDisk(f);
   const bool closed = std::fclose(f) == 0;
   if (!written || !flushed || !closed) {
-    why = "cannot write the temporary file";
+    why = !produced && !failedWrite ? gaveUp : "cannot write the temporary file";
     hostrt::RemoveFile(tmp);
     return false;
   }
@@ -212,8 +223,9 @@ bool ReadRegularFile(const std::string& path, std::string& text, std::string& er
   return true;
 }
 
-bool ReplaceFile(const std::string& path, std::string_view content, const ReplaceOptions& options,
-                 std::string& why) {
+bool ReplaceFileWith(const std::string& path,
+                     const std::function<bool(const WritePiece& write, std::string& why)>& produce,
+                     const ReplaceOptions& options, std::string& why) {
   std::string target;
   if (!FollowLinks(path, target, why)) return false;
   struct stat old;
@@ -258,18 +270,36 @@ bool ReplaceFile(const std::string& path, std::string_view content, const Replac
     why = std::strerror(err);
     return false;
   };
-  const char* p = content.data();
-  size_t left = content.size();
-  // In pieces, so that the progress of a large file can be told.
-  constexpr size_t kPiece = size_t{4} << 20;
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, std::min(left, kPiece));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return fail(n < 0 ? errno : EIO);
-    p += n;
-    left -= static_cast<size_t>(n);
-    if (options.onProgress) options.onProgress(content.size() - left, content.size());
+  int writeError = 0;
+  std::uint64_t done = 0;
+  const WritePiece write = [&](std::string_view piece) {
+    const char* p = piece.data();
+    size_t left = piece.size();
+    // In parts, so that the progress of a large piece can be told.
+    constexpr size_t kPart = size_t{4} << 20;
+    while (left > 0 && writeError == 0) {
+      const ssize_t n = ::write(fd, p, std::min(left, kPart));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        writeError = n < 0 ? errno : EIO;
+        break;
+      }
+      p += n;
+      left -= static_cast<size_t>(n);
+      done += static_cast<std::uint64_t>(n);
+      if (options.onProgress) options.onProgress(done, 0);
+    }
+    return writeError == 0;
+  };
+  std::string gaveUp;
+  if (!produce(write, gaveUp)) {
+    if (writeError != 0) return fail(writeError);
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    why = gaveUp;
+    return false;
   }
+  if (writeError != 0) return fail(writeError);
   const mode_t mode = exists ? old.st_mode & 07777 : NewFileMode();
   if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) return fail(errno);
   const int closed = ::close(fd);
@@ -286,5 +316,17 @@ bool ReplaceFile(const std::string& path, std::string_view content, const Replac
 }
 
 #endif
+
+bool ReplaceFile(const std::string& path, std::string_view content, const ReplaceOptions& options,
+                 std::string& why) {
+  ReplaceOptions inner;
+  inner.readOnly = options.readOnly;
+  if (options.onProgress)
+    inner.onProgress = [&](std::uint64_t written, std::uint64_t) {
+      options.onProgress(written, content.size());
+    };
+  return ReplaceFileWith(
+      path, [&](const WritePiece& write, std::string&) { return write(content); }, inner, why);
+}
 
 }  // namespace pelterra

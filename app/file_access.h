@@ -30,6 +30,16 @@ struct ReplaceOptions {
 bool ReplaceFile(const std::string& path, std::string_view content, const ReplaceOptions& options,
                  std::string& why);
 
+// Hands a piece of the new content on to the temporary file; false when it cannot be written.
+using WritePiece = std::function<bool(std::string_view piece)>;
+// ReplaceFile with the content made piece by piece while it is written, so that a large file is
+// never held whole: produce calls write for each piece in order and returns false (why set) to
+// give the save up, which then leaves the old file as a failed write does. options.onProgress
+// gets the bytes written so far and 0 for the total.
+bool ReplaceFileWith(const std::string& path,
+                     const std::function<bool(const WritePiece& write, std::string& why)>& produce,
+                     const ReplaceOptions& options, std::string& why);
+
 // What a file's mode lets this process do, judged by its permission bits alone (root is held to
 // them too, where the system would let it write anyway).
 bool ModeLetsWrite(unsigned mode, unsigned owner, unsigned group);

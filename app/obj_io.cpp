@@ -103,7 +103,7 @@ bool CheckText(std::string_view text, const std::string& path, std::string& erro
 
 }  // namespace
 
-PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* firstPolygon) {
+PolygonObject* BuildPolygonObject(ObjMesh mesh, std::vector<Int32>* firstPolygon) {
   const Int64 pointCount = static_cast<Int64>(mesh.points.size());
   const Int64 limit = std::numeric_limits<Int32>::max();
   Int64 polyCount = 0;
@@ -129,10 +129,12 @@ PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* first
   op->SetName(mesh.name);
   Vector* points = op->GetPointW();
   for (Int64 i = 0; i < pointCount; ++i) points[i] = ToHost(mesh.points[static_cast<size_t>(i)]);
+  mesh.points = decltype(mesh.points)();  // frees the memory, as clear() would not
 
-  UVWTag* uvw = hasUV ? UVWTag::Alloc(static_cast<Int32>(polyCount)) : nullptr;
-  NormalTag* normals = hasNormal ? NormalTag::Alloc(static_cast<Int32>(polyCount)) : nullptr;
-  UVWHandle uvData = uvw ? uvw->GetDataAddressW() : UVWHandle();
+  // The polygons first, noting the uv and normal of each polygon corner (-1: none), so that the
+  // face corners are released before the tags are made.
+  const size_t slots = static_cast<size_t>(polyCount) * 4;
+  std::vector<Int32> cornerUV(hasUV ? slots : 0), cornerNormal(hasNormal ? slots : 0);
   CPolygon* polys = op->GetPolygonW();
   std::vector<PolygonObject::Ngon> ngons;
   if (firstPolygon) firstPolygon->clear();
@@ -151,11 +153,6 @@ PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* first
     order.clear();
     order.push_back(&mesh.corners[static_cast<size_t>(start)]);
     for (Int32 i = end - 1; i > start; --i) order.push_back(&mesh.corners[static_cast<size_t>(i)]);
-    auto uvOf = [&](const ObjCorner* c) {
-      return c->uv >= 0 && static_cast<size_t>(c->uv) < mesh.uvs.size()
-                 ? UvToHost(mesh.uvs[static_cast<size_t>(c->uv)])
-                 : Vector();
-    };
     auto put = [&](std::initializer_list<Int32> k) {
       const Int32* c = k.begin();
       const bool tri = k.size() == 3;
@@ -163,20 +160,17 @@ PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* first
       p = tri ? CPolygon(order[c[0]]->point, order[c[1]]->point, order[c[2]]->point)
               : CPolygon(order[c[0]]->point, order[c[1]]->point, order[c[2]]->point,
                          order[c[3]]->point);
-      if (uvw) {
-        UVWStruct s(uvOf(order[c[0]]), uvOf(order[c[1]]), uvOf(order[c[2]]), Vector());
-        s.d = tri ? s.c : uvOf(order[c[3]]);
-        UVWTag::Set(uvData, poly, s);
-      }
-      if (normals) {
-        NormalStruct s;
-        for (Int32 i = 0; i < static_cast<Int32>(k.size()); ++i) {
-          Int32 nidx = order[c[i]]->normal;
-          if (nidx >= 0 && static_cast<size_t>(nidx) < mesh.normals.size())
-            s.Set(i, ToHost(mesh.normals[static_cast<size_t>(nidx)]));
-        }
-        if (tri && s.Has(2)) s.Set(3, s.c);
-        normals->Set(poly, s);
+      // A triangle's d repeats c.
+      const size_t at = static_cast<size_t>(poly) * 4;
+      for (size_t i = 0; i < 4; ++i) {
+        const ObjCorner* oc = order[c[tri && i == 3 ? 2 : i]];
+        if (hasUV)
+          cornerUV[at + i] =
+              oc->uv >= 0 && static_cast<size_t>(oc->uv) < mesh.uvs.size() ? oc->uv : -1;
+        if (hasNormal)
+          cornerNormal[at + i] =
+              oc->normal >= 0 && static_cast<size_t>(oc->normal) < mesh.normals.size() ? oc->normal
+                                                                                       : -1;
       }
       ++poly;
     };
@@ -197,8 +191,34 @@ PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* first
   }
   if (firstPolygon) firstPolygon->push_back(poly);
   op->SetNgons(std::move(ngons));
-  if (uvw) op->InsertTag(uvw, LastTag(op));
-  if (normals) op->InsertTag(normals, LastTag(op));
+  mesh.corners = decltype(mesh.corners)();
+  mesh.faceEnd = decltype(mesh.faceEnd)();
+
+  if (hasUV) {
+    UVWTag* uvw = UVWTag::Alloc(static_cast<Int32>(polyCount));
+    UVWHandle uvData = uvw->GetDataAddressW();
+    auto uvOf = [&](Int32 t) {
+      return t >= 0 ? UvToHost(mesh.uvs[static_cast<size_t>(t)]) : Vector();
+    };
+    for (Int32 p = 0; p < poly; ++p) {
+      const Int32* t = &cornerUV[static_cast<size_t>(p) * 4];
+      UVWTag::Set(uvData, p, UVWStruct(uvOf(t[0]), uvOf(t[1]), uvOf(t[2]), uvOf(t[3])));
+    }
+    cornerUV = decltype(cornerUV)();
+    op->InsertTag(uvw, LastTag(op));
+  }
+  if (hasNormal) {
+    NormalTag* normals = NormalTag::Alloc(static_cast<Int32>(polyCount));
+    for (Int32 p = 0; p < poly; ++p) {
+      NormalStruct s;
+      for (Int32 i = 0; i < 4; ++i) {
+        const Int32 nidx = cornerNormal[static_cast<size_t>(p) * 4 + static_cast<size_t>(i)];
+        if (nidx >= 0) s.Set(i, ToHost(mesh.normals[static_cast<size_t>(nidx)]));
+      }
+      normals->Set(p, s);
+    }
+    op->InsertTag(normals, LastTag(op));
+  }
   return op;
 }
 
@@ -234,6 +254,8 @@ struct HalfLog {
   std::vector<Int32> corners;       // f: v, vt, vn as written per corner (0: none)
   std::vector<size_t> otherBegin;   // o, g, usemtl, mtllib, l, p: where the line starts
   std::vector<Int64> otherLine;     //   and its line number within the half
+  Int64 counts[3] = {0, 0, 0};      // v, vt, vn lines
+  bool objects = false;             // an o line is among them
   bool ok = true;
   std::atomic<size_t> position{0};  // how far the walk is
 };
@@ -250,6 +272,7 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
       case Kind::kVt:
       case Kind::kVn:
         log.values.push_back(s.value);
+        ++log.counts[s.kind == Kind::kV ? 0 : s.kind == Kind::kVt ? 1 : 2];
         break;
       case Kind::kF:
         log.faceCorners.push_back(static_cast<Int32>(s.corners.size()));
@@ -267,6 +290,7 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
       case Kind::kOther:
         continue;
       default:
+        log.objects = log.objects || s.kind == Kind::kO;
         log.otherBegin.push_back(s.begin);
         log.otherLine.push_back(s.number);
         break;
@@ -277,11 +301,13 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
 }
 
 // Walks [start, split) here and [split, end) on a second thread, then hands every statement to
-// take in file order, checking the second half's indices against the full counts. False when
-// a line is malformed or take refuses: the caller then walks the file again on one thread,
-// which gives the first error exactly as a single walk does.
-template <typename Take>
-bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
+// take in file order, checking the second half's indices against the full counts. Before that,
+// reserve learns the counts of v, vt and vn lines, faces and face corners still to come (the
+// faces only when no o line comes). False when a line is malformed or take refuses: the caller
+// then walks the file again on one thread, which gives the first error exactly as a single walk
+// does.
+template <typename Take, typename Reserve>
+bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take, Reserve&& reserve,
                  Progress* progress) {
   HalfLog log;
   log.position = split;
@@ -309,6 +335,8 @@ bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
   state.v = walker.Positions();
   state.vt = walker.TexCoords();
   state.vn = walker.Normals();
+  reserve(state.v + log.counts[0], state.vt + log.counts[1], state.vn + log.counts[2],
+          log.objects ? 0 : log.faceCorners.size(), log.objects ? 0 : log.corners.size() / 3);
   size_t value = 0, face = 0, corner = 0, other = 0;
   obj::Statement f;
   f.kind = Kind::kF;
@@ -499,7 +527,19 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
   const size_t split = SplitPoint(text, start, splitAt);
   bool read = false;
   if (split != std::string::npos) {
-    read = TwoPartWalk(text, start, split, take, progress);
+    // Vectors that grow no further than they must leave no freed copies behind.
+    auto reserve = [&](Int64 v, Int64 vt, Int64 vn, size_t faces, size_t corners) {
+      positions.reserve(static_cast<size_t>(v));
+      uvs.reserve(static_cast<size_t>(vt));
+      normals.reserve(static_cast<size_t>(vn));
+      if (blocks.empty() || faces == 0) return;
+      Block& b = blocks.back();
+      b.corners.reserve(b.corners.size() + corners);
+      b.faceEnd.reserve(b.faceEnd.size() + faces);
+      b.faceMaterial.reserve(b.faceMaterial.size() + faces);
+      b.faceGroups.reserve(b.faceGroups.size() + faces);
+    };
+    read = TwoPartWalk(text, start, split, take, reserve, progress);
     if (twoThreads) *twoThreads = read;
     if (!read) {
       // Read again on one thread for the first error, exactly as a single walk finds it.
@@ -542,7 +582,11 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
   std::vector<const Block*> sources;
   std::vector<Int32> blockObject(blocks.size(), -1);
   std::vector<std::string> blockName;
+  const Int64 positionCount = static_cast<Int64>(positions.size());
   std::vector<Int32> local(positions.size(), -1);
+  size_t lastWithFaces = blocks.size();
+  for (size_t bi = 0; bi < blocks.size(); ++bi)
+    if (!blocks[bi].faceEnd.empty()) lastWithFaces = bi;
   for (size_t bi = 0; bi < blocks.size(); ++bi) {
     Block& b = blocks[bi];
     blockName.push_back(b.name);
@@ -568,17 +612,26 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
     } else {
       std::sort(used.begin(), used.end());
     }
-    mesh.points.reserve(used.size());
-    for (Int32 p : used) {
-      local[static_cast<size_t>(p)] = static_cast<Int32>(mesh.points.size());
-      mesh.points.push_back(positions[static_cast<size_t>(p)]);
+    for (size_t i = 0; i < used.size(); ++i)
+      local[static_cast<size_t>(used[i])] = static_cast<Int32>(i);
+    if (bi == lastWithFaces) {
+      // No later object needs the positions: they become this one's points in place (used is
+      // ascending, so no position is overwritten before it is read).
+      for (size_t i = 0; i < used.size(); ++i)
+        positions[i] = positions[static_cast<size_t>(used[i])];
+      positions.resize(used.size());
+      mesh.points = std::move(positions);
+    } else {
+      mesh.points.reserve(used.size());
+      for (Int32 p : used) mesh.points.push_back(positions[static_cast<size_t>(p)]);
     }
     mesh.corners = std::move(b.corners);
     for (ObjCorner& c : mesh.corners) c.point = local[static_cast<size_t>(c.point)];
     for (Int32 p : used) local[static_cast<size_t>(p)] = -1;
+    used = decltype(used)();
     mesh.faceEnd = std::move(b.faceEnd);
     std::vector<Int32> first;
-    PolygonObject* op = BuildPolygonObject(mesh, &first);
+    PolygonObject* op = BuildPolygonObject(std::move(mesh), &first);
     if (!op) {
       for (BaseObject* o : objects) BaseObject::Free(o);
       error = path + ": object \"" + b.name + "\" has more polygons than the host can hold";
@@ -651,6 +704,8 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
     fs::path abs = fs::absolute(path, ec);
     src->path = ec ? path : abs.lexically_normal().string();
     src->start = start;
+    src->positions = positionCount;
+    src->texCoords = static_cast<Int64>(uvs.size());
     src->blockObject = std::move(blockObject);
     src->blockName = std::move(blockName);
     for (PolygonObject* op : objects) {
@@ -855,16 +910,70 @@ void AppendLine(std::string& out, const char* key, const Triple& t, bool third,
   out += eol;
 }
 
-bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, WriteState& state,
+// A normal as the file holds it, before z is negated: normals follow the cofactor matrix,
+// turned round when the matrix mirrors.
+struct NormalMap {
+  explicit NormalMap(const Matrix& mg)
+      : moved(!(mg == Matrix())),
+        c1(Cross(mg.v2, mg.v3)),
+        c2(Cross(mg.v3, mg.v1)),
+        c3(Cross(mg.v1, mg.v2)),
+        flip(Dot(mg.v1, c1) < 0 ? -1.0 : 1.0) {}
+  Vector operator()(Vector n) const {
+    if (moved) {
+      n = (c1 * n.x + c2 * n.y + c3 * n.z) * flip;
+      Float len = n.GetLength();
+      if (len > 0) n = n / len;
+    }
+    return n;
+  }
+  bool moved;
+  Vector c1, c2, c3;
+  Float flip;
+};
+
+// Whether WriteObject will write op without refusing it: every polygon's points exist, and every
+// point, UV and normal of it (not only those written) is a finite number.
+bool Writable(const PolygonObject& op) {
+  const Int32 pc = op.GetPointCount(), vc = op.GetPolygonCount();
+  const Vector* pts = op.GetPointR();
+  const CPolygon* polys = op.GetPolygonR();
+  const Matrix mg = op.GetMg();
+  const bool moved = !(mg == Matrix());
+  for (Int32 p = 0; p < vc; ++p)
+    for (Int32 k = 0; k < 4; ++k)
+      if (polys[p][k] < 0 || polys[p][k] >= pc) return false;
+  for (Int32 i = 0; i < pc; ++i)
+    if (!(moved ? mg * pts[i] : pts[i]).IsFinite()) return false;
+  if (const UVWTag* uvw = EditedUVWTag(op)) {
+    ConstUVWHandle uvData = uvw->GetDataAddressR();
+    for (Int32 p = 0; p < vc; ++p) {
+      UVWStruct s;
+      UVWTag::Get(uvData, p, s);
+      if (!s.a.IsFinite() || !s.b.IsFinite() || !s.c.IsFinite() || !s.d.IsFinite()) return false;
+    }
+  }
+  if (const auto* ntag = static_cast<const NormalTag*>(op.GetTag(Tnormal))) {
+    const NormalMap map(mg);
+    for (Int32 p = 0; p < vc; ++p) {
+      const NormalStruct ns = ntag->Get(p);
+      for (Int32 k = 0; k < 4; ++k)
+        if (ns.Has(k) && !map(ns[k]).IsFinite()) return false;
+    }
+  }
+  return true;
+}
+
+// Writes op from the host's data. Everything that can refuse it is found before its first line
+// is written.
+bool WriteObject(const PolygonObject& op, BaseDocument& doc, obj::Output& sink, WriteState& state,
                  std::string& error) {
   const Int32 pc = op.GetPointCount(), vc = op.GetPolygonCount();
   const Vector* pts = op.GetPointR();
   const CPolygon* polys = op.GetPolygonR();
   const Matrix mg = op.GetMg();
   const bool moved = !(mg == Matrix());
-  // Normals follow the cofactor matrix, turned round when the matrix mirrors.
-  const Vector c1 = Cross(mg.v2, mg.v3), c2 = Cross(mg.v3, mg.v1), c3 = Cross(mg.v1, mg.v2);
-  const Float flip = Dot(mg.v1, c1) < 0 ? -1.0 : 1.0;
+  const NormalMap normalMap(mg);
   std::string name = OneLine(op.GetName());
   auto fail = [&](const std::string& what) {
     error = "object \"" + name + "\": " + what;
@@ -878,12 +987,9 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
                     ", which does not exist");
 
   const std::string& eol = state.eol;
-  out += "o " + (name.empty() ? std::string("Polygon") : name) + eol;
-  for (Int32 i = 0; i < pc; ++i) {
-    Vector p = moved ? mg * pts[i] : pts[i];
-    if (!p.IsFinite()) return fail("point " + std::to_string(i) + " is not a finite number");
-    AppendLine(out, "v", {p.x, p.y, -p.z}, true, eol);
-  }
+  for (Int32 i = 0; i < pc; ++i)
+    if (!(moved ? mg * pts[i] : pts[i]).IsFinite())
+      return fail("point " + std::to_string(i) + " is not a finite number");
 
   const UVWTag* uvw = EditedUVWTag(op);
   const auto* ntag = static_cast<const NormalTag*>(op.GetTag(Tnormal));
@@ -931,6 +1037,10 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
   std::vector<size_t> faceEnd;
   std::vector<const std::string*> faceMaterial;
   std::vector<Int32> faceGroup;
+  corners.reserve(static_cast<size_t>(vc) * 4);
+  faceEnd.reserve(static_cast<size_t>(vc));
+  faceMaterial.reserve(static_cast<size_t>(vc));
+  faceGroup.reserve(static_cast<size_t>(vc));
   bool finite = true;
   auto addCorner = [&](Int32 poly, Int32 k) {
     Corner c{polys[poly][k], -1, -1};
@@ -945,12 +1055,7 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
     }
     NormalStruct ns = ntag ? ntag->Get(poly) : NormalStruct();
     if (ns.Has(k)) {
-      Vector n = ns[k];
-      if (moved) {
-        n = (c1 * n.x + c2 * n.y + c3 * n.z) * flip;
-        Float len = n.GetLength();
-        if (len > 0) n = n / len;
-      }
+      const Vector n = normalMap(ns[k]);
       if (n.IsFinite())
         c.normal = normalIndex.IndexOf(normalList, {n.x, n.y, -n.z});
       else
@@ -989,9 +1094,22 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
   }
   if (!finite) return fail("a UV or normal is not a finite number");
 
+  std::string& out = sink.Buffer();
+  out += "o " + (name.empty() ? std::string("Polygon") : name) + eol;
+  for (Int32 i = 0; i < pc; ++i) {
+    const Vector p = moved ? mg * pts[i] : pts[i];
+    AppendLine(out, "v", {p.x, p.y, -p.z}, true, eol);
+    sink.Spill();
+  }
   bool withW = std::any_of(uvList.begin(), uvList.end(), [](const Triple& t) { return t[2] != 0; });
-  for (const Triple& t : uvList) AppendLine(out, "vt", t, withW, eol);
-  for (const Triple& n : normalList) AppendLine(out, "vn", n, true, eol);
+  for (const Triple& t : uvList) {
+    AppendLine(out, "vt", t, withW, eol);
+    sink.Spill();
+  }
+  for (const Triple& n : normalList) {
+    AppendLine(out, "vn", n, true, eol);
+    sink.Spill();
+  }
   size_t start = 0;
   Int32 group = 0;
   for (size_t f = 0; f < faceEnd.size(); ++f) {
@@ -1022,6 +1140,7 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
       }
     }
     out += eol;
+    sink.Spill();
     start = faceEnd[f];
   }
   state.points += pc;
@@ -1035,7 +1154,6 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, std::string& out, W
 bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std::string* note,
              bool replaceReadOnly) {
   const std::vector<PolygonObject*> objects = PolygonObjects(doc);
-  std::string out;
   WriteState state;
   std::vector<PolygonObject*> generic;  // written from the host's data
   if (note) note->clear();
@@ -1044,10 +1162,11 @@ bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std
   // order, with the faces they had. Objects added since (anywhere) follow its statements.
   std::string why;
   const std::shared_ptr<const obj::Source> src = SourceOf(doc);
+  std::vector<PolygonObject*> own;
+  obj::SourceWriter replay;
   bool fromSource = false;
   if (src) {
     const size_t n = src->serials.size();
-    std::vector<PolygonObject*> own;
     std::unordered_map<UInt64, size_t> index;
     for (size_t i = 0; i < n; ++i) index.emplace(src->serials[i], i);
     for (PolygonObject* op : objects) {
@@ -1066,38 +1185,75 @@ bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std
     }
     if (why.empty() && own.size() < n) why = "an object of the file was removed";
     obj::Tail tail;
-    if (why.empty() && obj::WriteFromSource(*src, own, out, tail, why)) {
+    if (why.empty() && replay.Prepare(*src, own, tail, why)) {
       fromSource = true;
       state.points = tail.points;
       state.uvs = tail.uvs;
       state.normals = tail.normals;
       state.eol = tail.eol;
       state.materialKnown = false;
-      if (!generic.empty() && !out.empty() && out.back() != '\n' && out.back() != '\r')
-        out += state.eol;
-    } else {
-      out.clear();
-      if (note) *note = "written from the host's data, not statement for statement: " + why;
+    } else if (note) {
+      *note = "written from the host's data, not statement for statement: " + why;
     }
   }
+  std::string head;
   if (!fromSource) {
     generic = objects;
-    out = "# Pelterra\n";
+    head = "# Pelterra\n";
     std::string libs = OneLine(doc.GetDataInstance()->GetString(OBJ_MTLLIB));
-    if (!libs.empty()) out += "mtllib " + libs + "\n";
+    if (!libs.empty()) head += "mtllib " + libs + "\n";
   }
-  for (PolygonObject* op : generic)
-    if (!WriteObject(*op, doc, out, state, why)) {
+  // Objects written from the host's data go to the file as they are written when none of them
+  // can be refused; otherwise they are written here first, so that one that is refused is
+  // refused before the file is touched.
+  const bool stream = std::all_of(generic.begin(), generic.end(),
+                                  [](const PolygonObject* op) { return Writable(*op); });
+  obj::Output early;
+  std::int64_t estimate =
+      static_cast<std::int64_t>(fromSource ? replay.SizeEstimate() : head.size());
+  for (PolygonObject* op : generic) {
+    if (stream) {
+      estimate += std::int64_t{40} * op->GetPointCount() + std::int64_t{90} * op->GetPolygonCount();
+    } else if (!WriteObject(*op, doc, early, state, why)) {
       error = "cannot save " + path + ": " + why;
       return false;
     }
+  }
+  estimate += static_cast<std::int64_t>(early.Size()) + 2;
+
   ReplaceOptions replace;
   replace.readOnly = replaceReadOnly;
-  Progress progress("saving " + path, static_cast<std::int64_t>(out.size()));
+  Progress progress("saving " + path, estimate);
   replace.onProgress = [&](std::uint64_t written, std::uint64_t) {
-    progress.Update(static_cast<std::int64_t>(written));
+    progress.Update(std::min(static_cast<std::int64_t>(written), estimate - 1));
   };
-  if (ReplaceFile(path, out, replace, why)) return true;
+  UInt64 size = 0;
+  const bool saved = ReplaceFileWith(
+      path,
+      [&](const WritePiece& write, std::string& reason) {
+        obj::Output text(write);
+        if (fromSource) {
+          replay.Write(text);
+          if (!generic.empty() && !text.Empty() && text.Back() != '\n' && text.Back() != '\r')
+            text.Buffer() += state.eol;
+        } else {
+          text.Put(head);
+        }
+        if (stream) {
+          for (PolygonObject* op : generic)
+            if (!WriteObject(*op, doc, text, state, reason)) return false;
+        } else {
+          text.Put(early.Buffer());
+        }
+        size = text.Size();
+        return text.Finish();
+      },
+      replace, why);
+  if (saved) {
+    progress.SetTotal(static_cast<std::int64_t>(size));
+    progress.Update(static_cast<std::int64_t>(size));
+    return true;
+  }
   error = "cannot save " + path + ": " + why;
   return false;
 }

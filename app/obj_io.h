@@ -75,7 +75,8 @@ struct ObjMesh {
 // The polygon object LoadObj makes of mesh: host-space points, polygons, n-gons, a UVW tag when
 // a corner has a uv, a NormalTag when a corner has a normal. firstPolygon, when given, receives
 // each face's first polygon and then the polygon count. nullptr when the mesh does not fit in
-// the host's counts.
-PolygonObject* BuildPolygonObject(const ObjMesh& mesh, std::vector<Int32>* firstPolygon = nullptr);
+// the host's counts. The mesh is taken, so that its points and corners can be released before
+// the tags are made.
+PolygonObject* BuildPolygonObject(ObjMesh mesh, std::vector<Int32>* firstPolygon = nullptr);
 
 }  // namespace pelterra

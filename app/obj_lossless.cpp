@@ -155,48 +155,58 @@ void AppendTriple(std::string& out, const char* key, const Triple& t, Int32 coun
 
 }  // namespace
 
-bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objects,
-                     std::string& out, Tail& tail, std::string& why) {
-  const std::string_view text = src.text;
-  if (objects.size() != src.serials.size()) {
-    why = "the objects do not match the file";
-    return false;
-  }
-  // The file's own line end, for lines that have none to copy.
-  std::string dominant = "\n";
-  {
-    const size_t e = text.find_first_of("\r\n");
-    if (e != std::string_view::npos)
-      dominant = text[e] == '\r' && e + 1 < text.size() && text[e + 1] == '\n' ? "\r\n"
-                 : text[e] == '\r'                                             ? "\r"
-                                                                               : "\n";
-  }
+void Output::Hand() {
+  if (buffer_.empty()) return;
+  last_ = buffer_.back();
+  handed_ += buffer_.size();
+  ok_ = ok_ && write_(buffer_);
+  buffer_.clear();
+}
 
-  std::vector<Vector> positions, uvs;
+void Output::Put(std::string_view s) {
+  if (write_ && s.size() >= kPiece) {
+    Hand();
+    last_ = s.back();
+    handed_ += s.size();
+    ok_ = ok_ && write_(s);
+    return;
+  }
+  buffer_.append(s);
+  Spill();
+}
+
+// What the host changed against the file, found before anything is written.
+struct SourceWriter::Plan {
+  const Source* src = nullptr;
+  const std::vector<PolygonObject*>* objects = nullptr;
+  std::string dominant = "\n";  // the file's own line end, for lines that have none to copy
+  std::vector<Vector> uvs;
   std::vector<Int32> uvCount;
   std::vector<std::uint8_t> uvState;
   std::vector<Vector> uvNew;
   std::vector<std::uint8_t> pointMoved;
   std::vector<Vector> pointNew;
-  bool changed = false;
-  Statement s;
-  std::string error;
+  bool changed = false, renamed = false;
+  Int64 fileUVs = 0, filePoints = 0, fileNormals = 0;
+  std::vector<NewUV> added;
+  std::unordered_map<Triple, Int64, TripleHash> addedIndex;
   ObjectView view;
   Int32 viewBlock = -2;
+
   // The view of the statement's block; false when the block made no host object.
-  auto viewOf = [&](const Statement& st) {
+  bool ViewOf(const Statement& st) {
     if (st.block != viewBlock) {
       viewBlock = st.block;
-      const Int32 o = st.block >= 0 && static_cast<size_t>(st.block) < src.blockObject.size()
-                          ? src.blockObject[static_cast<size_t>(st.block)]
+      const Int32 o = st.block >= 0 && static_cast<size_t>(st.block) < src->blockObject.size()
+                          ? src->blockObject[static_cast<size_t>(st.block)]
                           : -1;
       view.op = nullptr;
-      if (o >= 0) view.Set(objects[static_cast<size_t>(o)]);
+      if (o >= 0) view.Set((*objects)[static_cast<size_t>(o)]);
     }
     return view.op != nullptr;
-  };
+  }
   // Corner i of face st: whether the host changed its UV, and to what (in the file's terms).
-  auto cornerUV = [&](const Statement& st, size_t i, Vector& now) {
+  bool CornerUV(const Statement& st, size_t i, Vector& now) const {
     const Corner& c = st.corners[i];
     const Vector was = c.vt >= 0 ? UvToHost(uvs[static_cast<size_t>(c.vt)]) : Vector(0.0, 0.0, 0.0);
     bool differs = false;
@@ -208,23 +218,55 @@ bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objec
       now = Vector(uv.x, 1.0 - uv.y, uv.z);
     });
     return differs;
-  };
+  }
+  // A vt line that every corner using it left for the same new value is rewritten in place.
+  bool InPlace(Int64 t) const { return t >= 0 && uvState[static_cast<size_t>(t)] == kChanged; }
+};
+
+SourceWriter::SourceWriter() = default;
+SourceWriter::~SourceWriter() = default;
+
+bool SourceWriter::Prepare(const Source& src, const std::vector<PolygonObject*>& objects,
+                           Tail& tail, std::string& why) {
+  plan_ = std::make_unique<Plan>();
+  Plan& pl = *plan_;
+  pl.src = &src;
+  pl.objects = &objects;
+  const std::string_view text = src.text;
+  if (objects.size() != src.serials.size()) {
+    why = "the objects do not match the file";
+    return false;
+  }
+  {
+    const size_t e = text.find_first_of("\r\n");
+    if (e != std::string_view::npos)
+      pl.dominant = text[e] == '\r' && e + 1 < text.size() && text[e + 1] == '\n' ? "\r\n"
+                    : text[e] == '\r'                                             ? "\r"
+                                                                                  : "\n";
+  }
+
+  std::vector<Vector> positions;
+  Statement s;
+  std::string error;
+  ObjectView& view = pl.view;
   auto bad = [&](const std::string& what) {
     why = what;
     return false;
   };
 
   // Pass 1: what changed, per point and per texture coordinate.
-  Int64 fileUVs = 0, filePoints = 0, fileNormals = 0;
+  positions.reserve(static_cast<size_t>(src.positions));
+  pl.uvs.reserve(static_cast<size_t>(src.texCoords));
+  pl.uvCount.reserve(static_cast<size_t>(src.texCoords));
   {
     Walker walker(text, src.start);
     while (walker.Next(s, error)) {
       if (s.kind == Kind::kV) {
         positions.push_back(s.value);
       } else if (s.kind == Kind::kVt) {
-        uvs.push_back(s.value);
-        uvCount.push_back(s.numbers);
-      } else if (s.kind == Kind::kF && viewOf(s)) {
+        pl.uvs.push_back(s.value);
+        pl.uvCount.push_back(s.numbers);
+      } else if (s.kind == Kind::kF && pl.ViewOf(s)) {
         if (s.firstPolygon + PolygonsOfFace(s.corners.size()) > view.polyCount)
           return bad("the file has more faces than \"" + view.op->GetName() + "\" has polygons");
         for (size_t i = 0; i < s.corners.size(); ++i) {
@@ -239,125 +281,145 @@ bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objec
           const Vector at = view.Position(p, k);
           if (!(at == positions[static_cast<size_t>(c.v)])) {
             if (!at.IsFinite()) return bad("a point is not a finite number");
-            pointMoved.resize(positions.size(), 0);
-            pointNew.resize(positions.size());
-            if (!pointMoved[static_cast<size_t>(c.v)]) pointNew[static_cast<size_t>(c.v)] = at;
-            pointMoved[static_cast<size_t>(c.v)] = 1;
-            changed = true;
+            pl.pointMoved.resize(positions.size(), 0);
+            pl.pointNew.resize(positions.size());
+            if (!pl.pointMoved[static_cast<size_t>(c.v)])
+              pl.pointNew[static_cast<size_t>(c.v)] = at;
+            pl.pointMoved[static_cast<size_t>(c.v)] = 1;
+            pl.changed = true;
           }
           if (!view.hasUV) continue;
-          const bool differs = cornerUV(s, i, now);
+          const bool differs = pl.CornerUV(s, i, now);
           if (differs && !now.IsFinite()) return bad("a UV is not a finite number");
-          changed = changed || differs;
+          pl.changed = pl.changed || differs;
           if (c.vt < 0) continue;
-          uvState.resize(uvs.size(), 0);
-          uvNew.resize(uvs.size());
-          std::uint8_t& st = uvState[static_cast<size_t>(c.vt)];
+          pl.uvState.resize(pl.uvs.size(), 0);
+          std::uint8_t& st = pl.uvState[static_cast<size_t>(c.vt)];
           if (!differs) {
             st |= kKept;
           } else if (!(st & kChanged)) {
             st |= kChanged;
-            uvNew[static_cast<size_t>(c.vt)] = now;
-          } else if (!(uvNew[static_cast<size_t>(c.vt)] == now)) {
+            // Only an edited file needs the new values.
+            pl.uvNew.resize(pl.uvs.size());
+            pl.uvNew[static_cast<size_t>(c.vt)] = now;
+          } else if (!(pl.uvNew[static_cast<size_t>(c.vt)] == now)) {
             st |= kMixed;
           }
         }
       }
     }
     if (!error.empty()) return bad("the file's text no longer reads: " + error);
-    filePoints = walker.Positions();
-    fileUVs = walker.TexCoords();
-    fileNormals = walker.Normals();
+    pl.filePoints = walker.Positions();
+    pl.fileUVs = walker.TexCoords();
+    pl.fileNormals = walker.Normals();
   }
-  uvState.resize(uvs.size(), 0);
-  pointMoved.resize(positions.size(), 0);
-  // A vt line that every corner using it left for the same new value is rewritten in place.
-  auto inPlace = [&](Int64 t) { return t >= 0 && uvState[static_cast<size_t>(t)] == kChanged; };
+  positions = decltype(positions)();  // frees the memory, as clear() would not
+  pl.uvState.resize(pl.uvs.size(), 0);
+  pl.pointMoved.resize(static_cast<size_t>(pl.filePoints), 0);
 
-  bool renamed = false;
   for (size_t b = 0; b < src.blockObject.size(); ++b) {
     const Int32 o = src.blockObject[b];
-    renamed = renamed || (o >= 0 && objects[static_cast<size_t>(o)]->GetName() != src.blockName[b]);
+    pl.renamed =
+        pl.renamed || (o >= 0 && objects[static_cast<size_t>(o)]->GetName() != src.blockName[b]);
   }
-
-  if (!changed && !renamed) {
-    out.assign(text);
-    tail.points = filePoints;
-    tail.uvs = fileUVs;
-    tail.normals = fileNormals;
-    tail.eol = dominant;
+  // Every vt line and every new one is written before the statements that follow.
+  auto counts = [&] {
+    tail.points = pl.filePoints;
+    tail.uvs = pl.fileUVs + static_cast<Int64>(pl.added.size());
+    tail.normals = pl.fileNormals;
+    tail.eol = pl.dominant;
     return true;
-  }
+  };
+  if (!pl.changed && !pl.renamed) return counts();
 
   // Pass 2: the new vt lines, each after the last vt line before the first face that uses it
   // (before that face when no vt line precedes it). Equal values share one line.
-  std::vector<NewUV> added;
-  std::unordered_map<Triple, Int64, TripleHash> addedIndex;
-  auto toTriple = [](const Vector& v) { return Triple{v.x, v.y, v.z}; };
   // Passes 2 and 3 need no values: pass 1 has them and has checked the text.
-  {
-    Walker walker(text, src.start);
-    walker.SkipValues();
-    viewBlock = -2;
-    size_t afterLastUV = std::string_view::npos;
-    std::string_view lastUVEol;
-    while (walker.Next(s, error)) {
-      if (s.kind == Kind::kVt) {
-        afterLastUV = s.next;
-        lastUVEol = Eol(text, s);
-      } else if (s.kind == Kind::kF && viewOf(s) && view.hasUV) {
-        for (size_t i = 0; i < s.corners.size(); ++i) {
-          Vector now;
-          if (!cornerUV(s, i, now) || inPlace(s.corners[i].vt)) continue;
-          auto [it, isNew] = addedIndex.emplace(toTriple(now), static_cast<Int64>(added.size()));
-          if (!isNew) continue;
-          if (afterLastUV != std::string_view::npos)
-            added.push_back({it->first, afterLastUV, lastUVEol});
-          else
-            added.push_back({it->first, s.begin, Eol(text, s)});
-        }
+  Walker walker(text, src.start);
+  walker.SkipValues();
+  pl.viewBlock = -2;
+  size_t afterLastUV = std::string_view::npos;
+  std::string_view lastUVEol;
+  while (walker.Next(s, error)) {
+    if (s.kind == Kind::kVt) {
+      afterLastUV = s.next;
+      lastUVEol = Eol(text, s);
+    } else if (s.kind == Kind::kF && pl.ViewOf(s) && view.hasUV) {
+      for (size_t i = 0; i < s.corners.size(); ++i) {
+        Vector now;
+        if (!pl.CornerUV(s, i, now) || pl.InPlace(s.corners[i].vt)) continue;
+        auto [it, isNew] =
+            pl.addedIndex.emplace(Triple{now.x, now.y, now.z}, static_cast<Int64>(pl.added.size()));
+        if (!isNew) continue;
+        if (afterLastUV != std::string_view::npos)
+          pl.added.push_back({it->first, afterLastUV, lastUVEol});
+        else
+          pl.added.push_back({it->first, s.begin, Eol(text, s)});
       }
     }
   }
+  if (!error.empty()) return bad("the file's text no longer reads: " + error);
+  return counts();
+}
+
+size_t SourceWriter::SizeEstimate() const {
+  return plan_ ? plan_->src->text.size() + plan_->added.size() * 32 : 0;
+}
+
+void SourceWriter::Write(Output& out) const {
+  Plan& pl = *plan_;
+  const Source& src = *pl.src;
+  const std::vector<PolygonObject*>& objects = *pl.objects;
+  const std::string_view text = src.text;
+  const std::string& dominant = pl.dominant;
+  if (!pl.changed && !pl.renamed) {
+    out.Put(text);
+    return;
+  }
 
   // Pass 3: the text, with the changed lines replaced and the new vt lines inserted.
-  out.clear();
-  out.reserve(text.size() + added.size() * 32);
-  std::vector<Int64> uvOut(uvs.size(), 0);  // 1-based output index of each vt line
+  const std::vector<NewUV>& added = pl.added;
+  std::string& buf = out.Buffer();
+  std::vector<Int64> uvOut(pl.uvs.size(), 0);  // 1-based output index of each vt line
   std::vector<Int64> addedOut(added.size(), 0);
   Int64 outUVs = 0;
   size_t copied = 0;  // text before this is in out
   size_t nextAdded = 0;
   auto flush = [&](size_t to) {
-    if (to > copied) out.append(text.substr(copied, to - copied));
+    if (to > copied) out.Put(text.substr(copied, to - copied));
     copied = std::max(copied, to);
   };
   auto replaceLine = [&](const Statement& st, const std::string& content) {
     flush(st.begin);
-    out += content;
-    out.append(st.next > st.end ? Eol(text, st) : std::string_view());
+    buf += content;
+    buf.append(st.next > st.end ? Eol(text, st) : std::string_view());
     copied = st.next;
+    out.Spill();
   };
-  viewBlock = -2;
+  pl.viewBlock = -2;
+  const ObjectView& view = pl.view;
   Walker walker(text, src.start);
   walker.SkipValues();
+  Statement s;
+  std::string error;
   std::string line;
   while (walker.Next(s, error)) {
     // New vt lines that go before this statement.
     if (nextAdded < added.size() && added[nextAdded].at <= s.begin) {
       flush(s.begin);
-      if (copied > src.start && out.back() != '\n' && out.back() != '\r') out += dominant;
+      if (copied > src.start && out.Back() != '\n' && out.Back() != '\r') buf += dominant;
       for (; nextAdded < added.size() && added[nextAdded].at <= s.begin; ++nextAdded) {
         const NewUV& a = added[nextAdded];
-        AppendTriple(out, "vt", a.value, a.value[2] != 0.0 ? 3 : 2);
-        out.append(a.eol.empty() ? std::string_view(dominant) : a.eol);
+        AppendTriple(buf, "vt", a.value, a.value[2] != 0.0 ? 3 : 2);
+        buf.append(a.eol.empty() ? std::string_view(dominant) : a.eol);
         addedOut[nextAdded] = ++outUVs;
       }
+      out.Spill();
     }
     switch (s.kind) {
       case Kind::kV:
-        if (pointMoved[static_cast<size_t>(s.index)]) {
-          const Vector& p = pointNew[static_cast<size_t>(s.index)];
+        if (pl.pointMoved[static_cast<size_t>(s.index)]) {
+          const Vector& p = pl.pointNew[static_cast<size_t>(s.index)];
           line.clear();
           AppendTriple(line, "v", {p.x, p.y, p.z}, 3);
           for (size_t w = 4; w < s.words.size(); ++w) line.append(" ").append(s.words[w]);
@@ -367,11 +429,11 @@ bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objec
       case Kind::kVt: {
         const Int64 t = s.index;
         uvOut[static_cast<size_t>(t)] = ++outUVs;
-        if (inPlace(t)) {
-          const Vector& v = uvNew[static_cast<size_t>(t)];
+        if (pl.InPlace(t)) {
+          const Vector& v = pl.uvNew[static_cast<size_t>(t)];
           line.clear();
-          AppendTriple(line, "vt", toTriple(v),
-                       std::max(uvCount[static_cast<size_t>(t)], v.z != 0.0 ? 3 : 2));
+          AppendTriple(line, "vt", Triple{v.x, v.y, v.z},
+                       std::max(pl.uvCount[static_cast<size_t>(t)], v.z != 0.0 ? 3 : 2));
           replaceLine(s, line);
         }
         break;
@@ -390,7 +452,7 @@ bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objec
       }
       case Kind::kF:
       case Kind::kL: {
-        const bool hostUV = s.kind == Kind::kF && viewOf(s) && view.hasUV;
+        const bool hostUV = s.kind == Kind::kF && pl.ViewOf(s) && view.hasUV;
         bool differs = false;
         line.clear();
         // Up to the first corner, then corner by corner with what stands between them.
@@ -399,8 +461,8 @@ bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objec
           const Corner& c = s.corners[i];
           Int64 ref = c.vt >= 0 ? uvOut[static_cast<size_t>(c.vt)] : 0;  // 1-based, 0: none
           Vector now;
-          if (hostUV && cornerUV(s, i, now) && !inPlace(c.vt))
-            ref = addedOut[static_cast<size_t>(addedIndex.at(toTriple(now)))];
+          if (hostUV && pl.CornerUV(s, i, now) && !pl.InPlace(c.vt))
+            ref = addedOut[static_cast<size_t>(pl.addedIndex.at(Triple{now.x, now.y, now.z}))];
           const std::string_view w = c.text;
           const size_t s1 = w.find('/');
           const size_t s2 = s1 == std::string_view::npos ? s1 : w.find('/', s1 + 1);
@@ -431,14 +493,9 @@ bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objec
       default:
         break;
     }
-    tail.points = walker.Positions();
-    tail.normals = walker.Normals();
   }
-  if (!error.empty()) return bad("the file's text no longer reads: " + error);
+  // The text read in Prepare; it reads the same here.
   flush(text.size());
-  tail.uvs = outUVs;
-  tail.eol = dominant;
-  return true;
 }
 
 }  // namespace pelterra::obj

@@ -2,8 +2,10 @@
 // statements again with only the host's changes replaced.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "c4d_basecontainer.h"
@@ -15,6 +17,7 @@ struct Source {
   std::string path;                    // absolute
   std::string text;                    // the file's bytes
   size_t start = 0;                    // where the statements begin (past a byte order mark)
+  Int64 positions = 0, texCoords = 0;  // v and vt lines
   std::vector<UInt64> serials;         // the host objects made from the file, in order
   std::vector<Int32> blockObject;      // per o block: index into serials, -1: made none
   std::vector<UInt64> fingerprints;    // per host object: its structure when loaded
@@ -43,10 +46,58 @@ struct Tail {
   std::string eol = "\n";
 };
 
-// Writes src's statements to out with the UVs, point positions and names that objects (the host
-// objects of src.serials, in order) hold now. False with why when src cannot be replayed.
-bool WriteFromSource(const Source& src, const std::vector<PolygonObject*>& objects,
-                     std::string& out, Tail& tail, std::string& why);
+// A save's text on its way to the file: built in a buffer that is handed on whenever it holds a
+// piece, so that a large file is never held whole; long stretches of a file's text go on without
+// a copy. Without write, everything stays in the buffer.
+class Output {
+ public:
+  static constexpr size_t kPiece = size_t{1} << 20;
+  explicit Output(std::function<bool(std::string_view)> write = {}) : write_(std::move(write)) {}
+  // Append here, then call Spill.
+  std::string& Buffer() { return buffer_; }
+  // Hands the buffer on once it holds a piece.
+  void Spill() {
+    if (write_ && buffer_.size() >= kPiece) Hand();
+  }
+  void Put(std::string_view s);
+  // Hands the rest on; false when a piece could not be written.
+  bool Finish() {
+    if (write_) Hand();
+    return ok_;
+  }
+  // The last character so far, 0 when there is none.
+  char Back() const { return buffer_.empty() ? last_ : buffer_.back(); }
+  bool Empty() const { return buffer_.empty() && handed_ == 0; }
+  UInt64 Size() const { return handed_ + buffer_.size(); }
+
+ private:
+  void Hand();
+  std::function<bool(std::string_view)> write_;
+  std::string buffer_;
+  char last_ = 0;
+  UInt64 handed_ = 0;
+  bool ok_ = true;
+};
+
+// Writes a loaded file back: Prepare walks the file to find what the host changed and whether
+// it can be replayed at all, before anything is written; Write then writes its statements with
+// the UVs, point positions and names that objects (the host objects of src.serials, in order)
+// hold now. src and objects must outlive the writer.
+class SourceWriter {
+ public:
+  SourceWriter();
+  ~SourceWriter();
+  // False with why when src cannot be replayed; tail receives the counts for what follows.
+  bool Prepare(const Source& src, const std::vector<PolygonObject*>& objects, Tail& tail,
+               std::string& why);
+  // About the size of what Write writes, after Prepare.
+  size_t SizeEstimate() const;
+  void Write(Output& out) const;
+
+ private:
+  struct Plan;
+  std::unique_ptr<Plan> plan_;
+};
 
 // The UVW tag the UV editor edits: the first selected one, else the first.
 const UVWTag* EditedUVWTag(const PolygonObject& op);

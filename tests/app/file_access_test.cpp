@@ -84,6 +84,40 @@ TEST(ReadRegularFile, AReadErrorIsAFailureThatNamesTheFile) {
   BaseDocument::Free(doc);
 }
 
+// Content made while it is written: the pieces end up in order; a producer that gives up
+// keeps the old file and leaves no temporary file, with its own reason.
+TEST(ReplaceFileWith, PiecesArriveInOrderAndGivingUpKeepsTheOldFile) {
+  TempFolder dir;
+  dir.Write("keep.obj", "old\n");
+  const std::string target = dir.Path("keep.obj");
+  std::string why;
+  const std::string big(3 << 20, 'b');
+  std::uint64_t lastProgress = 0;
+  ReplaceOptions options;
+  options.onProgress = [&](std::uint64_t written, std::uint64_t) { lastProgress = written; };
+  ASSERT_TRUE(ReplaceFileWith(
+      target,
+      [&](const WritePiece& write, std::string&) {
+        return write("a\n") && write(big) && write("") && write("c\n");
+      },
+      options, why))
+      << why;
+  EXPECT_EQ(dir.Read("keep.obj"), "a\n" + big + "c\n");
+  EXPECT_EQ(lastProgress, big.size() + 4);
+
+  EXPECT_FALSE(ReplaceFileWith(
+      target,
+      [&](const WritePiece& write, std::string& reason) {
+        write("half written");
+        reason = "the data is not finite";
+        return false;
+      },
+      ReplaceOptions(), why));
+  EXPECT_EQ(why, "the data is not finite");
+  EXPECT_EQ(dir.Read("keep.obj"), "a\n" + big + "c\n");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path("")), fs::directory_iterator()), 1);
+}
+
 // Every way a save can fail keeps the old file byte for byte and leaves no temporary file.
 TEST(ReplaceFile, FailedSavesKeepTheOldFileAndLeaveNoTemporaryFile) {
   TempFolder dir;

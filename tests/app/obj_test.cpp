@@ -10,6 +10,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <numbers>
 #include <sstream>
 #include <thread>
@@ -429,6 +430,63 @@ TEST(ObjLoad, LargeFilesReadOnTwoThreadsAsOnOne) {
   EXPECT_NE(e2.find("does not exist"), std::string::npos) << e2;
 }
 
+// A loaded file larger than the pieces a save is written in: unedited it comes back byte for
+// byte; one moved UV rewrites its vt line and nothing else; an object added since follows the
+// file's statements, after a line end the file lacked.
+TEST(ObjSave, LargeLoadedFilesAreWrittenInPiecesWithTheSameBytes) {
+  std::string head = "# big\no big\n", vts, faces;
+  const int side = 300;
+  for (int y = 0; y <= side; ++y)
+    for (int x = 0; x <= side; ++x) {
+      head += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\n";
+      vts +=
+          "vt " + std::to_string(x / double(side)) + " " + std::to_string(y / double(side)) + "\n";
+    }
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
+      const int a = y * (side + 1) + x + 1, b = a + 1, c = a + side + 2, d = a + side + 1;
+      faces += "f " + std::to_string(a) + "/" + std::to_string(a) + " " + std::to_string(b) + "/" +
+               std::to_string(b) + " " + std::to_string(c) + "/" + std::to_string(c) + " " +
+               std::to_string(d) + "/" + std::to_string(d) + "\n";
+    }
+  faces.pop_back();  // no final line end
+  const std::string text = head + vts + faces;
+  ASSERT_GT(text.size(), size_t{4} << 20);
+  TempDir dir;
+  const std::string path = dir.File("big.obj", text);
+  DocPtr doc;
+  std::string error;
+  ASSERT_TRUE(LoadObj(path, *doc, error)) << error;
+  ASSERT_TRUE(SaveObj(*doc, (dir.path / "same.obj").string(), error)) << error;
+  EXPECT_TRUE(Read(dir.path / "same.obj") == text);
+
+  // Polygon 0 is face 1 (corners a, d, c, b in host order): its a is vt line 1, used by no
+  // other face.
+  PolygonObject* op = Objects(*doc)[0];
+  auto* uvw = static_cast<UVWTag*>(op->GetTag(Tuvw));
+  UVWStruct s = uvw->GetSlow(0);
+  s.a = Vector(0.25, 1.0 - 0.5, 0.0);
+  uvw->SetSlow(0, s);
+  ASSERT_TRUE(SaveObj(*doc, (dir.path / "edited.obj").string(), error)) << error;
+  const size_t firstVt = head.size();
+  const std::string expected = head + "vt 0.25 0.5\n" + text.substr(text.find('\n', firstVt) + 1);
+  EXPECT_TRUE(Read(dir.path / "edited.obj") == expected);
+
+  PolygonObject* added = PolygonObject::Alloc(3, 1);
+  added->SetName("extra");
+  added->GetPointW()[1] = Vector(1, 0, 0);
+  added->GetPointW()[2] = Vector(0, 1, 0);
+  added->GetPolygonW()[0] = CPolygon(0, 1, 2);
+  doc->InsertObject(added, nullptr, op);
+  ASSERT_TRUE(SaveObj(*doc, (dir.path / "added.obj").string(), error)) << error;
+  const std::string withAdded = Read(dir.path / "added.obj");
+  ASSERT_TRUE(withAdded.starts_with(expected + "\no extra\n"));
+  const Int64 points = Int64(side + 1) * (side + 1);
+  EXPECT_NE(withAdded.find("\nf " + std::to_string(points + 1) + " " + std::to_string(points + 3) +
+                           " " + std::to_string(points + 2) + "\n"),
+            std::string::npos);
+}
+
 TEST(ObjSave, LoadSaveLoadKeepsTheDocument) {
   TempDir dir;
   // Values tinyobjloader's own number reading gets wrong (0.3 -> 0.30000000000000004).
@@ -543,6 +601,55 @@ TEST(ObjSave, ThreeHundredCornerFaceStaysOneFace) {
   ASSERT_EQ(faces.size(), 1u);
   ASSERT_EQ(faces[0].size(), 300u);
   for (int i = 0; i < 300; ++i) EXPECT_EQ(faces[0][size_t(i)], i + 1);
+}
+
+// Data a file cannot hold is refused before the file is touched, even when the target would
+// fail too; a non-finite value the file does not hold (a triangle's d UV) is no refusal, and the
+// file is the one written without it.
+TEST(ObjSave, NonFiniteDataIsRefusedBeforeTheFileAndUnwrittenValuesAreNot) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  TempDir dir;
+  const std::string old = "old content\n";
+  const std::string target = dir.File("keep.obj", old);
+  fs::create_directory(dir.path / "folder.obj");
+  const std::string folder = (dir.path / "folder.obj").string();
+  std::string error;
+  {
+    DocPtr doc;
+    ASSERT_TRUE(LoadBuiltinScene("grid:4x4", *doc, error)) << error;
+    PolygonObject* op = Objects(*doc)[0];
+    op->GetPointW()[3] = Vector(1, nan, 0);
+    for (const std::string& path : {target, folder}) {
+      EXPECT_FALSE(SaveObj(*doc, path, error));
+      EXPECT_NE(error.find("point 3 is not a finite number"), std::string::npos) << error;
+    }
+  }
+  {
+    DocPtr doc;
+    ASSERT_TRUE(LoadBuiltinScene("grid:4x4", *doc, error)) << error;
+    auto* uvw = static_cast<UVWTag*>(Objects(*doc)[0]->GetTag(Tuvw));
+    UVWStruct s = uvw->GetSlow(5);
+    s.b = Vector(nan, 0, 0);
+    uvw->SetSlow(5, s);
+    for (const std::string& path : {target, folder}) {
+      EXPECT_FALSE(SaveObj(*doc, path, error));
+      EXPECT_NE(error.find("a UV or normal is not a finite number"), std::string::npos) << error;
+    }
+  }
+  EXPECT_EQ(Read(target), old);
+  EXPECT_EQ(dir.Count(), 2u) << "no temporary file is left";
+
+  DocPtr doc;
+  ASSERT_TRUE(LoadBuiltinScene("grid:4x4", *doc, error)) << error;
+  PolygonObject* op = Objects(*doc)[0];
+  op->GetPolygonW()[2].d = op->GetPolygonR()[2].c;  // a triangle
+  ASSERT_TRUE(SaveObj(*doc, (dir.path / "finite.obj").string(), error)) << error;
+  auto* uvw = static_cast<UVWTag*>(op->GetTag(Tuvw));
+  UVWStruct s = uvw->GetSlow(2);
+  s.d = Vector(nan, nan, 0);
+  uvw->SetSlow(2, s);
+  ASSERT_TRUE(SaveObj(*doc, (dir.path / "unwritten.obj").string(), error)) << error;
+  EXPECT_EQ(Read(dir.path / "unwritten.obj"), Read(dir.path / "finite.obj"));
 }
 
 TEST(ObjSave, FailedSavesLeaveTheOldFileAndNoTemporaryFile) {
