@@ -448,7 +448,7 @@ std::map<std::string, std::string> Tree(const fs::path& root) {
   for (const auto& e : fs::recursive_directory_iterator(root))
     if (e.is_regular_file()) {
       std::ifstream in(e.path(), std::ios::binary);
-      files[fs::relative(e.path(), root).string()] =
+      files[fs::relative(e.path(), root).generic_string()] =
           std::string(std::istreambuf_iterator<char>(in), {});
     }
   return files;
