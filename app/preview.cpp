@@ -452,7 +452,10 @@ bool WritePreview(const std::vector<PolygonObject*>& objects, const std::string&
   (void)objects;
   (void)note;
   error = "cannot write " + Quoted(path) +
-          ": PNG previews are not available in this build (it is built without cairo)";
+          (options.color == HeatMode::kNone
+               ? ": PNG previews are not available in this build (it is built without cairo)"
+               : ": PNG heatmaps are not available in this build (it is built without cairo); "
+                 "name the file .svg for the heatmap as a drawing");
   return false;
 #else
   std::vector<Drawn> drawn;

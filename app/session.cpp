@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <chrono>
@@ -983,19 +984,23 @@ bool Session::Preview(const std::vector<std::string>& w) {
   }
   const std::string path = OutputPath(w[1]);
 #ifdef PELTERRA_NO_CAIRO
-  // This build draws no pictures: the line says so, and the session goes on with its UVs.
-  out_ << "note: " << path
-       << " is not drawn: PNG previews are not available in this build (it is built without "
-          "cairo)\n";
-  return true;
-#else
+  // This build draws no PNG pictures: the line says so, and the session goes on with its UVs.
+  // An SVG drawing needs no cairo and is written as in any build.
+  std::string suffix = fs::path(path).extension().string();
+  for (char& c : suffix) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (suffix != ".svg") {
+    out_ << "note: " << path
+         << " is not drawn: PNG previews are not available in this build (it is built without "
+            "cairo)\n";
+    return true;
+  }
+#endif
   std::string why, note;
   if (!WritePreview(objects, path, opt, why, &note)) return Fail(why);
   if (!note.empty()) out_ << "note: " << note << "\n";
   written_.push_back(path);
   out_ << "wrote " << path << "\n";
   return true;
-#endif
 }
 
 namespace {

@@ -4,11 +4,14 @@
 #include "batch.h"
 
 #include <gtest/gtest.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <libxml/parser.h>
 #include <libxml/xpath.h>
 #include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
+#endif
 
 #include <array>
 #include <cctype>
@@ -21,6 +24,7 @@
 #include <sstream>
 
 #include "progress.h"
+#include "run_program.h"
 #include "shell.h"
 #include "temp_folder.h"
 
@@ -33,6 +37,20 @@ namespace {
 
 using Result = ShellResult;
 
+#ifdef _WIN32
+std::string Quote(const std::string& s) {
+  return "\"" + s + "\"";
+}
+
+std::string App() {
+  return ProgramPath(PELTERRA_APP);
+}
+
+// Into a folder, on its drive too.
+std::string Cd(const fs::path& dir) {
+  return "cd /d " + Quote(dir.string()) + " && ";
+}
+#else
 std::string Quote(const std::string& s) {
   std::string q = "'";
   for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -43,6 +61,12 @@ std::string App() {
   return Quote(PELTERRA_APP);
 }
 
+std::string Cd(const fs::path& dir) {
+  return "cd " + Quote(dir.string()) + " && ";
+}
+#endif
+
+#ifndef _WIN32
 // A stand-in for pelterra: it is started as `PROGRAM run SESSION --scene FILE --out DIR` and acts
 // on the file's name.
 const char* kStandIn = R"SH(#!/bin/sh
@@ -57,14 +81,32 @@ esac
 echo "ran $file into $6"
 echo "$file" > "$6/done.txt"
 )SH";
+#endif
+
+#ifdef _WIN32
+// The Windows stand-in is a program (tests/app/standin/); a crash ends it with the exception code
+// of an access violation. A process takes Wine a good part of a second to start on a busy
+// machine, hence the longer time limit.
+const int kCrashSignal = static_cast<int>(EXCEPTION_ACCESS_VIOLATION);
+const char* const kCrashName = "exception 0xC0000005 (access violation)";
+const double kTimeout = 10;
+#else
+const int kCrashSignal = SIGSEGV;
+const char* const kCrashName = "SIGSEGV";
+const double kTimeout = 2;
+#endif
 
 struct StandIn {
   TempFolder tmp;
   std::string program;
   StandIn() {
+#ifdef _WIN32
+    program = PELTERRA_BATCH_STANDIN;
+#else
     program = tmp.Path("standin.sh");
     tmp.Write("standin.sh", kStandIn);
     fs::permissions(program, fs::perms::owner_all);
+#endif
   }
   pelterra::BatchOptions Options(int jobs) const {
     pelterra::BatchOptions o;
@@ -72,7 +114,7 @@ struct StandIn {
     o.session = "s.session";
     o.outDir = tmp.Path("out");
     o.jobs = jobs;
-    o.timeout = 2;
+    o.timeout = kTimeout;
     return o;
   }
 };
@@ -83,6 +125,15 @@ std::vector<BatchInput> Inputs(const std::vector<std::string>& names) {
   return in;
 }
 
+#ifdef _WIN32
+bool ProcessGone(const std::string& pid) {
+  HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::stoul(pid)));
+  if (!h) return true;
+  const bool gone = WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+  CloseHandle(h);
+  return gone;
+}
+#else
 bool ProcessGone(const std::string& pid) {
   // A killed child that nobody reaped yet is a zombie: gone all the same.
   std::ifstream stat("/proc/" + pid + "/stat");
@@ -112,6 +163,7 @@ std::string Text(xmlDocPtr doc, const std::string& path) {
   xmlXPathFreeObject(r);
   return s;
 }
+#endif
 
 // Reports without their times, which are all a second batch may change.
 std::string WithoutTimes(const std::string& report) {
@@ -202,12 +254,12 @@ TEST(BatchRuns, CrashHangAndFailureAreEachReportedAndTheOthersPass) {
     EXPECT_NE(r[i].output.find("ran " + r[i].file), std::string::npos) << "its log is kept";
   }
   EXPECT_EQ(r[1].status, RunStatus::Crashed);
-  EXPECT_EQ(r[1].signal, SIGSEGV);
-  EXPECT_NE(r[1].error.find("SIGSEGV"), std::string::npos) << r[1].error;
+  EXPECT_EQ(r[1].signal, kCrashSignal);
+  EXPECT_NE(r[1].error.find(kCrashName), std::string::npos) << r[1].error;
   EXPECT_NE(r[1].output.find("loading crash.obj"), std::string::npos);
 
   EXPECT_EQ(r[3].status, RunStatus::TimedOut);
-  EXPECT_GE(r[3].seconds, 2.0);
+  EXPECT_GE(r[3].seconds, kTimeout);
   EXPECT_NE(r[3].error.find("timed out"), std::string::npos) << r[3].error;
   const std::string pid = s.tmp.Read("out/hang/child.pid");
   ASSERT_FALSE(pid.empty());
@@ -287,6 +339,15 @@ std::vector<RunResult> SampleResults() {
   return r;
 }
 
+#ifdef _WIN32
+TEST(BatchReports, JUnitHasOneTestCasePerFileAndAFailureWhereARunFailed) {
+  GTEST_SKIP() << "reads the report back with libxml2, which Debian does not build for Windows";
+}
+
+TEST(BatchReports, JsonSaysWhatTheJUnitReportSays) {
+  GTEST_SKIP() << "reads the report back with libxml2, which Debian does not build for Windows";
+}
+#else
 TEST(BatchReports, JUnitHasOneTestCasePerFileAndAFailureWhereARunFailed) {
   const auto results = SampleResults();
   const std::string xml = pelterra::JUnitReport("dir/fix.session", results);
@@ -340,6 +401,7 @@ TEST(BatchReports, JsonSaysWhatTheJUnitReportSays) {
   EXPECT_EQ(j["runs"][2]["signal"], 11);
   xmlFreeDoc(doc);
 }
+#endif
 
 TEST(BatchReports, ReportTextKeepsUtf8AndEscapesTheRest) {
   EXPECT_EQ(pelterra::ReportText("Stuhl \xc3\xa4 \xe2\x82\xac \xf0\x9f\x98\x80\ttab\r\n"),
@@ -386,7 +448,7 @@ std::map<std::string, std::string> Tree(const fs::path& root) {
   for (const auto& e : fs::recursive_directory_iterator(root))
     if (e.is_regular_file()) {
       std::ifstream in(e.path(), std::ios::binary);
-      files[fs::relative(e.path(), root).string()] =
+      files[fs::relative(e.path(), root).generic_string()] =
           std::string(std::istreambuf_iterator<char>(in), {});
     }
   return files;
@@ -401,7 +463,7 @@ TEST(BatchCommand, OutputsAndReportsDoNotDependOnTheJobCount) {
   for (const char* jobs : {"1", "4"}) {
     const fs::path dir = tmp.Dir() / (std::string("jobs") + jobs);
     fs::create_directories(dir);
-    const Result r = Shell("cd " + Quote(dir.string()) + " && " + App() + " --quiet batch " +
+    const Result r = Shell(Cd(dir) + App() + " --quiet batch " +
                            Quote(session) + " " + kScenes + " --jobs " + jobs +
                            " --out out --report r.xml --report r.json 2>&1");
     ASSERT_EQ(r.code, 0) << r.out;
@@ -422,6 +484,13 @@ TEST(BatchCommand, OutputsAndReportsDoNotDependOnTheJobCount) {
       << "each run worked on its own scene";
 }
 
+#ifdef _WIN32
+TEST(BatchCommand, BrokenMeshesCrashesAndHangsFailTheBatchButTheOthersPass) {
+  GTEST_SKIP() << "runs pelterra through a shell script that crashes and hangs, and reads the "
+                  "report back with libxml2: both POSIX-only here (BatchRuns covers crashes and "
+                  "hangs with a Windows stand-in)";
+}
+#else
 TEST(BatchCommand, BrokenMeshesCrashesAndHangsFailTheBatchButTheOthersPass) {
   TempFolder tmp;
   tmp.Write("scale.session", kScaleSession);
@@ -461,21 +530,22 @@ TEST(BatchCommand, BrokenMeshesCrashesAndHangsFailTheBatchButTheOthersPass) {
   EXPECT_NE(r.out.find(broken), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("2 of 5 passed, 3 did not"), std::string::npos) << r.out;
 }
+#endif
 
 TEST(BatchCommand, ABadSessionOrBadOptionsRunNothing) {
   TempFolder tmp;
   tmp.Write("bad.session", "open ${scene}\nclik IDC_SCALE\n");
   tmp.Write("good.session", "open ${scene}\n");
-  const std::string cd = "cd " + Quote(tmp.Dir().string()) + " && " + App() + " --quiet batch ";
+  const std::string cd = Cd(tmp.Dir()) + App() + " --quiet batch ";
   Result r = Shell(cd + "bad.session builtin:cube builtin:grid --out out 2>&1");
   EXPECT_EQ(r.code, 2) << r.out;
   EXPECT_NE(r.out.find("did you mean \"click\""), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(tmp.Path("out"))) << "checked once, before anything ran";
-  for (const char* bad :
-       {"good.session builtin:cube --jobs 0", "good.session builtin:cube --jobs x",
-        "good.session builtin:cube --timeout nan", "good.session builtin:cube --report r.txt",
-        "good.session", "good.session '*.nothing'", "good.session builtin:cube --frobnicate",
-        "missing.session builtin:cube"}) {
+  for (const std::string& bad : std::vector<std::string>{
+           "good.session builtin:cube --jobs 0", "good.session builtin:cube --jobs x",
+           "good.session builtin:cube --timeout nan", "good.session builtin:cube --report r.txt",
+           "good.session", "good.session " + Quote("*.nothing"),
+           "good.session builtin:cube --frobnicate", "missing.session builtin:cube"}) {
     r = Shell(cd + std::string(bad) + " --out out 2>&1");
     EXPECT_EQ(r.code, 2) << bad << "\n" << r.out;
     EXPECT_FALSE(fs::exists(tmp.Path("out"))) << bad;
@@ -485,6 +555,9 @@ TEST(BatchCommand, ABadSessionOrBadOptionsRunNothing) {
 }
 
 TEST(BatchCommand, ProgressShowsOnATerminalOnlyAndPlainWritesLines) {
+#ifdef _WIN32
+  GTEST_SKIP() << "needs a pseudo-terminal (script) and a POSIX shell's redirections";
+#endif
   TempFolder tmp;
   tmp.Write("open.session", "open ${scene}\n");
   const std::string batch = App() + " --quiet batch " + Quote(tmp.Path("open.session")) +

@@ -16,6 +16,10 @@
 
 #include "gltf_file.h"
 
+#ifdef _WIN32
+#include <tiny_gltf.h>
+#endif
+
 namespace gltftest {
 
 enum class Form { kGlb, kExternal, kDataUri };
@@ -142,6 +146,24 @@ inline Scene Quad(const std::vector<float>& uv = {0.25f, 0.75f, 0.75f, 0.75f, 0.
   return s;
 }
 
+#ifdef _WIN32
+// The Khronos validator is a node program of the Linux host, which a test under Wine cannot
+// start: there tinygltf, an independent reader, reads the file instead, with its checks of
+// accessors, views and buffers. "" when it reads without errors or warnings, else what it said.
+inline std::string Validate(const std::string& path) {
+  tinygltf::TinyGLTF loader;
+  loader.SetImageLoader([](tinygltf::Image*, const int, std::string*, std::string*, int, int,
+                           const unsigned char*, int, void*) { return true; },
+                        nullptr);
+  tinygltf::Model model;
+  std::string err, warn;
+  const bool binary = path.size() >= 4 && path.compare(path.size() - 4, 4, ".glb") == 0;
+  const bool ok = binary ? loader.LoadBinaryFromFile(&model, &err, &warn, path)
+                         : loader.LoadASCIIFromFile(&model, &err, &warn, path);
+  return ok && err.empty() && warn.empty() ? std::string()
+                                           : "tinygltf: " + err + warn + (ok ? "" : " (not read)");
+}
+#else
 // Runs the Khronos glTF validator on path: "" when it reports no errors, else its report. A
 // validator that is missing or cannot run is a report too, so a test that validates fails.
 inline std::string Validate(const std::string& path) {
@@ -156,5 +178,6 @@ inline std::string Validate(const std::string& path) {
   const int rc = pclose(p);
   return rc == 0 ? std::string() : out.empty() ? "the validator failed" : out;
 }
+#endif
 
 }  // namespace gltftest

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
@@ -273,7 +274,7 @@ TEST(InspectReport, ShearedQuadAngleAndAreaDistortion) {
   // less the 118.07 between its edges (cos = -0.08 / 0.17), against 90 in 3D.
   l.polygons[0] = Poly({{0, 0}, {0.5, 0}, {0.1, 0.1}, {0, 0.5}}, {0, 1, 2, 3});
   const InspectReport dart = Inspect(l);
-  EXPECT_NEAR(dart.angleWorst.value, 270.0 - std::acos(-0.08 / 0.17) * 180.0 / M_PI, 1e-9);
+  EXPECT_NEAR(dart.angleWorst.value, 270.0 - std::acos(-0.08 / 0.17) * 180.0 / std::numbers::pi, 1e-9);
   EXPECT_EQ(dart.angleWorst.at, 0);
 }
 

@@ -25,6 +25,19 @@ TEST(Preview, RefusedInABuildWithoutCairo) {
   EXPECT_FALSE(std::filesystem::exists(png));
   EXPECT_FALSE(pelterra::WritePreview(objects, png + ".jpg", pelterra::PreviewOptions(), error));
   EXPECT_NE(error.find("give the file the suffix .png"), std::string::npos) << error;
+
+  // A heatmap says so, and that an SVG drawing of it can be had.
+  pelterra::PreviewOptions heat;
+  heat.color = pelterra::HeatMode::kDensity;
+  EXPECT_FALSE(pelterra::WritePreview(objects, png, heat, error));
+  EXPECT_NE(error.find("PNG heatmaps are not available in this build"), std::string::npos)
+      << error;
+  EXPECT_FALSE(std::filesystem::exists(png));
+  const std::string svg =
+      (std::filesystem::temp_directory_path() / "pelterra_preview_heatmap.svg").string();
+  EXPECT_TRUE(pelterra::WritePreview(objects, svg, heat, error)) << error;
+  EXPECT_TRUE(std::filesystem::exists(svg));
+  std::filesystem::remove(svg);
   BaseDocument::Free(doc);
 }
 

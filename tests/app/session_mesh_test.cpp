@@ -79,6 +79,12 @@ TEST_F(MeshSession, ChecksTheFormsBeforeRunning) {
 }
 
 TEST_F(MeshSession, CreateEditEvaluateUndoAndDraw) {
+#ifdef _WIN32
+  // Built without cairo the lines are drawn into no picture; the line says so.
+  const std::string picture = "missing";
+#else
+  const std::string picture = "exists";
+#endif
   ASSERT_TRUE(
       Run(std::string(kMeshOfCube) +
           "expect changed\nexpect objects 2\nprint objects\n"
@@ -88,7 +94,8 @@ TEST_F(MeshSession, CreateEditEvaluateUndoAndDraw) {
           // The drag is a step of its own; undone, the next evaluation writes back.
           "object Cube_UVmesh\nundo\nexpect point 0 0.5 0.75 0\nevaluate\n"
           "object Cube\nexpect uv 0 a 0.25 0.625\n"
-          "draw view.png size 128\nexpect lines 4\nprint lines\nexpect file view.png exists\n"))
+          "draw view.png size 128\nexpect lines 4\nprint lines\nexpect file view.png " +
+          picture + "\n"))
       << session->Error() << "\n"
       << out.str();
   EXPECT_TRUE(Printed("\n10212: object Cube_UVmesh added; object Plane added\n")) << out.str();
@@ -96,6 +103,10 @@ TEST_F(MeshSession, CreateEditEvaluateUndoAndDraw) {
       Printed("\nCube_UVmesh: 24 points, 6 polygons\n  Plane: plane (5168); node bits 63, 75\n"))
       << out.str();
   EXPECT_TRUE(Printed("\nmoved 1 point(s) of Cube_UVmesh\n")) << out.str();
+#ifdef _WIN32
+  EXPECT_TRUE(Printed("view.png is not drawn: view pictures are not available in this build"))
+      << out.str();
+#endif
   EXPECT_TRUE(Printed("\nevaluated: 1 tag(s), 1 generator(s) rebuilt\n")) << out.str();
   EXPECT_TRUE(Printed("\nline 0: (0, 0, 0) to (0, 2, 0), colour (255, 255, 255), width 1\n"))
       << out.str();

@@ -339,8 +339,23 @@ TEST_F(SessionTest, GoldenSession) {
   // Output paths differ per run.
   for (size_t p = got.find(dir.string()); p != std::string::npos; p = got.find(dir.string(), p))
     got.replace(p, dir.string().size(), "OUT");
+#ifdef _WIN32
+  // Built without cairo the picture is not drawn and the line says so; files are named with
+  // Windows' separator.
+  std::string want = expected.str();
+  const std::string png = "wrote OUT/golden.png\n";
+  ASSERT_NE(want.find(png), std::string::npos);
+  want.replace(want.find(png), png.size(),
+               "note: OUT\\golden.png is not drawn: PNG previews are not available in this build "
+               "(it is built without cairo)\n");
+  for (size_t p = want.find("OUT/"); p != std::string::npos; p = want.find("OUT/", p))
+    want.replace(p, 4, "OUT\\");
+  EXPECT_EQ(got, want);
+  EXPECT_FALSE(fs::exists(dir / "golden.png"));
+#else
   EXPECT_EQ(got, expected.str());
   EXPECT_TRUE(fs::exists(dir / "golden.png"));
+#endif
 }
 
 // The island tools' cases, each a session through the dialog on a real document.
@@ -534,7 +549,13 @@ TEST_F(SessionTest, TheDocumentedExampleRuns) {
   std::istringstream in(example);
   ASSERT_TRUE(session->Run(in, "example")) << session->Error() << "\n" << out.str();
   EXPECT_TRUE(fs::exists(dir / "chair-scaled.obj"));
+#ifdef _WIN32
+  EXPECT_NE(out.str().find("chair-scaled.png is not drawn: PNG previews are not available"),
+            std::string::npos)
+      << out.str();
+#else
   EXPECT_TRUE(fs::exists(dir / "chair-scaled.png"));
+#endif
 }
 
 // The UV morph example of docs/sessions.md runs as written, strictly, on the same mesh.
@@ -555,7 +576,13 @@ TEST_F(SessionTest, TheDocumentedMorphExampleRuns) {
   ASSERT_TRUE(session->Run(in, "example")) << session->Error() << "\n" << out.str();
   EXPECT_NE(out.str().find("played frames 0 to 10 at 25 fps: 11 track evaluation(s)"),
             std::string::npos);
+#ifdef _WIN32
+  EXPECT_NE(out.str().find("chair-frame5.png is not drawn: PNG previews are not available"),
+            std::string::npos)
+      << out.str();
+#else
   EXPECT_TRUE(fs::exists(dir / "chair-frame5.png"));
+#endif
 }
 
 // The connect redraws at once and asks "UV Revers ?" once; print redraws lists the redraw with

@@ -10,15 +10,26 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The components joined as std::filesystem joins them: with '/', on Windows with '\\'.
+std::string Joined(const fs::path& first, std::initializer_list<const char*> rest) {
+  fs::path p = first;
+  for (const char* c : rest) p /= c;
+  return p.string();
+}
+
+}  // namespace
+
 TEST(Filename, ComponentsAndSuffix) {
   Filename f = Filename("/a/b") + "res" + "debug.txt";
-  EXPECT_EQ(f.GetString(), "/a/b/res/debug.txt");
+  EXPECT_EQ(f.GetString(), Joined("/a/b", {"res", "debug.txt"}));
   EXPECT_EQ(f.GetFile().GetString(), "debug.txt");
-  EXPECT_EQ(f.GetDirectory().GetString(), "/a/b/res");
+  EXPECT_EQ(f.GetDirectory().GetString(), Joined("/a/b", {"res"}));
   EXPECT_EQ(f.GetSuffix(), "txt");
   EXPECT_TRUE(f.CheckSuffix("TXT"));
   f.SetSuffix("uva");
-  EXPECT_EQ(f.GetString(), "/a/b/res/debug.uva");
+  EXPECT_EQ(f.GetString(), Joined("/a/b", {"res", "debug.uva"}));
   Filename noSuffix("/a.b/file");
   EXPECT_EQ(noSuffix.GetSuffix(), "");
   noSuffix.SetSuffix("eps");
@@ -37,9 +48,9 @@ TEST(Filename, ExistsAsFileOrFolder) {
 TEST(Filename, SetFileAndFolder) {
   Filename f("/docs/scene.c4d");
   f.SetFile(Filename(String("a/b\0c.uva", 9)));
-  EXPECT_EQ(f.GetString(), "/docs/a_b_c.uva") << "a '/' in a file name is no folder";
+  EXPECT_EQ(f.GetString(), Joined("/docs", {"a_b_c.uva"})) << "a '/' in a file name is no folder";
   f.SetDirectory(Filename("/out"));
-  EXPECT_EQ(f.GetString(), "/out/a_b_c.uva");
+  EXPECT_EQ(f.GetString(), Joined("/out", {"a_b_c.uva"}));
 }
 
 namespace {

@@ -208,32 +208,32 @@ TEST(ResourceFile, DeepNestingIsRefusedAtItsLineNotByTheStack) {
 
 // Each damaged resource names the file, the line and the reason.
 TEST_F(ScratchPlugin, EveryStartUpErrorNamesFileLineAndReason) {
-  const String res = (dir / "res").string();
+  // A file of the resource folder as the reader names it: its components joined as
+  // std::filesystem joins them ('/', on Windows '\\').
+  auto file = [&](const char* name) {
+    return String((dir / "res" / fs::path(name).make_preferred()).string());
+  };
   struct Case {
     const char* file;
     const char* text;
-    const char* error;  // after the folder
+    const char* error;  // after the file's name
   } cases[] = {
-      {"dialogs/DLG_SCALE.res", "DIALOG DLG_SCALE\n{\n}\n",
-       "/dialogs/DLG_SCALE.res:1: dialog DLG_SCALE is empty"},
-      {"dialogs/DLG_SCALE.res", "// nothing\n",
-       "/dialogs/DLG_SCALE.res: no dialog layout in the file"},
-      {"dialogs/DLG_SCALE.res", "\nDIALOG;\n",
-       "/dialogs/DLG_SCALE.res:2: expected DIALOG NAME { ... }, found DIALOG"},
+      {"dialogs/DLG_SCALE.res", "DIALOG DLG_SCALE\n{\n}\n", ":1: dialog DLG_SCALE is empty"},
+      {"dialogs/DLG_SCALE.res", "// nothing\n", ": no dialog layout in the file"},
+      {"dialogs/DLG_SCALE.res", "\nDIALOG;\n", ":2: expected DIALOG NAME { ... }, found DIALOG"},
       {"dialogs/DLG_SCALE.res", "\n\nGROUP { }\n",
-       "/dialogs/DLG_SCALE.res:3: expected DIALOG NAME { ... }, found GROUP"},
+       ":3: expected DIALOG NAME { ... }, found GROUP"},
       {"strings_us/c4d_strings.str", "STRINGTABLE { }\nSTRINGS { }\n",
-       "/strings_us/c4d_strings.str:2: expected STRINGTABLE { ... }, found STRINGS"},
+       ":2: expected STRINGTABLE { ... }, found STRINGS"},
       {"strings_us/dialogs/DLG_SCALE.str", "\nDIALOGSTRINGS;\n",
-       "/strings_us/dialogs/DLG_SCALE.str:2: expected DIALOGSTRINGS NAME { ... }, found "
-       "DIALOGSTRINGS"},
+       ":2: expected DIALOGSTRINGS NAME { ... }, found DIALOGSTRINGS"},
   };
   for (const Case& c : cases) {
     SetUp();
     Write(c.file, c.text);
     GeResource r;
     EXPECT_FALSE(r.Init(dir.string())) << c.file;
-    EXPECT_EQ(r.GetLastError(), res + c.error);
+    EXPECT_EQ(r.GetLastError(), file(c.file) + c.error);
   }
 #ifndef _WIN32
   // A FIFO in place of the symbols would block the start for ever.
@@ -242,7 +242,7 @@ TEST_F(ScratchPlugin, EveryStartUpErrorNamesFileLineAndReason) {
   ASSERT_EQ(::mkfifo((dir / "res" / "c4d_symbols.h").c_str(), 0600), 0);
   GeResource r;
   EXPECT_FALSE(r.Init(dir.string()));
-  EXPECT_EQ(r.GetLastError(), res + "/c4d_symbols.h: cannot be read: not a regular file");
+  EXPECT_EQ(r.GetLastError(), file("c4d_symbols.h") + ": cannot be read: not a regular file");
 #endif
   // Nor is a folder of that name read.
   SetUp();
@@ -250,5 +250,5 @@ TEST_F(ScratchPlugin, EveryStartUpErrorNamesFileLineAndReason) {
   fs::create_directory(dir / "res" / "c4d_symbols.h");
   GeResource folder;
   EXPECT_FALSE(folder.Init(dir.string()));
-  EXPECT_EQ(folder.GetLastError(), res + "/c4d_symbols.h: cannot be read: not a regular file");
+  EXPECT_EQ(folder.GetLastError(), file("c4d_symbols.h") + ": cannot be read: not a regular file");
 }

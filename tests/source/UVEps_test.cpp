@@ -125,7 +125,7 @@ TEST_F(EpsTest, ExactTextForAQuadAndATriangle) {
   EXPECT_EQ(Export("quad.eps"), want);
   EXPECT_EQ(host.FileSelects().back().title, "Save UVlist for EPS");
   EXPECT_EQ(host.FileSelects().back().flags, FILESELECT_SAVE);
-  EXPECT_EQ(host.FileSelects().back().offered, "/docs/obj_UV.eps");
+  EXPECT_EQ(host.FileSelects().back().offered, (fs::path("/docs") / "obj_UV.eps").string());
 
   // Ink along every edge: pixel (u W, v H). Inside the quad, away from its edges, none.
   if (!kRenders) GTEST_SKIP() << "Ghostscript draws the pictures only in the Linux tests";

@@ -108,6 +108,17 @@ TEST_F(UVtoolsTest, WindowMatchesItsReviewedSnapshot) {
   std::ifstream in(file);
   std::stringstream want;
   want << in.rdbuf();
+#ifdef _WIN32
+  // Built without libtiff, no bitmap button has its icon: the snapshot with each marked so.
+  std::string noIcons;
+  for (std::string line; std::getline(want, line);) {
+    const size_t at = line.find(" butt1");
+    if (line.find("bitmapbutton ") != std::string::npos && at != std::string::npos)
+      line.insert(at + 6, " no-image");
+    noIcons += line + "\n";
+  }
+  want.str(noIcons);
+#endif
   EXPECT_EQ(out.str(), want.str()) << "the window changed; review it and update the snapshot";
 }
 
