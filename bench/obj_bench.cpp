@@ -2,7 +2,6 @@
 // a document, saved statement for statement (a loaded file) and from the host's data, and one
 // face of 60 000 corners.
 #include <benchmark/benchmark.h>
-
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -28,13 +27,21 @@ hostrt::Host& TheHost() {
   return host;
 }
 
+// The process's own folder for its generated files, removed when the process ends.
 fs::path Folder() {
-  static const fs::path dir = [] {
-    fs::path d = fs::temp_directory_path() / ("pelterra_obj_bench_" + std::to_string(::getpid()));
-    fs::create_directories(d);
-    return d;
-  }();
-  return dir;
+  struct Scratch {
+    fs::path dir;
+    Scratch()
+        : dir(fs::temp_directory_path() / ("pelterra_obj_bench_" + std::to_string(::getpid()))) {
+      fs::create_directories(dir);
+    }
+    ~Scratch() {
+      std::error_code ec;
+      fs::remove_all(dir, ec);
+    }
+  };
+  static const Scratch scratch;
+  return scratch.dir;
 }
 
 // A grid of side x side quads (side = sqrt(quads)), v and vt per point, written once per size.
@@ -48,12 +55,10 @@ std::string GridFile(Int64 quads) {
   out << "# grid\no grid\n";
   for (Int64 r = 0; r <= side; ++r)
     for (Int64 c = 0; c <= side; ++c)
-      out << "v " << c * 0.013 << ' ' << r * 0.0071 << ' ' << std::sin(0.37 * c + 0.11 * r)
-          << '\n';
+      out << "v " << c * 0.013 << ' ' << r * 0.0071 << ' ' << std::sin(0.37 * c + 0.11 * r) << '\n';
   for (Int64 r = 0; r <= side; ++r)
     for (Int64 c = 0; c <= side; ++c)
-      out << "vt " << static_cast<double>(c) / side << ' ' << static_cast<double>(r) / side
-          << '\n';
+      out << "vt " << static_cast<double>(c) / side << ' ' << static_cast<double>(r) / side << '\n';
   for (Int64 r = 0; r < side; ++r)
     for (Int64 c = 0; c < side; ++c) {
       const Int64 a = r * (side + 1) + c + 1, b = a + 1, d = a + side + 1, e = d + 1;
@@ -70,8 +75,8 @@ std::string NgonFile(Int64 n) {
   std::ofstream out(path, std::ios::binary);
   for (Int64 i = 0; i < n; ++i) {
     const double t = 6.283185307179586 * static_cast<double>(i) / static_cast<double>(n);
-    out << "v " << std::cos(t) << ' ' << std::sin(t) << " 0\nvt " << 0.5 + 0.5 * std::cos(t)
-        << ' ' << 0.5 + 0.5 * std::sin(t) << '\n';
+    out << "v " << std::cos(t) << ' ' << std::sin(t) << " 0\nvt " << 0.5 + 0.5 * std::cos(t) << ' '
+        << 0.5 + 0.5 * std::sin(t) << '\n';
   }
   out << 'f';
   for (Int64 i = 1; i <= n; ++i) out << ' ' << i << '/' << i;
