@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -27,17 +28,22 @@ hostrt::Host& TheHost() {
   return host;
 }
 
-// The process's own folder for its generated files, removed when the process ends.
+// The folder for the generated files: PELTERRA_BENCH_DIR when set (kept, for peak-memory runs
+// of the application on the same files), otherwise the process's own, removed when it ends.
 fs::path Folder() {
   struct Scratch {
     fs::path dir;
-    Scratch()
-        : dir(fs::temp_directory_path() / ("pelterra_obj_bench_" + std::to_string(::getpid()))) {
+    bool keep = false;
+    Scratch() {
+      const char* given = std::getenv("PELTERRA_BENCH_DIR");
+      keep = given && *given;
+      dir = keep ? fs::path(given)
+                 : fs::temp_directory_path() / ("pelterra_obj_bench_" + std::to_string(::getpid()));
       fs::create_directories(dir);
     }
     ~Scratch() {
       std::error_code ec;
-      fs::remove_all(dir, ec);
+      if (!keep) fs::remove_all(dir, ec);
     }
   };
   static const Scratch scratch;
