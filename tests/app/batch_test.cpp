@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +23,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "progress.h"
 #include "run_program.h"
@@ -127,21 +129,31 @@ std::vector<BatchInput> Inputs(const std::vector<std::string>& names) {
 }
 
 #ifdef _WIN32
+// A kill takes effect a moment after it is sent: the process has up to 10 s to be gone.
 bool ProcessGone(const std::string& pid) {
   HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::stoul(pid)));
   if (!h) return true;
-  const bool gone = WaitForSingleObject(h, 0) == WAIT_OBJECT_0;
+  const bool gone = WaitForSingleObject(h, 10000) == WAIT_OBJECT_0;
   CloseHandle(h);
   return gone;
 }
 #else
-bool ProcessGone(const std::string& pid) {
+bool ExitedOrZombie(const std::string& pid) {
   // A killed child that nobody reaped yet is a zombie: gone all the same.
   std::ifstream stat("/proc/" + pid + "/stat");
   std::string all;
   if (!std::getline(stat, all)) return true;
   const size_t close = all.rfind(')');
   return close != std::string::npos && close + 2 < all.size() && all[close + 2] == 'Z';
+}
+
+// A kill takes effect a moment after it is sent: the process has up to 10 s to be gone.
+bool ProcessGone(const std::string& pid) {
+  for (int i = 0; i < 1000; ++i) {
+    if (ExitedOrZombie(pid)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
 }
 
 xmlXPathObjectPtr Eval(xmlDocPtr doc, const std::string& path) {
