@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <utility>
 
 namespace pelterra::obj {
 
@@ -117,6 +118,144 @@ Walker::Walker(std::string_view text, size_t start, size_t end, const WalkState&
       implicit_(state.implicit),
       polygons_(state.polygons) {}
 
+// Elements before any o line form a block of their own.
+void Walker::InBlock() {
+  if (block_ < 0) {
+    block_ = 0;
+    implicit_ = true;
+    polygons_ = 0;
+  }
+}
+
+// The common lines, v, vt and vn with plain numbers and f with plain corners, read in one pass:
+// each word ends where its number does. False, with the walk's own state untouched, for any
+// other line or anything unusual in one (a leading blank or '+', an index beyond 18 digits, one
+// out of range): the general reading then takes the line and words its error.
+bool Walker::Quick(Statement& s) {
+  const char* p = s.content.data();
+  const char* const e = p + s.content.size();
+  if (e - p < 2) return false;
+  Kind kind;
+  const char* q;
+  if (p[0] == 'f' && Blank(p[1])) {
+    kind = Kind::kF;
+    q = p + 1;
+  } else if (p[0] != 'v') {
+    return false;
+  } else if (Blank(p[1])) {
+    kind = Kind::kV;
+    q = p + 1;
+  } else if (e - p >= 3 && Blank(p[2]) && (p[1] == 't' || p[1] == 'n')) {
+    kind = p[1] == 't' ? Kind::kVt : Kind::kVn;
+    q = p + 2;
+  } else {
+    return false;
+  }
+  s.words.clear();
+  s.words.emplace_back(p, static_cast<size_t>(q - p));
+  auto skipBlanks = [&] {
+    while (q < e && Blank(*q)) ++q;
+    return q < e;
+  };
+
+  if (kind != Kind::kF) {
+    double vals[3] = {0, 0, 0};
+    size_t n = 0;
+    while (skipBlanks()) {
+      const char* t = q;
+      if (skipValues_) {
+        while (q < e && !Blank(*q)) ++q;
+      } else {
+        double d = 0;
+        const auto r = std::from_chars(q, e, d, std::chars_format::general);
+        if (r.ec != std::errc() || (r.ptr != e && !Blank(*r.ptr)) || !std::isfinite(d))
+          return false;
+        q = r.ptr;
+        if (n < 3) vals[n] = d;
+      }
+      ++n;
+      s.words.emplace_back(t, static_cast<size_t>(q - t));
+    }
+    if (!skipValues_) {
+      const auto [min, max] = kind == Kind::kV    ? std::pair<size_t, size_t>{3, 7}
+                              : kind == Kind::kVt ? std::pair<size_t, size_t>{1, 3}
+                                                  : std::pair<size_t, size_t>{3, 3};
+      if (n < min || n > max) return false;
+    }
+    s.value = Vector(vals[0], vals[1], vals[2]);
+    s.numbers = static_cast<Int32>(n);
+    s.corners.clear();
+    s.kind = kind;
+    s.index = kind == Kind::kV ? v_++ : kind == Kind::kVt ? vt_++ : vn_++;
+    s.block = block_;
+    s.implicitBlock = implicit_;
+    return true;
+  }
+
+  // An index as written: an optional sign and up to 18 digits, not 0.
+  auto index = [&](Int64& out) {
+    bool negative = false;
+    if (q < e && (*q == '-' || *q == '+')) negative = *q++ == '-';
+    const char* d = q;
+    UInt64 value = 0;
+    while (q < e && q - d < 18 && static_cast<unsigned>(*q - '0') < 10)
+      value = value * 10 + static_cast<unsigned>(*q++ - '0');
+    if (q == d || value == 0 || (q < e && static_cast<unsigned>(*q - '0') < 10)) return false;
+    out = negative ? -static_cast<Int64>(value) : static_cast<Int64>(value);
+    return true;
+  };
+  // Checked against the lines of its kind so far, unless the walk defers that.
+  auto resolve = [&](Int64 idx, Int64 count, Int64& out) {
+    if (deferred_) {
+      out = idx;
+      return true;
+    }
+    if (idx > 0 ? idx > count : idx < -count) return false;
+    out = idx > 0 ? idx - 1 : count + idx;
+    return true;
+  };
+  s.corners.clear();
+  while (skipBlanks()) {
+    const char* t = q;
+    Int64 v = 0, vt = 0, vn = 0;
+    if (!index(v)) return false;
+    if (q < e && *q == '/') {
+      ++q;
+      if (q < e && *q == '/') {
+        ++q;
+        if (!index(vn)) return false;
+      } else {
+        if (!index(vt)) return false;
+        if (q < e && *q == '/') {
+          ++q;
+          if (!index(vn)) return false;
+        }
+      }
+    }
+    if (q < e && !Blank(*q)) return false;
+    Corner& c = s.corners.emplace_back();
+    c.text = std::string_view(t, static_cast<size_t>(q - t));
+    c.relative = v < 0;
+    c.vtRelative = vt < 0;
+    const Int64 none = deferred_ ? 0 : -1;
+    if (!resolve(v, v_, c.v)) return false;
+    c.vt = c.vn = none;
+    if (vt != 0 && !resolve(vt, vt_, c.vt)) return false;
+    if (vn != 0 && !resolve(vn, vn_, c.vn)) return false;
+    s.words.push_back(c.text);
+  }
+  if (s.corners.size() < 3) return false;
+  s.kind = kind;
+  s.numbers = 0;
+  s.index = -1;
+  InBlock();
+  s.firstPolygon = polygons_;
+  polygons_ += PolygonsOfFace(s.corners.size());
+  s.block = block_;
+  s.implicitBlock = implicit_;
+  return true;
+}
+
 bool Walker::Next(Statement& s, std::string& error) {
   if (pos_ >= text_.size()) return false;
   // Lines end at "\n", "\r\n" or a lone "\r".
@@ -134,6 +273,7 @@ bool Walker::Next(Statement& s, std::string& error) {
   pos_ = s.next;
   s.number = ++line_;
   s.content = text_.substr(s.begin, s.end - s.begin);
+  if (!plain_ && Quick(s)) return true;
   SplitWords(s.content, s.words);
   s.kind = s.words.empty() ? Kind::kOther : KindOf(s.words[0]);
   s.corners.clear();
@@ -224,14 +364,6 @@ bool Walker::Next(Statement& s, std::string& error) {
     }
     return true;
   };
-  // Elements before any o line form a block of their own.
-  auto inBlock = [&]() {
-    if (block_ < 0) {
-      block_ = 0;
-      implicit_ = true;
-      polygons_ = 0;
-    }
-  };
 
   switch (s.kind) {
     case Kind::kV:
@@ -248,17 +380,17 @@ bool Walker::Next(Statement& s, std::string& error) {
       break;
     case Kind::kF:
       if (!corners("face", 3)) return false;
-      inBlock();
+      InBlock();
       s.firstPolygon = polygons_;
       polygons_ += PolygonsOfFace(s.corners.size());
       break;
     case Kind::kL:
       if (!corners("line", 2)) return false;
-      inBlock();
+      InBlock();
       break;
     case Kind::kP:
       if (!corners("point", 1)) return false;
-      inBlock();
+      InBlock();
       break;
     case Kind::kO:
       ++block_;

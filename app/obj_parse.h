@@ -66,6 +66,9 @@ class Walker {
   // Leaves the numbers of v, vt and vn lines unread (Statement::value stays 0), for walks over
   // a text that an earlier walk has checked and whose values it has.
   void SkipValues() { skipValues_ = true; }
+  // Reads every line through the general word split, without the quick read of plain v, vt, vn
+  // and f lines; both give the same statements.
+  void ReadPlainly() { plain_ = true; }
   Int64 Line() const { return line_; }
   size_t Position() const { return pos_; }
   Int64 Positions() const { return v_; }
@@ -73,10 +76,14 @@ class Walker {
   Int64 Normals() const { return vn_; }
 
  private:
+  bool Quick(Statement& s);
+  void InBlock();
+
   std::string_view text_;
   size_t pos_;
   bool deferred_ = false;
   bool skipValues_ = false;
+  bool plain_ = false;
   Int64 line_ = 0;
   Int64 v_ = 0, vt_ = 0, vn_ = 0;
   Int32 block_ = -1;
