@@ -300,6 +300,13 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
   log.ok = why.empty();
 }
 
+// A corner index as written (not 0) against the count of its kind so far: the 0-based index, -1
+// when there is no such line.
+inline Int64 Resolved(Int64 idx, Int64 count) {
+  if (idx > 0) return idx <= count ? idx - 1 : -1;
+  return idx >= -count ? count + idx : -1;
+}
+
 // Walks [start, split) here and [split, end) on a second thread, then hands every statement to
 // take in file order, checking the second half's indices against the full counts. Before that,
 // reserve learns the counts of v, vt and vn lines, faces and face corners still to come (the
@@ -359,14 +366,18 @@ bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
                       vn = log.corners[corner + 2];
           c.relative = v < 0;
           c.vtRelative = vt < 0;
-          if (!obj::ResolveIndex(v, state.v, "face", i + 1, "position", c.v, why)) return false;
-          c.vt = -1;
-          if (vt != 0 &&
-              !obj::ResolveIndex(vt, state.vt, "face", i + 1, "texture coordinate", c.vt, why))
-            return false;
-          c.vn = -1;
-          if (vn != 0 && !obj::ResolveIndex(vn, state.vn, "face", i + 1, "normal", c.vn, why))
-            return false;
+          c.v = Resolved(v, state.v);
+          c.vt = vt != 0 ? Resolved(vt, state.vt) : -1;
+          c.vn = vn != 0 ? Resolved(vn, state.vn) : -1;
+          // One out of range: the message of the walk on one thread.
+          if (c.v < 0 || (vt != 0 && c.vt < 0) || (vn != 0 && c.vn < 0)) {
+            Int64 unused = 0;
+            if (!obj::ResolveIndex(v, state.v, "face", i + 1, "position", unused, why) ||
+                !(vt == 0 || obj::ResolveIndex(vt, state.vt, "face", i + 1, "texture coordinate",
+                                               unused, why)) ||
+                !(vn == 0 || obj::ResolveIndex(vn, state.vn, "face", i + 1, "normal", unused, why)))
+              return false;
+          }
         }
         if (!take(f)) return false;
         break;

@@ -46,6 +46,44 @@ bool ParseNumber(std::string_view w, double& out) {
   return !w.empty() && r.ec == std::errc() && r.ptr == end && std::isfinite(out);
 }
 
+// A plain decimal ("-12.5", "0.0071", "3e-4") whose digits fit 53 bits and whose power of ten is
+// at most 22: both are exact doubles, so one product or quotient rounds the value correctly, to
+// the double from_chars gives. nullptr for anything else, which from_chars then reads.
+const char* QuickNumber(const char* q, const char* e, double& out) {
+  static constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                      1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  constexpr UInt64 kMax = UInt64{1} << 53;
+  auto digit = [](char c) { return static_cast<unsigned>(c - '0'); };
+  const bool negative = q < e && *q == '-';
+  if (negative) ++q;
+  UInt64 w = 0;
+  int k = 0;
+  bool any = false;
+  for (; q < e && digit(*q) < 10; ++q, any = true)
+    if ((w = w * 10 + digit(*q)) > kMax) return nullptr;
+  if (q < e && *q == '.')
+    for (++q; q < e && digit(*q) < 10; ++q, --k, any = true)
+      if ((w = w * 10 + digit(*q)) > kMax) return nullptr;
+  if (!any) return nullptr;
+  if (q < e && (*q == 'e' || *q == 'E')) {
+    const char* x = q + 1;
+    bool down = false;
+    if (x < e && (*x == '-' || *x == '+')) down = *x++ == '-';
+    const char* first = x;
+    int exponent = 0;
+    for (; x < e && digit(*x) < 10 && x - first < 4; ++x)
+      exponent = exponent * 10 + static_cast<int>(digit(*x));
+    if (x == first) return nullptr;
+    k += down ? -exponent : exponent;
+    q = x;
+  }
+  if (k < -22 || k > 22) return nullptr;
+  const double d = k < 0 ? static_cast<double>(w) / kPow10[-k] : static_cast<double>(w) * kPow10[k];
+  out = negative ? -d : d;
+  return q;
+}
+
 // A whole number with an optional sign; false when it is none or does not fit 64 bits.
 bool ParseIndex(std::string_view w, Int64& out) {
   size_t i = 0;
@@ -167,10 +205,14 @@ bool Walker::Quick(Statement& s) {
         while (q < e && !Blank(*q)) ++q;
       } else {
         double d = 0;
-        const auto r = std::from_chars(q, e, d, std::chars_format::general);
-        if (r.ec != std::errc() || (r.ptr != e && !Blank(*r.ptr)) || !std::isfinite(d))
-          return false;
-        q = r.ptr;
+        const char* end = QuickNumber(q, e, d);
+        if (!end) {
+          const auto r = std::from_chars(q, e, d, std::chars_format::general);
+          if (r.ec != std::errc()) return false;
+          end = r.ptr;
+        }
+        if ((end != e && !Blank(*end)) || !std::isfinite(d)) return false;
+        q = end;
         if (n < 3) vals[n] = d;
       }
       ++n;
@@ -197,8 +239,9 @@ bool Walker::Quick(Statement& s) {
     bool negative = false;
     if (q < e && (*q == '-' || *q == '+')) negative = *q++ == '-';
     const char* d = q;
+    const char* last = e - q > 18 ? q + 18 : e;
     UInt64 value = 0;
-    while (q < e && q - d < 18 && static_cast<unsigned>(*q - '0') < 10)
+    while (q < last && static_cast<unsigned>(*q - '0') < 10)
       value = value * 10 + static_cast<unsigned>(*q++ - '0');
     if (q == d || value == 0 || (q < e && static_cast<unsigned>(*q - '0') < 10)) return false;
     out = negative ? -static_cast<Int64>(value) : static_cast<Int64>(value);

@@ -20,6 +20,7 @@ std::string RandomText(std::mt19937& rng, int lines) {
       "1",  "2",   "3",    "-1",   "-2",   "+2",   "0",     "-0",   "4",  "12",
       "99", "x",   "1.5",  "",     "-",    "+",    "1234567890123456789", "123456789012345678",
       "5",  "-3",  "7",    "-9223372036854775808", "9223372036854775808", "2"};
+  static const char* const kSigns[] = {"", "-", "+"};
   static const char* const kTails[] = {"/", "//", "/1/2/3", "a"};
   static const char* const kBlanks[] = {" ", " ", " ", "  ", "\t", " \t "};
   static const char* const kEnds[] = {"\n", "\n", "\n", "\r\n", "\r", " \n", "\t\n"};
@@ -32,6 +33,19 @@ std::string RandomText(std::mt19937& rng, int lines) {
   auto count = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
   // Mostly well formed, so that faces find the lines they name; now and then a near miss.
   auto odd = [&] { return count(0, 39) == 0; };
+  // Decimals of 1 to 20 digits with a point anywhere and now and then an exponent: the quick
+  // read takes those it can round exactly and leaves the rest to the library.
+  auto decimal = [&] {
+    std::string d = count(0, 3) == 0 ? "-" : "";
+    const int digits = count(1, 20), point = count(0, digits);
+    for (int i = 0; i < digits; ++i) {
+      if (i == point && i > 0) d += '.';
+      d += static_cast<char>('0' + count(0, 9));
+    }
+    if (count(0, 3) == 0)
+      d += std::string(count(0, 1) ? "e" : "E") + pick(kSigns) + std::to_string(count(0, 40));
+    return d;
+  };
   std::string text;
   for (int l = 0; l < lines; ++l) {
     const int what = count(0, 9);
@@ -40,8 +54,7 @@ std::string RandomText(std::mt19937& rng, int lines) {
       line = what == 0 ? "v" : what == 1 ? "vt" : "vn";
       const int n = odd() ? count(0, 8) : what == 0 ? count(3, 4) : what == 1 ? count(2, 3) : 3;
       for (int i = 0; i < n; ++i)
-        line += pick(kBlanks) +
-                (odd() ? pick(kNumbers) : std::to_string(count(-500, 500) / 64.0));
+        line += pick(kBlanks) + (odd() ? pick(kNumbers) : decimal());
     } else if (what <= 7) {
       line = "f";
       const int n = odd() ? count(0, 6) : count(3, 5);
