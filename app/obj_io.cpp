@@ -369,15 +369,8 @@ bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
           c.v = Resolved(v, state.v);
           c.vt = vt != 0 ? Resolved(vt, state.vt) : -1;
           c.vn = vn != 0 ? Resolved(vn, state.vn) : -1;
-          // One out of range: the message of the walk on one thread.
-          if (c.v < 0 || (vt != 0 && c.vt < 0) || (vn != 0 && c.vn < 0)) {
-            Int64 unused = 0;
-            if (!obj::ResolveIndex(v, state.v, "face", i + 1, "position", unused, why) ||
-                !(vt == 0 || obj::ResolveIndex(vt, state.vt, "face", i + 1, "texture coordinate",
-                                               unused, why)) ||
-                !(vn == 0 || obj::ResolveIndex(vn, state.vn, "face", i + 1, "normal", unused, why)))
-              return false;
-          }
+          // One out of range: the walk on one thread words it.
+          if (c.v < 0 || (vt != 0 && c.vt < 0) || (vn != 0 && c.vn < 0)) return false;
         }
         if (!take(f)) return false;
         break;
