@@ -142,52 +142,49 @@ PolygonObject* BuildPolygonObject(ObjMesh mesh, std::vector<Int32>* firstPolygon
   Int32 poly = 0;
   start = 0;
   std::vector<const ObjCorner*> order;
+  if (firstPolygon) firstPolygon->reserve(mesh.faceEnd.size() + 1);
+  // One host polygon of four face corners in host order (a triangle's d repeats c).
+  auto put = [&](const ObjCorner* const c[4], bool quad) {
+    polys[poly] = quad ? CPolygon(c[0]->point, c[1]->point, c[2]->point, c[3]->point)
+                       : CPolygon(c[0]->point, c[1]->point, c[2]->point);
+    const size_t at = static_cast<size_t>(poly) * 4;
+    for (size_t i = 0; i < 4; ++i) {
+      const ObjCorner* oc = c[i];
+      if (hasUV)
+        cornerUV[at + i] =
+            oc->uv >= 0 && static_cast<size_t>(oc->uv) < mesh.uvs.size() ? oc->uv : -1;
+      if (hasNormal)
+        cornerNormal[at + i] =
+            oc->normal >= 0 && static_cast<size_t>(oc->normal) < mesh.normals.size() ? oc->normal
+                                                                                     : -1;
+    }
+    ++poly;
+  };
   for (Int32 end : mesh.faceEnd) {
     const Int32 n = end - start;
     if (firstPolygon) firstPolygon->push_back(poly);
-    if (n < 3) {
-      start = end;
+    const ObjCorner* f = mesh.corners.data() + start;
+    start = end;
+    if (n < 3) continue;
+    // Host order: the first corner stays, the others are reversed.
+    if (n <= 4) {
+      const ObjCorner* c[4] = {f, f + n - 1, f + n - 2, n == 4 ? f + 1 : f + n - 2};
+      put(c, n == 4);
       continue;
     }
-    // Host order: the first corner stays, the others are reversed.
+    // An n-gon: a fan of triangles from its first corner.
     order.clear();
-    order.push_back(&mesh.corners[static_cast<size_t>(start)]);
-    for (Int32 i = end - 1; i > start; --i) order.push_back(&mesh.corners[static_cast<size_t>(i)]);
-    auto put = [&](std::initializer_list<Int32> k) {
-      const Int32* c = k.begin();
-      const bool tri = k.size() == 3;
-      CPolygon& p = polys[poly];
-      p = tri ? CPolygon(order[c[0]]->point, order[c[1]]->point, order[c[2]]->point)
-              : CPolygon(order[c[0]]->point, order[c[1]]->point, order[c[2]]->point,
-                         order[c[3]]->point);
-      // A triangle's d repeats c.
-      const size_t at = static_cast<size_t>(poly) * 4;
-      for (size_t i = 0; i < 4; ++i) {
-        const ObjCorner* oc = order[c[tri && i == 3 ? 2 : i]];
-        if (hasUV)
-          cornerUV[at + i] =
-              oc->uv >= 0 && static_cast<size_t>(oc->uv) < mesh.uvs.size() ? oc->uv : -1;
-        if (hasNormal)
-          cornerNormal[at + i] =
-              oc->normal >= 0 && static_cast<size_t>(oc->normal) < mesh.normals.size() ? oc->normal
-                                                                                       : -1;
-      }
-      ++poly;
-    };
-    if (n == 3) {
-      put({0, 1, 2});
-    } else if (n == 4) {
-      put({0, 1, 2, 3});
-    } else {
-      PolygonObject::Ngon g;
-      for (const ObjCorner* c : order) g.outline.push_back(c->point);
-      for (Int32 i = 1; i + 1 < n; ++i) {
-        g.polygons.push_back(poly);
-        put({0, i, i + 1});
-      }
-      ngons.push_back(std::move(g));
+    order.push_back(f);
+    for (Int32 i = n - 1; i > 0; --i) order.push_back(f + i);
+    PolygonObject::Ngon g;
+    for (const ObjCorner* c : order) g.outline.push_back(c->point);
+    for (Int32 i = 1; i + 1 < n; ++i) {
+      g.polygons.push_back(poly);
+      const ObjCorner* c[4] = {order[0], order[static_cast<size_t>(i)],
+                               order[static_cast<size_t>(i) + 1], order[static_cast<size_t>(i) + 1]};
+      put(c, false);
     }
-    start = end;
+    ngons.push_back(std::move(g));
   }
   if (firstPolygon) firstPolygon->push_back(poly);
   op->SetNgons(std::move(ngons));
