@@ -242,16 +242,22 @@ size_t SplitPoint(std::string_view text, size_t start, size_t splitAt) {
   return nl == std::string_view::npos ? std::string::npos : nl + 1;
 }
 
-// What the second thread reads of its half: every statement the reader uses, in order, with
-// the corner indices as written (the counts before the half are not known yet).
+// What the second thread reads of its half: every statement the reader uses, in order. Face
+// corners are resolved as far as the half can: an absolute index is final; a relative one counts
+// back from the lines of its kind in the half, and the count before the half is added later.
 struct HalfLog {
   std::vector<Kind> kinds;
   std::vector<Vector> values;       // v, vt, vn
   std::vector<Int32> faceCorners;   // f: corner count
-  std::vector<Int32> corners;       // f: v, vt, vn as written per corner (0: none)
+  std::vector<ObjCorner> corners;   // f: point, uv, normal (-1: none)
+  std::vector<size_t> relative;     // corners' fields (corner * 3 + v, vt or vn) still relative
   std::vector<size_t> otherBegin;   // o, g, usemtl, mtllib, l, p: where the line starts
   std::vector<Int64> otherLine;     //   and its line number within the half
   Int64 counts[3] = {0, 0, 0};      // v, vt, vn lines
+  // How many lines of each kind must come before the half for every index to exist: the most
+  // an absolute index reaches past the half's own lines, and the furthest a relative one reaches
+  // back before them.
+  Int64 needed[3] = {0, 0, 0};
   bool objects = false;             // an o line is among them
   bool ok = true;
   std::atomic<size_t> position{0};  // how far the walk is
@@ -262,6 +268,7 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
   obj::Statement s;
   std::string why;
   Int64 count = 0;
+  constexpr Int64 kMax = std::numeric_limits<Int32>::max();
   while (walker.Next(s, why)) {
     if ((++count & 0xFFFF) == 0) log.position.store(walker.Position(), std::memory_order_relaxed);
     switch (s.kind) {
@@ -273,16 +280,25 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
         break;
       case Kind::kF:
         log.faceCorners.push_back(static_cast<Int32>(s.corners.size()));
-        for (const obj::Corner& c : s.corners)
-          for (const Int64 i : {c.v, c.vt, c.vn}) {
+        for (const obj::Corner& c : s.corners) {
+          Int32 out[3] = {-1, -1, -1};
+          const Int64 written[3] = {c.v, c.vt, c.vn};
+          for (size_t k = 0; k < 3; ++k) {
+            const Int64 i = written[k];
+            if (i == 0) continue;
+            const Int64 at = i > 0 ? i - 1 : log.counts[k] + i;  // relative: before the half < 0
             // An index beyond 32 bits exists in no file the host can hold: the walk on one
             // thread names it.
-            if (i < std::numeric_limits<Int32>::min() || i > std::numeric_limits<Int32>::max()) {
+            if (at > kMax || at < -kMax) {
               log.ok = false;
               return;
             }
-            log.corners.push_back(static_cast<Int32>(i));
+            log.needed[k] = std::max(log.needed[k], i > 0 ? i - log.counts[k] : -at);
+            out[k] = static_cast<Int32>(at);
+            if (i < 0) log.relative.push_back(log.corners.size() * 3 + k);
           }
+          log.corners.push_back({out[0], out[1], out[2]});
+        }
         break;
       case Kind::kOther:
         continue;
@@ -297,22 +313,16 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
   log.ok = why.empty();
 }
 
-// A corner index as written (not 0) against the count of its kind so far: the 0-based index, -1
-// when there is no such line.
-inline Int64 Resolved(Int64 idx, Int64 count) {
-  if (idx > 0) return idx <= count ? idx - 1 : -1;
-  return idx >= -count ? count + idx : -1;
-}
-
 // Walks [start, split) here and [split, end) on a second thread, then hands every statement to
-// take in file order, checking the second half's indices against the full counts. Before that,
+// take in file order (the second half's faces to takeFace, their corners resolved), checking the
+// second half's indices against the full counts. Before that,
 // reserve learns the counts of v, vt and vn lines, faces and face corners still to come (the
 // faces only when no o line comes). False when a line is malformed or take refuses: the caller
 // then walks the file again on one thread, which gives the first error exactly as a single walk
 // does.
-template <typename Take, typename Reserve>
-bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take, Reserve&& reserve,
-                 Progress* progress) {
+template <typename Take, typename TakeFace, typename Reserve>
+bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
+                 TakeFace&& takeFace, Reserve&& reserve, Progress* progress) {
   HalfLog log;
   log.position = split;
   std::thread second([&] {
@@ -339,11 +349,19 @@ bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
   state.v = walker.Positions();
   state.vt = walker.TexCoords();
   state.vn = walker.Normals();
+  const Int64 before[3] = {state.v, state.vt, state.vn};
+  for (size_t k = 0; k < 3; ++k)
+    if (log.needed[k] > before[k]) return false;  // the walk on one thread words it
+  for (const size_t field : log.relative) {
+    ObjCorner& c = log.corners[field / 3];
+    Int32& at = field % 3 == 0 ? c.point : field % 3 == 1 ? c.uv : c.normal;
+    const Int64 resolved = at + before[field % 3];
+    if (resolved > std::numeric_limits<Int32>::max()) return false;
+    at = static_cast<Int32>(resolved);
+  }
   reserve(state.v + log.counts[0], state.vt + log.counts[1], state.vn + log.counts[2],
-          log.objects ? 0 : log.faceCorners.size(), log.objects ? 0 : log.corners.size() / 3);
+          log.objects ? 0 : log.faceCorners.size(), log.objects ? 0 : log.corners.size());
   size_t value = 0, face = 0, corner = 0, other = 0;
-  obj::Statement f;
-  f.kind = Kind::kF;
   for (const Kind k : log.kinds) {
     switch (k) {
       case Kind::kV:
@@ -356,20 +374,8 @@ bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
         break;
       case Kind::kF: {
         const size_t n = static_cast<size_t>(log.faceCorners[face++]);
-        f.corners.resize(n);
-        for (size_t i = 0; i < n; ++i, corner += 3) {
-          obj::Corner& c = f.corners[i];
-          const Int64 v = log.corners[corner], vt = log.corners[corner + 1],
-                      vn = log.corners[corner + 2];
-          c.relative = v < 0;
-          c.vtRelative = vt < 0;
-          c.v = Resolved(v, state.v);
-          c.vt = vt != 0 ? Resolved(vt, state.vt) : -1;
-          c.vn = vn != 0 ? Resolved(vn, state.vn) : -1;
-          // One out of range: the walk on one thread words it.
-          if (c.v < 0 || (vt != 0 && c.vt < 0) || (vn != 0 && c.vn < 0)) return false;
-        }
-        if (!take(f)) return false;
+        if (!takeFace(&log.corners[corner], n)) return false;
+        corner += n;
         break;
       }
       default: {
@@ -449,6 +455,28 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
   std::vector<std::string> libs;
   std::vector<std::string> mtlWarnings;
 
+  // The block a face of n corners goes to; nullptr (error set) when the host cannot hold it.
+  auto faceBlock = [&](size_t n) -> Block* {
+    if (blocks.empty()) blocks.push_back({stem, {}, {}, {}, {}});
+    Block& b = blocks.back();
+    if (b.corners.size() + n > static_cast<size_t>(std::numeric_limits<Int32>::max())) {
+      error = path + ": object \"" + b.name + "\" has more face corners than the host can hold";
+      return nullptr;
+    }
+    return &b;
+  };
+  auto endFace = [&](Block& b) {
+    b.faceEnd.push_back(static_cast<Int32>(b.corners.size()));
+    b.faceMaterial.push_back(material);
+    b.faceGroups.push_back(groupSet);
+  };
+  auto takeFace = [&](const ObjCorner* c, size_t n) {
+    Block* b = faceBlock(n);
+    if (!b) return false;
+    b->corners.insert(b->corners.end(), c, c + n);
+    endFace(*b);
+    return true;
+  };
   // One statement into the lists above; false (error set) when the host cannot hold it.
   auto take = [&](const obj::Statement& s) -> bool {
     switch (s.kind) {
@@ -498,19 +526,12 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
         break;
       }
       case Kind::kF: {
-        if (blocks.empty()) blocks.push_back({stem, {}, {}, {}, {}});
-        Block& b = blocks.back();
-        if (b.corners.size() + s.corners.size() >
-            static_cast<size_t>(std::numeric_limits<Int32>::max())) {
-          error = path + ": object \"" + b.name + "\" has more face corners than the host can hold";
-          return false;
-        }
+        Block* b = faceBlock(s.corners.size());
+        if (!b) return false;
         for (const obj::Corner& c : s.corners)
-          b.corners.push_back(
+          b->corners.push_back(
               {static_cast<Int32>(c.v), static_cast<Int32>(c.vt), static_cast<Int32>(c.vn)});
-        b.faceEnd.push_back(static_cast<Int32>(b.corners.size()));
-        b.faceMaterial.push_back(material);
-        b.faceGroups.push_back(groupSet);
+        endFace(*b);
         break;
       }
       case Kind::kL:
@@ -540,7 +561,7 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
       b.faceMaterial.reserve(b.faceMaterial.size() + faces);
       b.faceGroups.reserve(b.faceGroups.size() + faces);
     };
-    read = TwoPartWalk(text, start, split, take, reserve, progress);
+    read = TwoPartWalk(text, start, split, take, takeFace, reserve, progress);
     if (twoThreads) *twoThreads = read;
     if (!read) {
       // Read again on one thread for the first error, exactly as a single walk finds it.

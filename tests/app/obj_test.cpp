@@ -387,7 +387,7 @@ TEST(ObjLoad, TwoReadingThreadsReadAsOne) {
        {tri + "f 1 2 3\nf 1 2 9\nv 0 0 1\nf 1 2 -5\n", tri + "f 1 2 3\nf 1/2 2/1 3/1\n",
         tri + "f 1 2 -4\nv 0 0\n", tri + "f 1 2 3\nv 0 0\nf 1 2 3\n", tri + "l 1 7\nf 1 2 x\n",
         tri + "f 1//1 2 3\n", tri + "f 1 2 3\nf 1 2 3000000000\n",
-        tri + "f 1 2 3\nf 1/-3000000000 2 3\n"}) {
+        tri + "f 1 2 3\nf 1/-3000000000 2 3\n", tri + "f 1 2 3\nv 0 0 1\nf 1 -1 -5\n"}) {
     SCOPED_TRACE(bad);
     ExpectEveryCutReadsAlike(dir.File("bad.obj", bad));
   }
