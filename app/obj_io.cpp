@@ -11,6 +11,7 @@
 #include <fstream>
 #include <limits>
 #include <map>
+#include <numeric>
 #include <sstream>
 #include <string_view>
 #include <thread>
@@ -314,15 +315,17 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
 }
 
 // Walks [start, split) here and [split, end) on a second thread, then hands every statement to
-// take in file order (the second half's faces to takeFace, their corners resolved), checking the
-// second half's indices against the full counts. Before that,
+// take in file order (the second half's runs of values to takeValues and runs of faces, their
+// corners resolved, to takeFaces), checking the second half's indices against the full counts.
+// Before that,
 // reserve learns the counts of v, vt and vn lines, faces and face corners still to come (the
 // faces only when no o line comes). False when a line is malformed or take refuses: the caller
 // then walks the file again on one thread, which gives the first error exactly as a single walk
 // does.
-template <typename Take, typename TakeFace, typename Reserve>
+template <typename Take, typename TakeValues, typename TakeFaces, typename Reserve>
 bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
-                 TakeFace&& takeFace, Reserve&& reserve, Progress* progress) {
+                 TakeValues&& takeValues, TakeFaces&& takeFaces, Reserve&& reserve,
+                 Progress* progress) {
   HalfLog log;
   log.position = split;
   std::thread second([&] {
@@ -361,31 +364,38 @@ bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
   }
   reserve(state.v + log.counts[0], state.vt + log.counts[1], state.vn + log.counts[2],
           log.objects ? 0 : log.faceCorners.size(), log.objects ? 0 : log.corners.size());
+  // Run by run of statements of one kind.
   size_t value = 0, face = 0, corner = 0, other = 0;
-  for (const Kind k : log.kinds) {
+  const size_t statements = log.kinds.size();
+  for (size_t i = 0, run = 0; i < statements; i = run) {
+    const Kind k = log.kinds[i];
+    for (run = i + 1; run < statements && log.kinds[run] == k;) ++run;
+    const size_t n = run - i;
     switch (k) {
       case Kind::kV:
       case Kind::kVt:
       case Kind::kVn:
-        s.kind = k;
-        s.value = log.values[value++];
-        if (!take(s)) return false;
-        (k == Kind::kV ? state.v : k == Kind::kVt ? state.vt : state.vn)++;
+        if (!takeValues(k, log.values.data() + value, n)) return false;
+        value += n;
+        (k == Kind::kV ? state.v : k == Kind::kVt ? state.vt : state.vn) += static_cast<Int64>(n);
         break;
       case Kind::kF: {
-        const size_t n = static_cast<size_t>(log.faceCorners[face++]);
-        if (!takeFace(&log.corners[corner], n)) return false;
-        corner += n;
+        const Int32* sizes = log.faceCorners.data() + face;
+        const size_t corners = std::accumulate(sizes, sizes + n, size_t{0});
+        if (!takeFaces(log.corners.data() + corner, sizes, n, corners)) return false;
+        face += n;
+        corner += corners;
         break;
       }
-      default: {
+      default:
         // Rare lines are walked again, knowing the counts.
-        obj::WalkState at = state;
-        at.line = state.line + log.otherLine[other] - 1;
-        obj::Walker one(text, log.otherBegin[other++], text.size(), at, false);
-        if (!one.Next(s, why) || !take(s)) return false;
+        for (size_t j = 0; j < n; ++j) {
+          obj::WalkState at = state;
+          at.line = state.line + log.otherLine[other] - 1;
+          obj::Walker one(text, log.otherBegin[other++], text.size(), at, false);
+          if (!one.Next(s, why) || !take(s)) return false;
+        }
         break;
-      }
     }
   }
   if (progress) progress->Update(static_cast<std::int64_t>(text.size()));
@@ -470,11 +480,20 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
     b.faceMaterial.push_back(material);
     b.faceGroups.push_back(groupSet);
   };
-  auto takeFace = [&](const ObjCorner* c, size_t n) {
-    Block* b = faceBlock(n);
+  auto takeValues = [&](Kind kind, const Vector* values, size_t n) {
+    std::vector<Vector>& list = kind == Kind::kV ? positions : kind == Kind::kVt ? uvs : normals;
+    list.insert(list.end(), values, values + n);
+    return true;
+  };
+  // Faces of sizes[0 .. n) with their corners in order, `corners` in all.
+  auto takeFaces = [&](const ObjCorner* c, const Int32* sizes, size_t n, size_t corners) {
+    Block* b = faceBlock(corners);
     if (!b) return false;
-    b->corners.insert(b->corners.end(), c, c + n);
-    endFace(*b);
+    Int32 end = static_cast<Int32>(b->corners.size());
+    b->corners.insert(b->corners.end(), c, c + corners);
+    for (size_t i = 0; i < n; ++i) b->faceEnd.push_back(end += sizes[i]);
+    b->faceMaterial.insert(b->faceMaterial.end(), n, material);
+    b->faceGroups.insert(b->faceGroups.end(), n, groupSet);
     return true;
   };
   // One statement into the lists above; false (error set) when the host cannot hold it.
@@ -561,7 +580,7 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
       b.faceMaterial.reserve(b.faceMaterial.size() + faces);
       b.faceGroups.reserve(b.faceGroups.size() + faces);
     };
-    read = TwoPartWalk(text, start, split, take, takeFace, reserve, progress);
+    read = TwoPartWalk(text, start, split, take, takeValues, takeFaces, reserve, progress);
     if (twoThreads) *twoThreads = read;
     if (!read) {
       // Read again on one thread for the first error, exactly as a single walk finds it.
