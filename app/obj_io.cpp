@@ -225,6 +225,21 @@ namespace {
 // Files from this size on are read by two threads, each walking one half.
 constexpr size_t kTwoThreadBytes = size_t{1} << 20;
 
+// first followed by second, in first, second emptied. When second is the longer list and has
+// room, first goes in front of it and its buffer is kept: the longer list is not copied.
+template <typename T>
+void Append(std::vector<T>& first, std::vector<T>& second) {
+  const size_t total = first.size() + second.size();
+  if (second.size() > first.size() && second.capacity() >= total) {
+    second.insert(second.begin(), first.begin(), first.end());
+    first.swap(second);
+  } else {
+    first.reserve(total);
+    first.insert(first.end(), second.begin(), second.end());
+  }
+  second = std::vector<T>();
+}
+
 // Where the second thread's half starts: the first line start at or after the middle (or at or
 // after splitAt when given), npos for one thread. A '\n' always ends a line, so the byte after
 // one starts a line.
@@ -248,7 +263,7 @@ size_t SplitPoint(std::string_view text, size_t start, size_t splitAt) {
 // back from the lines of its kind in the half, and the count before the half is added later.
 struct HalfLog {
   std::vector<Kind> kinds;
-  std::vector<Vector> values;       // v, vt, vn
+  std::vector<Vector> values[3];    // v, vt, vn
   std::vector<Int32> faceCorners;   // f: corner count
   std::vector<ObjCorner> corners;   // f: point, uv, normal (-1: none)
   std::vector<size_t> relative;     // corners' fields (corner * 3 + v, vt or vn) still relative
@@ -265,6 +280,9 @@ struct HalfLog {
 };
 
 void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
+  // Room for the corners of faces of short indices, so that the list need not grow and copy
+  // itself: pages that stay unused cost no memory.
+  log.corners.reserve((text.size() - from) / 12);
   obj::Walker walker(text, from, text.size(), obj::WalkState{}, true);
   obj::Statement s;
   std::string why;
@@ -276,9 +294,12 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
       case Kind::kV:
       case Kind::kVt:
       case Kind::kVn:
-        log.values.push_back(s.value);
-        ++log.counts[s.kind == Kind::kV ? 0 : s.kind == Kind::kVt ? 1 : 2];
+      {
+        const size_t k = s.kind == Kind::kV ? 0 : s.kind == Kind::kVt ? 1 : 2;
+        log.values[k].push_back(s.value);
+        ++log.counts[k];
         break;
+      }
       case Kind::kF:
         log.faceCorners.push_back(static_cast<Int32>(s.corners.size()));
         for (const obj::Corner& c : s.corners) {
@@ -314,17 +335,16 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
   log.ok = why.empty();
 }
 
-// Walks [start, split) here and [split, end) on a second thread, then hands every statement to
-// take in file order (the second half's runs of values to takeValues and runs of faces, their
-// corners resolved, to takeFaces), checking the second half's indices against the full counts.
-// Before that,
-// reserve learns the counts of v, vt and vn lines, faces and face corners still to come (the
-// faces only when no o line comes). False when a line is malformed or take refuses: the caller
-// then walks the file again on one thread, which gives the first error exactly as a single walk
-// does.
-template <typename Take, typename TakeValues, typename TakeFaces, typename Reserve>
+// Walks [start, split) here and [split, end) on a second thread, then hands the second half on
+// in file order, its indices checked against the full counts: takeValues gets its v, vt and vn
+// values (kind 0, 1, 2) whole; adopt, when it has faces and no o line, gets all their corners
+// (resolved) for the last block; takeFaces gets each run of faces, with their corners unless
+// adopted; take gets every other statement. False when a line is malformed or a taker refuses:
+// the caller then walks the file again on one thread, which gives the first error exactly as a
+// single walk does.
+template <typename Take, typename TakeValues, typename Adopt, typename TakeFaces>
 bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
-                 TakeValues&& takeValues, TakeFaces&& takeFaces, Reserve&& reserve,
+                 TakeValues&& takeValues, Adopt&& adopt, TakeFaces&& takeFaces,
                  Progress* progress) {
   HalfLog log;
   log.position = split;
@@ -362,10 +382,16 @@ bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
     if (resolved > std::numeric_limits<Int32>::max()) return false;
     at = static_cast<Int32>(resolved);
   }
-  reserve(state.v + log.counts[0], state.vt + log.counts[1], state.vn + log.counts[2],
-          log.objects ? 0 : log.faceCorners.size(), log.objects ? 0 : log.corners.size());
+  // Values join their lists whole. Without an o line every face joins the last block, and the
+  // block's corners join the half's list, which is usually the longer one.
+  for (size_t k = 0; k < 3; ++k) takeValues(k, log.values[k]);
+  bool adopted = false;
+  if (!log.objects && !log.faceCorners.empty()) {
+    if (!adopt(log.corners, log.faceCorners.size())) return false;
+    adopted = true;
+  }
   // Run by run of statements of one kind.
-  size_t value = 0, face = 0, corner = 0, other = 0;
+  size_t face = 0, corner = 0, other = 0;
   const size_t statements = log.kinds.size();
   for (size_t i = 0, run = 0; i < statements; i = run) {
     const Kind k = log.kinds[i];
@@ -375,14 +401,13 @@ bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
       case Kind::kV:
       case Kind::kVt:
       case Kind::kVn:
-        if (!takeValues(k, log.values.data() + value, n)) return false;
-        value += n;
         (k == Kind::kV ? state.v : k == Kind::kVt ? state.vt : state.vn) += static_cast<Int64>(n);
         break;
       case Kind::kF: {
         const Int32* sizes = log.faceCorners.data() + face;
         const size_t corners = std::accumulate(sizes, sizes + n, size_t{0});
-        if (!takeFaces(log.corners.data() + corner, sizes, n, corners)) return false;
+        if (!takeFaces(adopted ? nullptr : log.corners.data() + corner, sizes, n, corners))
+          return false;
         face += n;
         corner += corners;
         break;
@@ -480,17 +505,24 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
     b.faceMaterial.push_back(material);
     b.faceGroups.push_back(groupSet);
   };
-  auto takeValues = [&](Kind kind, const Vector* values, size_t n) {
-    std::vector<Vector>& list = kind == Kind::kV ? positions : kind == Kind::kVt ? uvs : normals;
-    list.insert(list.end(), values, values + n);
+  auto takeValues = [&](size_t kind, std::vector<Vector>& more) {
+    Append(kind == 0 ? positions : kind == 1 ? uvs : normals, more);
+  };
+  auto adopt = [&](std::vector<ObjCorner>& more, size_t faces) {
+    Block* b = faceBlock(more.size());
+    if (!b) return false;
+    Append(b->corners, more);
+    b->faceEnd.reserve(b->faceEnd.size() + faces);
+    b->faceMaterial.reserve(b->faceMaterial.size() + faces);
+    b->faceGroups.reserve(b->faceGroups.size() + faces);
     return true;
   };
-  // Faces of sizes[0 .. n) with their corners in order, `corners` in all.
+  // Faces of sizes[0 .. n), `corners` corners in all, which follow in c unless adopted (null).
   auto takeFaces = [&](const ObjCorner* c, const Int32* sizes, size_t n, size_t corners) {
-    Block* b = faceBlock(corners);
+    Block* b = faceBlock(c ? corners : 0);
     if (!b) return false;
-    Int32 end = static_cast<Int32>(b->corners.size());
-    b->corners.insert(b->corners.end(), c, c + corners);
+    if (c) b->corners.insert(b->corners.end(), c, c + corners);
+    Int32 end = b->faceEnd.empty() ? 0 : b->faceEnd.back();
     for (size_t i = 0; i < n; ++i) b->faceEnd.push_back(end += sizes[i]);
     b->faceMaterial.insert(b->faceMaterial.end(), n, material);
     b->faceGroups.insert(b->faceGroups.end(), n, groupSet);
@@ -568,19 +600,7 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
   const size_t split = SplitPoint(text, start, splitAt);
   bool read = false;
   if (split != std::string::npos) {
-    // Vectors that grow no further than they must leave no freed copies behind.
-    auto reserve = [&](Int64 v, Int64 vt, Int64 vn, size_t faces, size_t corners) {
-      positions.reserve(static_cast<size_t>(v));
-      uvs.reserve(static_cast<size_t>(vt));
-      normals.reserve(static_cast<size_t>(vn));
-      if (blocks.empty() || faces == 0) return;
-      Block& b = blocks.back();
-      b.corners.reserve(b.corners.size() + corners);
-      b.faceEnd.reserve(b.faceEnd.size() + faces);
-      b.faceMaterial.reserve(b.faceMaterial.size() + faces);
-      b.faceGroups.reserve(b.faceGroups.size() + faces);
-    };
-    read = TwoPartWalk(text, start, split, take, takeValues, takeFaces, reserve, progress);
+    read = TwoPartWalk(text, start, split, take, takeValues, adopt, takeFaces, progress);
     if (twoThreads) *twoThreads = read;
     if (!read) {
       // Read again on one thread for the first error, exactly as a single walk finds it.
