@@ -225,6 +225,24 @@ namespace {
 // Files from this size on are read by two threads, each walking one half.
 constexpr size_t kTwoThreadBytes = size_t{1} << 20;
 
+// How many v, vt and vn lines [from, to) seems to have, by the first letters of its lines: room
+// for them is made before the walk, so that the lists do not grow and copy themselves.
+std::array<size_t, 3> ValueLines(std::string_view text, size_t from, size_t to) {
+  std::array<size_t, 3> n{0, 0, 0};
+  const char* p = text.data() + from;
+  const char* const end = text.data() + to;
+  while (end - p >= 3) {
+    if (p[0] == 'v') {
+      if (p[1] == ' ') ++n[0];
+      else if (p[2] == ' ' && (p[1] == 't' || p[1] == 'n')) ++n[p[1] == 't' ? 1 : 2];
+    }
+    const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
+    if (!nl) break;
+    p = static_cast<const char*>(nl) + 1;
+  }
+  return n;
+}
+
 // first followed by second, in first, second emptied. When second is the longer list and has
 // room, first goes in front of it and its buffer is kept: the longer list is not copied.
 template <typename T>
@@ -600,6 +618,10 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
   const size_t split = SplitPoint(text, start, splitAt);
   bool read = false;
   if (split != std::string::npos) {
+    const std::array<size_t, 3> expected = ValueLines(text, start, split);
+    positions.reserve(expected[0]);
+    uvs.reserve(expected[1]);
+    normals.reserve(expected[2]);
     read = TwoPartWalk(text, start, split, take, takeValues, adopt, takeFaces, progress);
     if (twoThreads) *twoThreads = read;
     if (!read) {
