@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <charconv>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -182,7 +182,8 @@ PolygonObject* BuildPolygonObject(ObjMesh mesh, std::vector<Int32>* firstPolygon
     for (Int32 i = 1; i + 1 < n; ++i) {
       g.polygons.push_back(poly);
       const ObjCorner* c[4] = {order[0], order[static_cast<size_t>(i)],
-                               order[static_cast<size_t>(i) + 1], order[static_cast<size_t>(i) + 1]};
+                               order[static_cast<size_t>(i) + 1],
+                               order[static_cast<size_t>(i) + 1]};
       put(c, false);
     }
     ngons.push_back(std::move(g));
@@ -233,8 +234,10 @@ std::array<size_t, 3> ValueLines(std::string_view text, size_t from, size_t to) 
   const char* const end = text.data() + to;
   while (end - p >= 3) {
     if (p[0] == 'v') {
-      if (p[1] == ' ') ++n[0];
-      else if (p[2] == ' ' && (p[1] == 't' || p[1] == 'n')) ++n[p[1] == 't' ? 1 : 2];
+      if (p[1] == ' ')
+        ++n[0];
+      else if (p[2] == ' ' && (p[1] == 't' || p[1] == 'n'))
+        ++n[p[1] == 't' ? 1 : 2];
     }
     const void* nl = std::memchr(p, '\n', static_cast<size_t>(end - p));
     if (!nl) break;
@@ -311,8 +314,7 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
     switch (s.kind) {
       case Kind::kV:
       case Kind::kVt:
-      case Kind::kVn:
-      {
+      case Kind::kVn: {
         const size_t k = s.kind == Kind::kV ? 0 : s.kind == Kind::kVt ? 1 : 2;
         log.values[k].push_back(s.value);
         ++log.counts[k];

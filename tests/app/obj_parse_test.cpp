@@ -1,32 +1,52 @@
 // The walker's quick read of plain v, vt, vn and f lines against its general reading, on random
 // texts that mix plain lines with near misses of every kind.
+#include "obj_parse.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 #include <vector>
 
-#include "obj_parse.h"
-
 namespace pelterra::obj {
 namespace {
 
 std::string RandomText(std::mt19937& rng, int lines) {
   static const char* const kNumbers[] = {
-      "0",   "1",     "-2.5",  "0.125", "1e3",  "-1e-5", ".5",      "5.",   "+1",   "-0",
-      "1e",  "1.5.3", "nan",   "inf",   "1e400", "1e-400", "0x10",  "abc",  "1,5",  "--1",
-      "3",   "7.25",  "-0.001", "42",   "1e308", "9.99", "2/3",     "-",    "e5",   "1d2"};
-  static const char* const kIndices[] = {
-      "1",  "2",   "3",    "-1",   "-2",   "+2",   "0",     "-0",   "4",  "12",
-      "99", "x",   "1.5",  "",     "-",    "+",    "1234567890123456789", "123456789012345678",
-      "5",  "-3",  "7",    "-9223372036854775808", "9223372036854775808", "2"};
+      "0",  "1",     "-2.5",   "0.125", "1e3",   "-1e-5",  ".5",   "5.",  "+1",  "-0",
+      "1e", "1.5.3", "nan",    "inf",   "1e400", "1e-400", "0x10", "abc", "1,5", "--1",
+      "3",  "7.25",  "-0.001", "42",    "1e308", "9.99",   "2/3",  "-",   "e5",  "1d2"};
+  static const char* const kIndices[] = {"1",
+                                         "2",
+                                         "3",
+                                         "-1",
+                                         "-2",
+                                         "+2",
+                                         "0",
+                                         "-0",
+                                         "4",
+                                         "12",
+                                         "99",
+                                         "x",
+                                         "1.5",
+                                         "",
+                                         "-",
+                                         "+",
+                                         "1234567890123456789",
+                                         "123456789012345678",
+                                         "5",
+                                         "-3",
+                                         "7",
+                                         "-9223372036854775808",
+                                         "9223372036854775808",
+                                         "2"};
   static const char* const kSigns[] = {"", "-", "+"};
   static const char* const kTails[] = {"/", "//", "/1/2/3", "a"};
   static const char* const kBlanks[] = {" ", " ", " ", "  ", "\t", " \t "};
   static const char* const kEnds[] = {"\n", "\n", "\n", "\r\n", "\r", " \n", "\t\n"};
-  static const char* const kOther[] = {"o obj",  "g a b", "usemtl m", "# c", "", "   ",
-                                       "vp 1 2", "vx 1",  "v",        "f",   "ff 1 2 3",
-                                       " v 1 2 3", "\tf 1 2 3", "l 1 2", "p 1", "o"};
+  static const char* const kOther[] = {
+      "o obj", "g a b", "usemtl m", "# c",      "",          "   ",   "vp 1 2", "vx 1",
+      "v",     "f",     "ff 1 2 3", " v 1 2 3", "\tf 1 2 3", "l 1 2", "p 1",    "o"};
   auto pick = [&](const auto& list) {
     return std::string(list[std::uniform_int_distribution<size_t>(0, std::size(list) - 1)(rng)]);
   };
@@ -53,8 +73,7 @@ std::string RandomText(std::mt19937& rng, int lines) {
     if (what <= 2) {
       line = what == 0 ? "v" : what == 1 ? "vt" : "vn";
       const int n = odd() ? count(0, 8) : what == 0 ? count(3, 4) : what == 1 ? count(2, 3) : 3;
-      for (int i = 0; i < n; ++i)
-        line += pick(kBlanks) + (odd() ? pick(kNumbers) : decimal());
+      for (int i = 0; i < n; ++i) line += pick(kBlanks) + (odd() ? pick(kNumbers) : decimal());
     } else if (what <= 7) {
       line = "f";
       const int n = odd() ? count(0, 6) : count(3, 5);
@@ -88,11 +107,11 @@ std::string Walk(std::string_view text, size_t start, size_t end, bool deferred,
   Statement s;
   std::string error, out;
   while (w.Next(s, error)) {
-    out += std::to_string(s.number) + " " + std::to_string(s.begin) + " " +
-           std::to_string(s.end) + " " + std::to_string(s.next) + " k" +
-           std::to_string(static_cast<int>(s.kind)) + " n" + std::to_string(s.numbers) + " i" +
-           std::to_string(s.index) + " b" + std::to_string(s.block) +
-           (s.implicitBlock ? "+" : "-") + " f" + std::to_string(s.firstPolygon) + " [";
+    out += std::to_string(s.number) + " " + std::to_string(s.begin) + " " + std::to_string(s.end) +
+           " " + std::to_string(s.next) + " k" + std::to_string(static_cast<int>(s.kind)) + " n" +
+           std::to_string(s.numbers) + " i" + std::to_string(s.index) + " b" +
+           std::to_string(s.block) + (s.implicitBlock ? "+" : "-") + " f" +
+           std::to_string(s.firstPolygon) + " [";
     for (std::string_view word : s.words) out += std::string(word) + "|";
     out += "]";
     if (s.kind == Kind::kV || s.kind == Kind::kVt || s.kind == Kind::kVn) {
@@ -101,13 +120,13 @@ std::string Walk(std::string_view text, size_t start, size_t end, bool deferred,
       out += buf;
     }
     for (const Corner& c : s.corners)
-      out += " (" + std::string(c.text) + " " + std::to_string(c.v) + " " +
-             std::to_string(c.vt) + " " + std::to_string(c.vn) + (c.relative ? " r" : "") +
-             (c.vtRelative ? " t" : "") + ")";
+      out += " (" + std::string(c.text) + " " + std::to_string(c.v) + " " + std::to_string(c.vt) +
+             " " + std::to_string(c.vn) + (c.relative ? " r" : "") + (c.vtRelative ? " t" : "") +
+             ")";
     out += "\n";
   }
-  out += "line " + std::to_string(w.Line()) + " at " + std::to_string(w.Position()) +
-         " counts " + std::to_string(w.Positions()) + " " + std::to_string(w.TexCoords()) + " " +
+  out += "line " + std::to_string(w.Line()) + " at " + std::to_string(w.Position()) + " counts " +
+         std::to_string(w.Positions()) + " " + std::to_string(w.TexCoords()) + " " +
          std::to_string(w.Normals()) + " error: " + error + "\n";
   return out;
 }
@@ -126,10 +145,11 @@ TEST(ObjWalker, QuickReadGivesTheGeneralReadingsStatements) {
       }
     // A walk of a middle part, ending inside a line.
     const size_t from = text.size() / 3, to = text.size() - text.size() / 4;
-    const size_t start = text.find('\n', from) == std::string::npos ? text.size()
-                                                                     : text.find('\n', from) + 1;
+    const size_t start =
+        text.find('\n', from) == std::string::npos ? text.size() : text.find('\n', from) + 1;
     ASSERT_EQ(Walk(text, start, to, true, false, false), Walk(text, start, to, true, false, true))
-        << "text:\n" << text;
+        << "text:\n"
+        << text;
   }
   // Both outcomes are common, so the near misses reach every check of the general reading.
   EXPECT_GT(errors, 200);
