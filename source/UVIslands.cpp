@@ -129,6 +129,15 @@ class RecentPositions {
   std::vector<Slot> slots_;
 };
 
+// The positions of the fast path: a list of ids, or (no list) every position.
+struct FastIds {
+  const std::vector<Int32>* list = nullptr;
+  size_t count = 0;
+  size_t size() const { return count; }
+  bool empty() const { return count == 0; }
+  Int32 operator[](size_t i) const { return list ? (*list)[i] : static_cast<Int32>(i); }
+};
+
 template <typename Key>
 struct Keyed {
   Key key;
@@ -149,18 +158,17 @@ void RadixSort(std::vector<Keyed<Key>>& items, Int32 bits) {
   }
 }
 
-void JoinSortedCells(const std::vector<Vector>& where, const std::vector<Int32>& fast, Int32 u0,
-                     Int32 v0, Int32 shift, Int32 bits, DisjointSets& sets);
+void JoinSortedCells(const std::vector<Vector>& where, const FastIds& fast, Int32 u0, Int32 v0,
+                     Int32 shift, Int32 bits, DisjointSets& sets);
 
 // Joins the positions of the fast path that are within reach of each other.
-void JoinByCells(const std::vector<Vector>& where, const std::vector<Int32>& fast,
-                 DisjointSets& sets) {
+void JoinByCells(const std::vector<Vector>& where, const FastIds& fast, DisjointSets& sets) {
   if (fast.empty()) return;
   // The cells of the extremes bound all cells: a cell never decreases with its coordinate.
   Float minU = where[static_cast<size_t>(fast[0])].x, maxU = minU;
   Float minV = where[static_cast<size_t>(fast[0])].y, maxV = minV;
-  for (Int32 i : fast) {
-    const Vector& p = where[static_cast<size_t>(i)];
+  for (size_t i = 0; i < fast.size(); ++i) {
+    const Vector& p = where[static_cast<size_t>(fast[i])];
     minU = std::min(minU, p.x);
     maxU = std::max(maxU, p.x);
     minV = std::min(minV, p.y);
@@ -180,8 +188,8 @@ void JoinByCells(const std::vector<Vector>& where, const std::vector<Int32>& fas
 
 // The rest of JoinByCells, with keys of 32 bits where they fit: half the memory to sort.
 template <typename Key>
-void JoinCellsKeyed(const std::vector<Vector>& where, const std::vector<Int32>& fast, Int32 u0,
-                    Int32 v0, Int32 shift, Int32 bits, DisjointSets& sets) {
+void JoinCellsKeyed(const std::vector<Vector>& where, const FastIds& fast, Int32 u0, Int32 v0,
+                    Int32 shift, Int32 bits, DisjointSets& sets) {
   std::vector<Keyed<Key>> items(fast.size());
   for (size_t i = 0; i < fast.size(); ++i) {
     const Vector& p = where[static_cast<size_t>(fast[i])];
@@ -195,6 +203,8 @@ void JoinCellsKeyed(const std::vector<Vector>& where, const std::vector<Int32>& 
   // Cells: runs of one key.
   std::vector<Key> cellKey;
   std::vector<UInt32> cellBegin;  // fewer than 2^31 positions
+  cellKey.reserve(items.size());
+  cellBegin.reserve(items.size() + 1);
   for (size_t i = 0; i < items.size(); ++i) {
     if (i == 0 || items[i].key != items[i - 1].key) {
       cellKey.push_back(items[i].key);
@@ -256,8 +266,8 @@ void JoinCellsKeyed(const std::vector<Vector>& where, const std::vector<Int32>& 
   }
 }
 
-void JoinSortedCells(const std::vector<Vector>& where, const std::vector<Int32>& fast, Int32 u0,
-                     Int32 v0, Int32 shift, Int32 bits, DisjointSets& sets) {
+void JoinSortedCells(const std::vector<Vector>& where, const FastIds& fast, Int32 u0, Int32 v0,
+                     Int32 shift, Int32 bits, DisjointSets& sets) {
   if (bits <= 32)
     JoinCellsKeyed<UInt32>(where, fast, u0, v0, shift, bits, sets);
   else
@@ -314,8 +324,10 @@ UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
   std::vector<Int32> firstPos(n, -1);  // per entry: one of its positions, -1 for none
   {
     RecentPositions recent;
-    where.reserve(n + n / 4);
-    sets.parent.reserve(n + n / 4);
+    // Room for every corner: the lists never copy themselves, and pages left unused cost no
+    // memory.
+    where.reserve(4 * n);
+    sets.parent.reserve(4 * n);
     for (size_t j = 0; j < n; ++j) {
       const UVWStruct& s = uv[list[j]];
       Int32 first = -1, root = -1;  // root: the set of the corners so far
@@ -336,14 +348,21 @@ UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
   }
 
   {
+    // A position within reach of one past the limit is itself past limit - 1. Without such
+    // positions every one takes the fast path, and no list of them is made.
     std::vector<Int32> fast, far;
-    for (size_t i = 0; i < where.size(); ++i) {
-      const Float m = std::max(std::fabs(where[i].x), std::fabs(where[i].y));
-      // A position within reach of one past the limit is itself past limit - 1.
-      if (m < kFastLimit) fast.push_back(static_cast<Int32>(i));
-      if (m >= kFastLimit - 1.0) far.push_back(static_cast<Int32>(i));
+    auto magnitude = [&](size_t i) {
+      return std::max(std::fabs(where[i].x), std::fabs(where[i].y));
+    };
+    for (size_t i = 0; i < where.size(); ++i)
+      if (magnitude(i) >= kFastLimit - 1.0) far.push_back(static_cast<Int32>(i));
+    if (!far.empty()) {
+      fast.reserve(where.size());
+      for (size_t i = 0; i < where.size(); ++i)
+        if (magnitude(i) < kFastLimit) fast.push_back(static_cast<Int32>(i));
     }
-    JoinByCells(where, fast, sets);
+    JoinByCells(where, far.empty() ? FastIds{nullptr, where.size()} : FastIds{&fast, fast.size()},
+                sets);
     JoinFar(where, far, sets);
   }
 
