@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -929,6 +930,7 @@ class TripleIndex {
     // Neighbouring corners mostly repeat a recent value: a small table that stays in the
     // processor's cache answers those before the large one is touched.
     const size_t h = Hash(v);
+    if (recent_.empty()) recent_.resize(kRecent);
     Recent& r = recent_[h & (kRecent - 1)];
     if (r.index >= 0 && r.value == v) return r.index;
     if (2 * (list.size() + 1) > slots_.size()) Grow(list);
@@ -946,6 +948,11 @@ class TripleIndex {
     list.push_back(v);
     r = {v, slots_[i]};
     return slots_[i];
+  }
+
+  // Room for about n values before the table grows.
+  void Expect(size_t n) {
+    if (slots_.empty()) slots_.assign(std::bit_ceil(std::max<size_t>(64, 2 * (n + 1))), -1);
   }
 
  private:
@@ -969,13 +976,14 @@ class TripleIndex {
       slots_[i] = static_cast<Int32>(k);
     }
   }
-  static constexpr size_t kRecent = 4096;
+  // Large enough to keep the corners of the previous row of a grid of a thousand quads.
+  static constexpr size_t kRecent = size_t{1} << 12;
   struct Recent {
     Triple value{};
     Int32 index = -1;
   };
   std::vector<Int32> slots_;
-  std::vector<Recent> recent_ = std::vector<Recent>(kRecent);
+  std::vector<Recent> recent_;  // made at the first value
 };
 
 // Appends a whole number.
@@ -1115,6 +1123,8 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, obj::Output& sink, 
 
   TripleIndex uvIndex, normalIndex;
   std::vector<Triple> uvList, normalList;
+  // An object usually has about one UV per point.
+  if (uvw) uvIndex.Expect(static_cast<size_t>(pc));
   struct Corner {
     Int32 point, uv, normal;  // 0-based within the object, -1: none
   };
