@@ -41,7 +41,7 @@ std::string RandomText(std::mt19937& rng, int lines) {
                                          "9223372036854775808",
                                          "2"};
   static const char* const kSigns[] = {"", "-", "+"};
-  static const char* const kTails[] = {"/", "//", "/1/2/3", "a"};
+  static const char* const kTails[] = {"/", "//", "/1/2/3", "a", ":", "?", "12345678;"};
   static const char* const kBlanks[] = {" ", " ", " ", "  ", "\t", " \t "};
   static const char* const kEnds[] = {"\n", "\n", "\n", "\r\n", "\r", " \n", "\t\n"};
   static const char* const kOther[] = {
@@ -78,7 +78,16 @@ std::string RandomText(std::mt19937& rng, int lines) {
       line = "f";
       const int n = odd() ? count(0, 6) : count(3, 5);
       for (int i = 0; i < n; ++i) {
-        auto idx = [&] { return odd() ? pick(kIndices) : std::to_string(count(1, 3)); };
+        // Now and then a long run of digits, leading zeros and all: up to 20, so that the
+        // quick read's eight-byte steps meet every length and both ends of its limit.
+        auto idx = [&] {
+          if (count(0, 19) == 0) {
+            std::string run;
+            for (int d = count(1, 20); d > 0; --d) run += static_cast<char>('0' + count(0, 9));
+            return run;
+          }
+          return odd() ? pick(kIndices) : std::to_string(count(1, 3));
+        };
         line += pick(kBlanks) + idx();
         const int form = count(0, 4);
         if (form == 1 || form == 3) line += "/" + idx();
