@@ -288,7 +288,9 @@ struct HalfLog {
   std::vector<Vector> values[3];    // v, vt, vn
   std::vector<Int32> faceCorners;   // f: corner count
   std::vector<ObjCorner> corners;   // f: point, uv, normal (-1: none)
-  std::vector<size_t> relative;     // corners' fields (corner * 3 + v, vt or vn) still relative
+  // Per corner, once a relative index has come: bit k set when field k (v, vt, vn) is relative.
+  std::vector<std::uint8_t> relative;
+  bool anyRelative = false;
   std::vector<size_t> otherBegin;   // o, g, usemtl, mtllib, l, p: where the line starts
   std::vector<Int64> otherLine;     //   and its line number within the half
   Int64 counts[3] = {0, 0, 0};      // v, vt, vn lines
@@ -325,6 +327,7 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
         log.faceCorners.push_back(static_cast<Int32>(s.corners.size()));
         for (const obj::Corner& c : s.corners) {
           Int32 out[3] = {-1, -1, -1};
+          std::uint8_t relative = 0;
           const Int64 written[3] = {c.v, c.vt, c.vn};
           for (size_t k = 0; k < 3; ++k) {
             const Int64 i = written[k];
@@ -338,8 +341,13 @@ void WalkHalf(std::string_view text, size_t from, HalfLog& log) {
             }
             log.needed[k] = std::max(log.needed[k], i > 0 ? i - log.counts[k] : -at);
             out[k] = static_cast<Int32>(at);
-            if (i < 0) log.relative.push_back(log.corners.size() * 3 + k);
+            if (i < 0) relative |= static_cast<std::uint8_t>(1u << k);
           }
+          if (relative && !log.anyRelative) {
+            log.relative.assign(log.corners.size(), 0);
+            log.anyRelative = true;
+          }
+          if (log.anyRelative) log.relative.push_back(relative);
           log.corners.push_back({out[0], out[1], out[2]});
         }
         break;
@@ -396,12 +404,15 @@ bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
   const Int64 before[3] = {state.v, state.vt, state.vn};
   for (size_t k = 0; k < 3; ++k)
     if (log.needed[k] > before[k]) return false;  // the walk on one thread words it
-  for (const size_t field : log.relative) {
-    ObjCorner& c = log.corners[field / 3];
-    Int32& at = field % 3 == 0 ? c.point : field % 3 == 1 ? c.uv : c.normal;
-    const Int64 resolved = at + before[field % 3];
-    if (resolved > std::numeric_limits<Int32>::max()) return false;
-    at = static_cast<Int32>(resolved);
+  for (size_t i = 0; i < log.relative.size(); ++i) {
+    ObjCorner& c = log.corners[i];
+    Int32* fields[3] = {&c.point, &c.uv, &c.normal};
+    for (size_t k = 0; k < 3; ++k) {
+      if (!(log.relative[i] & (1u << k))) continue;
+      const Int64 resolved = *fields[k] + before[k];
+      if (resolved > std::numeric_limits<Int32>::max()) return false;
+      *fields[k] = static_cast<Int32>(resolved);
+    }
   }
   // Values join their lists whole. Without an o line every face joins the last block, and the
   // block's corners join the half's list, which is usually the longer one.
