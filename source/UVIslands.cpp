@@ -104,10 +104,11 @@ class RecentPositions {
  public:
   RecentPositions() : slots_(kSlots) {}
 
-  // The id of p (finite) in where.
-  Int32 Id(const Vector& p, std::vector<Vector>& where) {
+  // The id of p (finite) in where; fresh tells whether p was added.
+  Int32 Id(const Vector& p, std::vector<Vector>& where, bool& fresh) {
     Slot& sl = slots_[Hash(p) & (kSlots - 1)];
-    if (sl.id >= 0 && Same(sl.p, p)) return sl.id;
+    fresh = !(sl.id >= 0 && Same(sl.p, p));
+    if (!fresh) return sl.id;
     sl = {p, static_cast<Int32>(where.size())};
     where.push_back(p);
     return sl.id;
@@ -329,16 +330,17 @@ UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
     for (size_t j = 0; j < n; ++j) {
       const UVWStruct& s = uv[list[j]];
       Int32 first = -1, root = -1;  // root: the set of the corners so far
-      for (Int32 c = 0; c < 4; ++c) {
-        const Vector& x = s[c];
-        if (!Finite(x)) continue;
-        const Int32 id = recent.Id(x, where);
-        if (static_cast<size_t>(id) == sets.parent.size()) sets.Add();
+      for (const Vector* x : {&s.a, &s.b, &s.c, &s.d}) {
+        if (!Finite(*x)) continue;
+        bool fresh = false;
+        const Int32 id = recent.Id(*x, where, fresh);
+        if (fresh) sets.Add();
+        const Int32 set = fresh ? id : sets.Find(id);
         if (first < 0) {
           first = id;
-          root = sets.Find(id);
+          root = set;
         } else {
-          root = sets.Link(root, sets.Find(id));
+          root = sets.Link(root, set);
         }
       }
       firstPos[j] = first;
