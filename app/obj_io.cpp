@@ -961,6 +961,13 @@ class TripleIndex {
     return slots_[i];
   }
 
+  // The same, first trying atPoint: the value last numbered at the corner's point, which a
+  // corner mostly shares with the point's other corners. atPoint becomes v's index.
+  Int32 IndexOf(std::vector<Triple>& list, const Triple& v, Int32& atPoint) {
+    if (atPoint >= 0 && list[static_cast<size_t>(atPoint)] == v) return atPoint;
+    return atPoint = IndexOf(list, v);
+  }
+
   // Room for about n values before the table grows.
   void Expect(size_t n) {
     if (slots_.empty()) slots_.assign(std::bit_ceil(std::max<size_t>(64, 2 * (n + 1))), -1);
@@ -1148,14 +1155,18 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, obj::Output& sink, 
   faceMaterial.reserve(static_cast<size_t>(vc));
   faceGroup.reserve(static_cast<size_t>(vc));
   bool finite = true;
+  // Per point, the UV and the normal last numbered at one of its corners.
+  std::vector<Int32> uvAt(uvw ? static_cast<size_t>(pc) : 0, -1);
+  std::vector<Int32> normalAt(ntag ? static_cast<size_t>(pc) : 0, -1);
   auto addCorner = [&](Int32 poly, Int32 k) {
     Corner c{polys[poly][k], -1, -1};
+    const size_t point = static_cast<size_t>(c.point);  // checked above
     if (uvw) {
       UVWStruct s;
       UVWTag::Get(uvData, poly, s);
       const Vector& t = s[k];
       if (t.IsFinite())
-        c.uv = uvIndex.IndexOf(uvList, {t.x, 1.0 - t.y, t.z});
+        c.uv = uvIndex.IndexOf(uvList, {t.x, 1.0 - t.y, t.z}, uvAt[point]);
       else
         finite = false;
     }
@@ -1163,7 +1174,7 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, obj::Output& sink, 
     if (ns.Has(k)) {
       const Vector n = normalMap(ns[k]);
       if (n.IsFinite())
-        c.normal = normalIndex.IndexOf(normalList, {n.x, n.y, -n.z});
+        c.normal = normalIndex.IndexOf(normalList, {n.x, n.y, -n.z}, normalAt[point]);
       else
         finite = false;
     }
