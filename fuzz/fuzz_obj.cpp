@@ -105,7 +105,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
 
   BaseDocument* doc = BaseDocument::Alloc();
   std::string error;
-  if (!pelterra::LoadObj(in, *doc, error)) {
+  const bool loaded = pelterra::LoadObj(in, *doc, error);
+  // Read again on two threads, cut where the last byte says: the same document or error.
+  {
+    const size_t cut = size == 0 ? 1 : 1 + data[size - 1] * size / 256;
+    BaseDocument* halves = BaseDocument::Alloc();
+    std::string why;
+    if (pelterra::LoadObjSplit(in, *halves, why, nullptr, nullptr, cut) != loaded)
+      Broken("two reading threads disagree with one on whether the file reads");
+    if (why != error) Broken("two reading threads give another error: " + why);
+    if (loaded) Compare(*doc, *halves);
+    BaseDocument::Free(halves);
+  }
+  if (!loaded) {
     if (error.empty()) Broken("a refused file gives no reason");
     if (doc->GetFirstObject() || doc->GetFirstMaterial() ||
         !doc->GetDataInstance()->GetString(pelterra::OBJ_MTLLIB).empty())
