@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <system_error>
@@ -299,7 +300,7 @@ void AppendTriple(std::string& out, const char* key, const Triple& t, Int32 coun
 
 // From this size on the text is compared on two threads.
 constexpr size_t kTwoThreadBytes = size_t{1} << 20;
-// A second half with fewer face corners than this is compared on one thread.
+// The faces of a second half with fewer corners than twice this are compared on one thread.
 constexpr size_t kTwoThreadCorners = size_t{1} << 16;
 
 // Where the second thread's half starts: the first line start at or after the middle (or at or
@@ -375,12 +376,48 @@ bool WalkAndCompare(std::string_view text, size_t start, size_t end, Comparer& c
   return true;
 }
 
+// Whole numbers of a face log, in as few bytes as they need: 7 bits a byte, small first, the
+// top bit set on all bytes but the last.
+void PutNumber(std::vector<std::uint8_t>& out, UInt64 x) {
+  while (x >= 0x80) {
+    out.push_back(static_cast<std::uint8_t>(x | 0x80));
+    x >>= 7;
+  }
+  out.push_back(static_cast<std::uint8_t>(x));
+}
+UInt64 GetNumber(const std::uint8_t*& p) {
+  UInt64 x = 0;
+  int shift = 0;
+  for (; *p & 0x80; shift += 7) x |= UInt64{*p++ & 0x7Fu} << shift;
+  return x | UInt64{*p++} << shift;
+}
+// A change that may be negative, as a small number either way: 0, -1, 1, -2 ... as 0, 1, 2, 3 ...
+void PutChange(std::vector<std::uint8_t>& out, Int64 d) {
+  PutNumber(out, (static_cast<UInt64>(d) << 1) ^ static_cast<UInt64>(d >> 63));
+}
+Int64 GetChange(const std::uint8_t*& p) {
+  const UInt64 z = GetNumber(p);
+  return static_cast<Int64>(z >> 1) ^ -static_cast<Int64>(z & 1);
+}
+
+// Where the face log can be read from: before face `face`, at `byte`, after `corners` corners
+// and `polygons` polygons of the half, with v and vt the last indices as written.
+struct Resume {
+  size_t face = 0, byte = 0;
+  Int64 corners = 0, polygons = 0;
+  Int64 v = 0, vt = 0;
+};
+
 // What the second thread reads of its half: the values, and the faces with their position and
 // texture indices as written, to be compared once the first half's counts are known.
 struct SecondHalf {
   Values val;
-  std::vector<Int32> faceCorners;  // per face
-  std::vector<Int32> corners;      // per corner: v, vt as written (vt 0: none)
+  // Per face: its corner count, then per corner the change of its v and of its vt (0: none)
+  // as written from the corner before.
+  std::vector<std::uint8_t> faces;
+  size_t faceCount = 0;
+  Resume last;                  // after the last face
+  std::vector<Resume> resumes;  // every few faces, where a second thread can start
   // Faces from `face` on follow v and vt lines of this half: their relative indices count
   // from these.
   struct Mark {
@@ -395,7 +432,9 @@ struct SecondHalf {
   bool ok = true;  // false: an o line, a line that does not read, an index beyond 32 bits
 };
 
-void WalkSecond(std::string_view text, size_t from, SecondHalf& h, const std::atomic<bool>& stop) {
+// Reads the second half from `from`, with a place to resume every `every` faces.
+void WalkSecond(std::string_view text, size_t from, size_t every, SecondHalf& h,
+                const std::atomic<bool>& stop) {
   Walker walker(text, from, text.size(), WalkState{}, true);
   Statement s;
   std::string error;
@@ -406,6 +445,8 @@ void WalkSecond(std::string_view text, size_t from, SecondHalf& h, const std::at
     most = std::max(most, (idx < 0 ? -idx : idx) - here);
     return true;
   };
+  // A face takes a few bytes; room for the common case, without moving it as it grows.
+  h.faces.reserve((text.size() - std::min(from, text.size())) / 3);
   while (!stop.load(std::memory_order_relaxed) && walker.Next(s, error)) {
     switch (s.kind) {
       case Kind::kV:
@@ -425,7 +466,7 @@ void WalkSecond(std::string_view text, size_t from, SecondHalf& h, const std::at
         return;
       case Kind::kF:
       case Kind::kL:
-      case Kind::kP:
+      case Kind::kP: {
         for (const Corner& c : s.corners)
           if (!need(c.v, h.v, h.needV) || !need(c.vt, h.vt, h.needVt) ||
               !need(c.vn, h.vn, h.needVn)) {
@@ -434,13 +475,22 @@ void WalkSecond(std::string_view text, size_t from, SecondHalf& h, const std::at
           }
         if (s.kind != Kind::kF) break;
         if (h.marks.empty() || h.marks.back().v != h.v || h.marks.back().vt != h.vt)
-          h.marks.push_back({h.faceCorners.size(), h.v, h.vt});
-        h.faceCorners.push_back(static_cast<Int32>(s.corners.size()));
+          h.marks.push_back({h.faceCount, h.v, h.vt});
+        Resume& at = h.last;
+        if (h.faceCount > 0 && h.faceCount % every == 0) h.resumes.push_back(at);
+        PutNumber(h.faces, s.corners.size());
         for (const Corner& c : s.corners) {
-          h.corners.push_back(static_cast<Int32>(c.v));
-          h.corners.push_back(static_cast<Int32>(c.vt));
+          PutChange(h.faces, c.v - at.v);
+          PutChange(h.faces, c.vt - at.vt);
+          at.v = c.v;
+          at.vt = c.vt;
         }
+        at.face = ++h.faceCount;
+        at.byte = h.faces.size();
+        at.corners += static_cast<Int64>(s.corners.size());
+        at.polygons += PolygonsOfFace(s.corners.size());
         break;
+      }
       default:
         break;
     }
@@ -448,38 +498,32 @@ void WalkSecond(std::string_view text, size_t from, SecondHalf& h, const std::at
   h.ok = h.ok && error.empty();
 }
 
-// Faces [face, faceEnd) of the second half, their corners from corner on, their polygons from
-// polygon on.
-struct FaceRange {
-  size_t face = 0, faceEnd = 0, corner = 0;
-  Int64 polygon = 0;
-};
-
-// Compares a range of the second half's faces, which belong to block, with the host; `first`
-// holds the counts before the half. False at the first problem.
-bool CompareLogged(const SecondHalf& h, FaceRange r, const PartEnd& first, Int32 block,
-                   Comparer& cmp, const Values& val, Changes& ch) {
+// Compares the second half's faces from `from` up to face `to`, which belong to block, with the
+// host; `first` holds the counts and polygons before the half. False at the first problem.
+bool CompareLogged(const SecondHalf& h, Resume from, size_t to, const PartEnd& first,
+                   Int32 block, Comparer& cmp, const Values& val, Changes& ch) {
   std::string why;
   const Int64 points = static_cast<Int64>(val.positions.size());
   const Int64 uvs = static_cast<Int64>(val.uvs.size());
   std::vector<std::pair<Int64, Int64>> at;  // the face's corners: file position, vt (-1: none)
+  const std::uint8_t* p = h.faces.data() + from.byte;
+  Int64 polygon = first.polygons + from.polygons;
   size_t mark = 0;
-  for (size_t f = r.face; f < r.faceEnd; ++f) {
+  for (size_t f = from.face; f < to; ++f) {
     while (mark + 1 < h.marks.size() && h.marks[mark + 1].face <= f) ++mark;
     const Int64 baseV = first.v + h.marks[mark].v, baseVt = first.vt + h.marks[mark].vt;
-    const size_t n = static_cast<size_t>(h.faceCorners[f]);
+    const size_t n = static_cast<size_t>(GetNumber(p));
     at.resize(n);
     for (size_t i = 0; i < n; ++i) {
-      const Int64 v = h.corners[r.corner + 2 * i], vt = h.corners[r.corner + 2 * i + 1];
+      const Int64 v = from.v += GetChange(p), vt = from.vt += GetChange(p);
       at[i] = {v > 0 ? v - 1 : baseV + v, vt > 0 ? vt - 1 : vt < 0 ? baseVt + vt : -1};
       // Checked against the counts before: never outside.
       if (at[i].first < 0 || at[i].first >= points || at[i].second >= uvs) return false;
     }
-    if (!cmp.Face(block, r.polygon, n, [&at](size_t i) { return at[i]; }, val.positions, val.uvs,
+    if (!cmp.Face(block, polygon, n, [&at](size_t i) { return at[i]; }, val.positions, val.uvs,
                   ch, why))
       return false;
-    r.corner += 2 * n;
-    r.polygon += PolygonsOfFace(n);
+    polygon += PolygonsOfFace(n);
   }
   return true;
 }
@@ -524,9 +568,10 @@ bool CompareOnTwoThreads(std::string_view text, size_t start, size_t split, bool
   PartEnd first;
   {
     Joined second;
+    const size_t every = forced ? 1 : 1024;
     if (!second.Start([&](const std::atomic<bool>& stop) {
           try {
-            WalkSecond(text, split, h, stop);
+            WalkSecond(text, split, every, h, stop);
           } catch (const std::bad_alloc&) {
             h.ok = false;
           }
@@ -544,37 +589,32 @@ bool CompareOnTwoThreads(std::string_view text, size_t start, size_t split, bool
   AppendTo(val.uvs, h.val.uvs);
   AppendTo(val.uvCount, h.val.uvCount);
   if (ch.uvState.size() < val.uvs.size()) ch.uvState.resize(val.uvs.size(), 0);
-  FaceRange one, two;
-  one.faceEnd = two.faceEnd = h.faceCorners.size();
-  one.polygon = two.polygon = first.polygons;
-  // The faces after the first half of the corners go to a second thread.
-  if (h.corners.size() >= 2 * kTwoThreadCorners || (forced && h.faceCorners.size() >= 2)) {
-    while (two.face + 1 < two.faceEnd && 2 * two.corner < h.corners.size()) {
-      const size_t n = static_cast<size_t>(h.faceCorners[two.face++]);
-      two.corner += 2 * n;
-      two.polygon += PolygonsOfFace(n);
-    }
-  } else {
-    two.face = two.faceEnd;
-  }
+  // The faces after about half the corners go to a second thread.
+  const Resume* two = nullptr;
+  if (h.last.corners >= 2 * static_cast<Int64>(kTwoThreadCorners) || forced)
+    for (const Resume& r : h.resumes)
+      if (!two || std::abs(2 * r.corners - h.last.corners) <
+                      std::abs(2 * two->corners - h.last.corners))
+        two = &r;
   Changes later;
   bool laterOk = true;
   {
     Joined second;
-    if (two.face < two.faceEnd) {
+    size_t oneEnd = h.faceCount;
+    if (two) {
       later.uvState.assign(val.uvs.size(), 0);
       const bool started = second.Start([&](const std::atomic<bool>&) {
         Comparer own{&src, &objects, {}, -2};
         try {
-          laterOk = CompareLogged(h, two, first, block, own, val, later);
+          laterOk = CompareLogged(h, *two, h.faceCount, first, block, own, val, later);
         } catch (const std::bad_alloc&) {
           laterOk = false;
         }
       });
-      if (started) one.faceEnd = two.face;
+      if (started) oneEnd = two->face;
     }
     Comparer cmp{&src, &objects, {}, -2};
-    if (!CompareLogged(h, one, first, block, cmp, val, ch)) return false;
+    if (!CompareLogged(h, Resume(), oneEnd, first, block, cmp, val, ch)) return false;
     second.Join();
   }
   if (!laterOk) return false;
