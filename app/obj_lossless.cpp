@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -202,6 +203,37 @@ struct Changes {
   }
 };
 
+// The texture coordinates of a file: u and v, and w only from the first line whose w is not
+// +0 on (most files have none, and then save a third of the room).
+class UVList {
+ public:
+  size_t size() const { return uv_.size(); }
+  void reserve(size_t n) { uv_.reserve(n); }
+  Vector operator[](size_t i) const { return Vector(uv_[i][0], uv_[i][1], w_.empty() ? 0.0 : w_[i]); }
+  void push_back(const Vector& t) {
+    if (w_.empty() && (t.z != 0.0 || std::signbit(t.z))) {
+      w_.reserve(uv_.capacity());
+      w_.resize(uv_.size(), 0.0);
+    }
+    uv_.push_back({t.x, t.y});
+    if (!w_.empty()) w_.push_back(t.z);
+  }
+  // Moves the lines of later after these.
+  void Append(UVList& later) {
+    if (!later.w_.empty() && w_.empty()) w_.resize(uv_.size(), 0.0);
+    if (!w_.empty()) {
+      if (later.w_.empty()) later.w_.resize(later.size(), 0.0);
+      w_.insert(w_.end(), later.w_.begin(), later.w_.end());
+    }
+    uv_.insert(uv_.end(), later.uv_.begin(), later.uv_.end());
+    later = UVList();
+  }
+
+ private:
+  std::vector<std::array<double, 2>> uv_;
+  std::vector<double> w_;  // empty while every w is +0
+};
+
 // The faces of a file against the host objects made from it.
 struct Comparer {
   const Source* src = nullptr;
@@ -224,7 +256,7 @@ struct Comparer {
   // Corner i of a face of n corners whose polygons start at first, with file texture
   // coordinate vt (-1: none): whether the host changed its UV, and to what (in the file's
   // terms).
-  bool CornerUV(Int64 first, size_t n, size_t i, Int64 vt, const std::vector<Vector>& uvs,
+  bool CornerUV(Int64 first, size_t n, size_t i, Int64 vt, const UVList& uvs,
                 Vector& now) const {
     const Vector was = vt >= 0 ? UvToHost(uvs[static_cast<size_t>(vt)]) : Vector(0.0, 0.0, 0.0);
     bool differs = false;
@@ -242,7 +274,7 @@ struct Comparer {
   // when the host holds what cannot be written.
   template <typename CornerAt>
   bool Face(Int32 block, Int64 first, size_t n, CornerAt&& corner,
-            const std::vector<Vector>& positions, const std::vector<Vector>& uvs, Changes& ch,
+            const std::vector<Vector>& positions, const UVList& uvs, Changes& ch,
             std::string& why) {
     if (!ViewOf(block)) return true;
     if (first + PolygonsOfFace(n) > view.polyCount) {
@@ -323,7 +355,8 @@ size_t SplitPoint(std::string_view text, size_t start, size_t splitAt) {
 
 // The file's values as pass 1 reads them.
 struct Values {
-  std::vector<Vector> positions, uvs;
+  std::vector<Vector> positions;
+  UVList uvs;
   std::vector<std::uint8_t> uvCount;  // numbers on each vt line
 };
 
@@ -586,7 +619,7 @@ bool CompareOnTwoThreads(std::string_view text, size_t start, size_t split, bool
   // The second half continues the first half's block; one that starts it has no polygons yet.
   const Int32 block = first.block >= 0 ? first.block : 0;
   AppendTo(val.positions, h.val.positions);
-  AppendTo(val.uvs, h.val.uvs);
+  val.uvs.Append(h.val.uvs);
   AppendTo(val.uvCount, h.val.uvCount);
   if (ch.uvState.size() < val.uvs.size()) ch.uvState.resize(val.uvs.size(), 0);
   // The faces after about half the corners go to a second thread.
@@ -652,7 +685,7 @@ struct SourceWriter::Plan {
   const Source* src = nullptr;
   const std::vector<PolygonObject*>* objects = nullptr;
   std::string dominant = "\n";  // the file's own line end, for lines that have none to copy
-  std::vector<Vector> uvs;
+  UVList uvs;
   std::vector<std::uint8_t> uvCount;
   Changes ch;
   bool renamed = false;
