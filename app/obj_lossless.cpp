@@ -209,7 +209,9 @@ class UVList {
  public:
   size_t size() const { return uv_.size(); }
   void reserve(size_t n) { uv_.reserve(n); }
-  Vector operator[](size_t i) const { return Vector(uv_[i][0], uv_[i][1], w_.empty() ? 0.0 : w_[i]); }
+  Vector operator[](size_t i) const {
+    return Vector(uv_[i][0], uv_[i][1], w_.empty() ? 0.0 : w_[i]);
+  }
   void push_back(const Vector& t) {
     if (w_.empty() && (t.z != 0.0 || std::signbit(t.z))) {
       w_.reserve(uv_.capacity());
@@ -256,8 +258,7 @@ struct Comparer {
   // Corner i of a face of n corners whose polygons start at first, with file texture
   // coordinate vt (-1: none): whether the host changed its UV, and to what (in the file's
   // terms).
-  bool CornerUV(Int64 first, size_t n, size_t i, Int64 vt, const UVList& uvs,
-                Vector& now) const {
+  bool CornerUV(Int64 first, size_t n, size_t i, Int64 vt, const UVList& uvs, Vector& now) const {
     const Vector was = vt >= 0 ? UvToHost(uvs[static_cast<size_t>(vt)]) : Vector(0.0, 0.0, 0.0);
     bool differs = false;
     ForEachCopy(first, n, i, [&](Int64 p, Int32 k) {
@@ -533,8 +534,8 @@ void WalkSecond(std::string_view text, size_t from, size_t every, SecondHalf& h,
 
 // Compares the second half's faces from `from` up to face `to`, which belong to block, with the
 // host; `first` holds the counts and polygons before the half. False at the first problem.
-bool CompareLogged(const SecondHalf& h, Resume from, size_t to, const PartEnd& first,
-                   Int32 block, Comparer& cmp, const Values& val, Changes& ch) {
+bool CompareLogged(const SecondHalf& h, Resume from, size_t to, const PartEnd& first, Int32 block,
+                   Comparer& cmp, const Values& val, Changes& ch) {
   std::string why;
   const Int64 points = static_cast<Int64>(val.positions.size());
   const Int64 uvs = static_cast<Int64>(val.uvs.size());
@@ -553,8 +554,8 @@ bool CompareLogged(const SecondHalf& h, Resume from, size_t to, const PartEnd& f
       // Checked against the counts before: never outside.
       if (at[i].first < 0 || at[i].first >= points || at[i].second >= uvs) return false;
     }
-    if (!cmp.Face(block, polygon, n, [&at](size_t i) { return at[i]; }, val.positions, val.uvs,
-                  ch, why))
+    if (!cmp.Face(
+            block, polygon, n, [&at](size_t i) { return at[i]; }, val.positions, val.uvs, ch, why))
       return false;
     polygon += PolygonsOfFace(n);
   }
@@ -626,8 +627,8 @@ bool CompareOnTwoThreads(std::string_view text, size_t start, size_t split, bool
   const Resume* two = nullptr;
   if (h.last.corners >= 2 * static_cast<Int64>(kTwoThreadCorners) || forced)
     for (const Resume& r : h.resumes)
-      if (!two || std::abs(2 * r.corners - h.last.corners) <
-                      std::abs(2 * two->corners - h.last.corners))
+      if (!two ||
+          std::abs(2 * r.corners - h.last.corners) < std::abs(2 * two->corners - h.last.corners))
         two = &r;
   Changes later;
   bool laterOk = true;
