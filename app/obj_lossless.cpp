@@ -3,7 +3,13 @@
 // of renamed objects.
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 
 #include "c4d_basetag.h"
@@ -123,11 +129,8 @@ struct ObjectView {
     const Vector w = moved ? mg * q : q;
     return Vector(w.x, w.y, -w.z);
   }
-  Vector UV(Int64 p, Int32 k) const {
-    UVWStruct s;
-    UVWTag::Get(uv, static_cast<Int32>(p), s);
-    return s[k];
-  }
+  // Within the tag only.
+  const Vector& UV(Int64 p, Int32 k) const { return uv.data[p][k]; }
 };
 
 using Triple = std::array<Float, 3>;
@@ -139,6 +142,181 @@ struct TripleHash {
 };
 
 enum : std::uint8_t { kKept = 1, kChanged = 2, kMixed = 4 };
+
+// What the host changed against the file, per point and per texture coordinate, as the faces
+// find it in file order.
+struct Changes {
+  std::vector<std::uint8_t> uvState;  // kKept, kChanged, kMixed of the corners that use it
+  std::vector<Vector> uvNew;          // the first new value, once kChanged
+  std::vector<std::uint8_t> pointMoved;
+  std::vector<Vector> pointNew;  // the first new position, once moved
+  bool changed = false;
+
+  void Move(Int64 v, size_t points, const Vector& at) {
+    const size_t i = static_cast<size_t>(v);
+    if (pointMoved.size() < points) {
+      pointMoved.resize(points, 0);
+      pointNew.resize(points);
+    }
+    if (!pointMoved[i]) pointNew[i] = at;
+    pointMoved[i] = 1;
+    changed = true;
+  }
+  void UV(Int64 t, size_t uvs, bool differs, const Vector& now) {
+    const size_t i = static_cast<size_t>(t);
+    if (uvState.size() <= i) uvState.resize(uvs, 0);
+    std::uint8_t& st = uvState[i];
+    if (!differs) {
+      st |= kKept;
+    } else if (!(st & kChanged)) {
+      st |= kChanged;
+      // Only an edited file needs the new values.
+      if (uvNew.size() <= i) uvNew.resize(uvs);
+      uvNew[i] = now;
+    } else if (!(uvNew[i] == now)) {
+      st |= kMixed;
+    }
+  }
+  // Adds what the faces after ours found: our first values win, states combine as if one walk
+  // had found both.
+  void Append(const Changes& later) {
+    changed = changed || later.changed;
+    if (pointMoved.size() < later.pointMoved.size()) {
+      pointMoved.resize(later.pointMoved.size(), 0);
+      pointNew.resize(later.pointMoved.size());
+    }
+    for (size_t i = 0; i < later.pointMoved.size(); ++i)
+      if (later.pointMoved[i] && !pointMoved[i]) {
+        pointMoved[i] = 1;
+        pointNew[i] = later.pointNew[i];
+      }
+    if (uvState.size() < later.uvState.size()) uvState.resize(later.uvState.size(), 0);
+    for (size_t i = 0; i < later.uvState.size(); ++i) {
+      const std::uint8_t l = later.uvState[i];
+      if (!l) continue;
+      std::uint8_t& st = uvState[i];
+      if (!(l & kChanged)) {
+        st |= l;
+      } else if (!(st & kChanged)) {
+        st |= l;
+        if (uvNew.size() <= i) uvNew.resize(uvState.size());
+        uvNew[i] = later.uvNew[i];
+      } else {
+        st |= l;
+        if (!(uvNew[i] == later.uvNew[i])) st |= kMixed;
+      }
+    }
+  }
+};
+
+// The texture coordinates of a file: u and v, and w only from the first line whose w is not
+// +0 on (most files have none, and then save a third of the room).
+class UVList {
+ public:
+  size_t size() const { return uv_.size(); }
+  void reserve(size_t n) { uv_.reserve(n); }
+  Vector operator[](size_t i) const {
+    return Vector(uv_[i][0], uv_[i][1], w_.empty() ? 0.0 : w_[i]);
+  }
+  void push_back(const Vector& t) {
+    if (w_.empty() && (t.z != 0.0 || std::signbit(t.z))) {
+      w_.reserve(uv_.capacity());
+      w_.resize(uv_.size(), 0.0);
+    }
+    uv_.push_back({t.x, t.y});
+    if (!w_.empty()) w_.push_back(t.z);
+  }
+  // Moves the lines of later after these.
+  void Append(UVList& later) {
+    if (!later.w_.empty() && w_.empty()) w_.resize(uv_.size(), 0.0);
+    if (!w_.empty()) {
+      if (later.w_.empty()) later.w_.resize(later.size(), 0.0);
+      w_.insert(w_.end(), later.w_.begin(), later.w_.end());
+    }
+    uv_.insert(uv_.end(), later.uv_.begin(), later.uv_.end());
+    later = UVList();
+  }
+
+ private:
+  std::vector<std::array<double, 2>> uv_;
+  std::vector<double> w_;  // empty while every w is +0
+};
+
+// The faces of a file against the host objects made from it.
+struct Comparer {
+  const Source* src = nullptr;
+  const std::vector<PolygonObject*>* objects = nullptr;
+  ObjectView view;
+  Int32 viewBlock = -2;
+
+  // The view of a block; false when the block made no host object.
+  bool ViewOf(Int32 block) {
+    if (block != viewBlock) {
+      viewBlock = block;
+      const Int32 o = block >= 0 && static_cast<size_t>(block) < src->blockObject.size()
+                          ? src->blockObject[static_cast<size_t>(block)]
+                          : -1;
+      view.op = nullptr;
+      if (o >= 0) view.Set((*objects)[static_cast<size_t>(o)]);
+    }
+    return view.op != nullptr;
+  }
+  // Corner i of a face of n corners whose polygons start at first, with file texture
+  // coordinate vt (-1: none): whether the host changed its UV, and to what (in the file's
+  // terms).
+  bool CornerUV(Int64 first, size_t n, size_t i, Int64 vt, const UVList& uvs, Vector& now) const {
+    const Vector was = vt >= 0 ? UvToHost(uvs[static_cast<size_t>(vt)]) : Vector(0.0, 0.0, 0.0);
+    bool differs = false;
+    ForEachCopy(first, n, i, [&](Int64 p, Int32 k) {
+      if (differs || p >= view.polyCount || p >= view.uv.count) return;
+      const Vector& uv = view.UV(p, k);
+      if (uv == was) return;
+      differs = true;
+      now = Vector(uv.x, 1.0 - uv.y, uv.z);
+    });
+    return differs;
+  }
+  // Compares the n corners of one face of block, whose polygons start at first, with the host;
+  // corner(i) gives corner i's file position and texture coordinate (-1: none). False with why
+  // when the host holds what cannot be written.
+  template <typename CornerAt>
+  bool Face(Int32 block, Int64 first, size_t n, CornerAt&& corner,
+            const std::vector<Vector>& positions, const UVList& uvs, Changes& ch,
+            std::string& why) {
+    if (!ViewOf(block)) return true;
+    if (first + PolygonsOfFace(n) > view.polyCount) {
+      why = "the file has more faces than \"" + view.op->GetName() + "\" has polygons";
+      return false;
+    }
+    for (size_t i = 0; i < n; ++i) {
+      const auto [v, vt] = corner(i);
+      Int64 p = 0;
+      Int32 k = 0;
+      ForEachCopy(first, n, i, [&](Int64 pp, Int32 kk) {
+        p = pp;
+        k = kk;
+      });
+      const Vector at = view.Position(p, k);
+      if (!(at == positions[static_cast<size_t>(v)])) {
+        if (!at.IsFinite()) {
+          why = "a point is not a finite number";
+          return false;
+        }
+        ch.Move(v, positions.size(), at);
+      }
+      if (!view.hasUV) continue;
+      Vector now;
+      const bool differs = CornerUV(first, n, i, vt, uvs, now);
+      if (differs && !now.IsFinite()) {
+        why = "a UV is not a finite number";
+        return false;
+      }
+      ch.changed = ch.changed || differs;
+      if (vt >= 0) ch.UV(vt, uvs.size(), differs, now);
+    }
+    return true;
+  }
+};
 
 // A new vt line and where it goes: before the statement that starts at `at`.
 struct NewUV {
@@ -157,6 +335,334 @@ void AppendTriple(std::string& out, const char* key, const Triple& t, Int32 coun
     out += ' ';
     AppendNumber(out, t[static_cast<size_t>(i)]);
   }
+}
+
+// From this size on the text is compared on two threads.
+constexpr size_t kTwoThreadBytes = size_t{1} << 20;
+// The faces of a second half with fewer corners than twice this are compared on one thread.
+constexpr size_t kTwoThreadCorners = size_t{1} << 16;
+
+// Where the second thread's half starts: the first line start at or after the middle (or at or
+// after splitAt when given), npos for one thread. A '\n' always ends a line, so the byte after
+// one starts a line.
+size_t SplitPoint(std::string_view text, size_t start, size_t splitAt) {
+  if (splitAt == std::string::npos) return std::string::npos;
+  size_t want = splitAt;
+  if (splitAt == 0) {
+    if (text.size() - start < kTwoThreadBytes || std::thread::hardware_concurrency() < 2)
+      return std::string::npos;
+    want = start + (text.size() - start) / 2;
+  }
+  if (want <= start) return start;
+  if (want > text.size()) return std::string::npos;
+  if (text[want - 1] == '\n') return want;
+  const size_t nl = text.find('\n', want);
+  return nl == std::string_view::npos ? std::string::npos : nl + 1;
+}
+
+// The file's values as pass 1 reads them.
+struct Values {
+  std::vector<Vector> positions;
+  UVList uvs;
+  std::vector<std::uint8_t> uvCount;  // numbers on each vt line
+};
+
+// Where a walk of the first part ended: what the second part counts on from.
+struct PartEnd {
+  Int64 v = 0, vt = 0, vn = 0;
+  Int32 block = -1;
+  Int64 polygons = 0;  // of the block so far
+};
+
+// Pass 1 over [start, end): reads the values and compares each face as it comes, as a single
+// walk does. False with why at the first problem.
+bool WalkAndCompare(std::string_view text, size_t start, size_t end, Comparer& cmp, Values& val,
+                    Changes& ch, PartEnd& at, std::string& why) {
+  Walker walker(text, start, end, WalkState{}, false);
+  Statement s;
+  std::string error;
+  while (walker.Next(s, error)) {
+    switch (s.kind) {
+      case Kind::kV:
+        val.positions.push_back(s.value);
+        break;
+      case Kind::kVt:
+        val.uvs.push_back(s.value);
+        val.uvCount.push_back(static_cast<std::uint8_t>(s.numbers));
+        break;
+      case Kind::kF: {
+        const std::vector<Corner>& cs = s.corners;
+        auto corner = [&cs](size_t i) { return std::pair<Int64, Int64>(cs[i].v, cs[i].vt); };
+        if (!cmp.Face(s.block, s.firstPolygon, cs.size(), corner, val.positions, val.uvs, ch, why))
+          return false;
+        at.polygons = s.firstPolygon + PolygonsOfFace(cs.size());
+        break;
+      }
+      case Kind::kO:
+        at.polygons = 0;
+        break;
+      default:
+        break;
+    }
+    at.block = s.block;
+  }
+  if (!error.empty()) {
+    why = "the file's text no longer reads: " + error;
+    return false;
+  }
+  at.v = walker.Positions();
+  at.vt = walker.TexCoords();
+  at.vn = walker.Normals();
+  return true;
+}
+
+// Whole numbers of a face log, in as few bytes as they need: 7 bits a byte, small first, the
+// top bit set on all bytes but the last.
+void PutNumber(std::vector<std::uint8_t>& out, UInt64 x) {
+  while (x >= 0x80) {
+    out.push_back(static_cast<std::uint8_t>(x | 0x80));
+    x >>= 7;
+  }
+  out.push_back(static_cast<std::uint8_t>(x));
+}
+UInt64 GetNumber(const std::uint8_t*& p) {
+  UInt64 x = 0;
+  int shift = 0;
+  for (; *p & 0x80; shift += 7) x |= UInt64{*p++ & 0x7Fu} << shift;
+  return x | UInt64{*p++} << shift;
+}
+// A change that may be negative, as a small number either way: 0, -1, 1, -2 ... as 0, 1, 2, 3 ...
+void PutChange(std::vector<std::uint8_t>& out, Int64 d) {
+  PutNumber(out, (static_cast<UInt64>(d) << 1) ^ static_cast<UInt64>(d >> 63));
+}
+Int64 GetChange(const std::uint8_t*& p) {
+  const UInt64 z = GetNumber(p);
+  return static_cast<Int64>(z >> 1) ^ -static_cast<Int64>(z & 1);
+}
+
+// Where the face log can be read from: before face `face`, at `byte`, after `corners` corners
+// and `polygons` polygons of the half, with v and vt the last indices as written.
+struct Resume {
+  size_t face = 0, byte = 0;
+  Int64 corners = 0, polygons = 0;
+  Int64 v = 0, vt = 0;
+};
+
+// What the second thread reads of its half: the values, and the faces with their position and
+// texture indices as written, to be compared once the first half's counts are known.
+struct SecondHalf {
+  Values val;
+  // Per face: its corner count, then per corner the change of its v and of its vt (0: none)
+  // as written from the corner before.
+  std::vector<std::uint8_t> faces;
+  size_t faceCount = 0;
+  Resume last;                  // after the last face
+  std::vector<Resume> resumes;  // every few faces, where a second thread can start
+  // Faces from `face` on follow v and vt lines of this half: their relative indices count
+  // from these.
+  struct Mark {
+    size_t face;
+    Int64 v, vt;
+  };
+  std::vector<Mark> marks;
+  Int64 v = 0, vt = 0, vn = 0;  // lines of each kind
+  // Every index of the half exists when the first half has at least this many lines of its
+  // kind.
+  Int64 needV = 0, needVt = 0, needVn = 0;
+  bool ok = true;  // false: an o line, a line that does not read, an index beyond 32 bits
+};
+
+// Reads the second half from `from`, with a place to resume every `every` faces.
+void WalkSecond(std::string_view text, size_t from, size_t every, SecondHalf& h,
+                const std::atomic<bool>& stop) {
+  Walker walker(text, from, text.size(), WalkState{}, true);
+  Statement s;
+  std::string error;
+  constexpr Int64 kLimit = std::numeric_limits<Int32>::max();
+  // The count of its kind that index idx (as written, 0: none) needs before this half.
+  auto need = [&](Int64 idx, Int64 here, Int64& most) {
+    if (idx < -kLimit || idx > kLimit) return false;
+    most = std::max(most, (idx < 0 ? -idx : idx) - here);
+    return true;
+  };
+  // A face takes a few bytes; room for the common case, without moving it as it grows.
+  h.faces.reserve((text.size() - std::min(from, text.size())) / 3);
+  while (!stop.load(std::memory_order_relaxed) && walker.Next(s, error)) {
+    switch (s.kind) {
+      case Kind::kV:
+        h.val.positions.push_back(s.value);
+        ++h.v;
+        break;
+      case Kind::kVt:
+        h.val.uvs.push_back(s.value);
+        h.val.uvCount.push_back(static_cast<std::uint8_t>(s.numbers));
+        ++h.vt;
+        break;
+      case Kind::kVn:
+        ++h.vn;
+        break;
+      case Kind::kO:
+        h.ok = false;  // a new block: the single walk does it
+        return;
+      case Kind::kF:
+      case Kind::kL:
+      case Kind::kP: {
+        for (const Corner& c : s.corners)
+          if (!need(c.v, h.v, h.needV) || !need(c.vt, h.vt, h.needVt) ||
+              !need(c.vn, h.vn, h.needVn)) {
+            h.ok = false;
+            return;
+          }
+        if (s.kind != Kind::kF) break;
+        if (h.marks.empty() || h.marks.back().v != h.v || h.marks.back().vt != h.vt)
+          h.marks.push_back({h.faceCount, h.v, h.vt});
+        Resume& at = h.last;
+        if (h.faceCount > 0 && h.faceCount % every == 0) h.resumes.push_back(at);
+        PutNumber(h.faces, s.corners.size());
+        for (const Corner& c : s.corners) {
+          PutChange(h.faces, c.v - at.v);
+          PutChange(h.faces, c.vt - at.vt);
+          at.v = c.v;
+          at.vt = c.vt;
+        }
+        at.face = ++h.faceCount;
+        at.byte = h.faces.size();
+        at.corners += static_cast<Int64>(s.corners.size());
+        at.polygons += PolygonsOfFace(s.corners.size());
+        break;
+      }
+      default:
+        break;
+    }
+  }
+  h.ok = h.ok && error.empty();
+}
+
+// Compares the second half's faces from `from` up to face `to`, which belong to block, with the
+// host; `first` holds the counts and polygons before the half. False at the first problem.
+bool CompareLogged(const SecondHalf& h, Resume from, size_t to, const PartEnd& first, Int32 block,
+                   Comparer& cmp, const Values& val, Changes& ch) {
+  std::string why;
+  const Int64 points = static_cast<Int64>(val.positions.size());
+  const Int64 uvs = static_cast<Int64>(val.uvs.size());
+  std::vector<std::pair<Int64, Int64>> at;  // the face's corners: file position, vt (-1: none)
+  const std::uint8_t* p = h.faces.data() + from.byte;
+  Int64 polygon = first.polygons + from.polygons;
+  size_t mark = 0;
+  for (size_t f = from.face; f < to; ++f) {
+    while (mark + 1 < h.marks.size() && h.marks[mark + 1].face <= f) ++mark;
+    const Int64 baseV = first.v + h.marks[mark].v, baseVt = first.vt + h.marks[mark].vt;
+    const size_t n = static_cast<size_t>(GetNumber(p));
+    at.resize(n);
+    for (size_t i = 0; i < n; ++i) {
+      const Int64 v = from.v += GetChange(p), vt = from.vt += GetChange(p);
+      at[i] = {v > 0 ? v - 1 : baseV + v, vt > 0 ? vt - 1 : vt < 0 ? baseVt + vt : -1};
+      // Checked against the counts before: never outside.
+      if (at[i].first < 0 || at[i].first >= points || at[i].second >= uvs) return false;
+    }
+    if (!cmp.Face(
+            block, polygon, n, [&at](size_t i) { return at[i]; }, val.positions, val.uvs, ch, why))
+      return false;
+    polygon += PolygonsOfFace(n);
+  }
+  return true;
+}
+
+template <typename T>
+void AppendTo(std::vector<T>& to, std::vector<T>& from) {
+  to.insert(to.end(), from.begin(), from.end());
+  from = std::vector<T>();
+}
+
+// A thread that is told to stop and joined however the function that started it ends.
+struct Joined {
+  std::thread thread;
+  std::atomic<bool> stop{false};
+  ~Joined() {
+    stop = true;
+    if (thread.joinable()) thread.join();
+  }
+  template <typename F>
+  bool Start(F&& f) {
+    try {
+      thread = std::thread([this, f = std::forward<F>(f)]() mutable { f(stop); });
+      return true;
+    } catch (const std::system_error&) {
+      return false;
+    }
+  }
+  void Join() {
+    if (thread.joinable()) thread.join();
+  }
+};
+
+// Pass 1 on two threads: the first half walked and compared here while a second thread reads
+// the second half; then the second half's faces are compared, on both threads when there are
+// many (or, when forced, whenever there are two). The result is the single walk's; false when
+// that walk must be done instead (a problem, or a new block in the second half), with why set
+// only when the first half names the problem, which is then the single walk's first.
+bool CompareOnTwoThreads(std::string_view text, size_t start, size_t split, bool forced,
+                         const Source& src, const std::vector<PolygonObject*>& objects, Values& val,
+                         Changes& ch, PartEnd& end, std::string& why) {
+  SecondHalf h;
+  PartEnd first;
+  {
+    Joined second;
+    const size_t every = forced ? 1 : 1024;
+    if (!second.Start([&](const std::atomic<bool>& stop) {
+          try {
+            WalkSecond(text, split, every, h, stop);
+          } catch (const std::bad_alloc&) {
+            h.ok = false;
+          }
+        }))
+      return false;
+    Comparer cmp{&src, &objects, {}, -2};
+    if (!WalkAndCompare(text, start, split, cmp, val, ch, first, why)) return false;
+    second.Join();
+  }
+  if (!h.ok || first.v < h.needV || first.vt < h.needVt || first.vn < h.needVn) return false;
+
+  // The second half continues the first half's block; one that starts it has no polygons yet.
+  const Int32 block = first.block >= 0 ? first.block : 0;
+  AppendTo(val.positions, h.val.positions);
+  val.uvs.Append(h.val.uvs);
+  AppendTo(val.uvCount, h.val.uvCount);
+  if (ch.uvState.size() < val.uvs.size()) ch.uvState.resize(val.uvs.size(), 0);
+  // The faces after about half the corners go to a second thread.
+  const Resume* two = nullptr;
+  if (h.last.corners >= 2 * static_cast<Int64>(kTwoThreadCorners) || forced)
+    for (const Resume& r : h.resumes)
+      if (!two ||
+          std::abs(2 * r.corners - h.last.corners) < std::abs(2 * two->corners - h.last.corners))
+        two = &r;
+  Changes later;
+  bool laterOk = true;
+  {
+    Joined second;
+    size_t oneEnd = h.faceCount;
+    if (two) {
+      later.uvState.assign(val.uvs.size(), 0);
+      const bool started = second.Start([&](const std::atomic<bool>&) {
+        Comparer own{&src, &objects, {}, -2};
+        try {
+          laterOk = CompareLogged(h, *two, h.faceCount, first, block, own, val, later);
+        } catch (const std::bad_alloc&) {
+          laterOk = false;
+        }
+      });
+      if (started) oneEnd = two->face;
+    }
+    Comparer cmp{&src, &objects, {}, -2};
+    if (!CompareLogged(h, Resume(), oneEnd, first, block, cmp, val, ch)) return false;
+    second.Join();
+  }
+  if (!laterOk) return false;
+  ch.Append(later);
+  end.v = first.v + h.v;
+  end.vt = first.vt + h.vt;
+  end.vn = first.vn + h.vn;
+  return true;
 }
 
 }  // namespace
@@ -186,58 +692,37 @@ struct SourceWriter::Plan {
   const Source* src = nullptr;
   const std::vector<PolygonObject*>* objects = nullptr;
   std::string dominant = "\n";  // the file's own line end, for lines that have none to copy
-  std::vector<Vector> uvs;
-  std::vector<Int32> uvCount;
-  std::vector<std::uint8_t> uvState;
-  std::vector<Vector> uvNew;
-  std::vector<std::uint8_t> pointMoved;
-  std::vector<Vector> pointNew;
-  bool changed = false, renamed = false;
+  UVList uvs;
+  std::vector<std::uint8_t> uvCount;
+  Changes ch;
+  bool renamed = false;
   Int64 fileUVs = 0, filePoints = 0, fileNormals = 0;
   std::vector<NewUV> added;
   std::unordered_map<Triple, Int64, TripleHash> addedIndex;
-  ObjectView view;
-  Int32 viewBlock = -2;
+  Comparer cmp;
 
   // The view of the statement's block; false when the block made no host object.
-  bool ViewOf(const Statement& st) {
-    if (st.block != viewBlock) {
-      viewBlock = st.block;
-      const Int32 o = st.block >= 0 && static_cast<size_t>(st.block) < src->blockObject.size()
-                          ? src->blockObject[static_cast<size_t>(st.block)]
-                          : -1;
-      view.op = nullptr;
-      if (o >= 0) view.Set((*objects)[static_cast<size_t>(o)]);
-    }
-    return view.op != nullptr;
-  }
+  bool ViewOf(const Statement& st) { return cmp.ViewOf(st.block); }
   // Corner i of face st: whether the host changed its UV, and to what (in the file's terms).
   bool CornerUV(const Statement& st, size_t i, Vector& now) const {
-    const Corner& c = st.corners[i];
-    const Vector was = c.vt >= 0 ? UvToHost(uvs[static_cast<size_t>(c.vt)]) : Vector(0.0, 0.0, 0.0);
-    bool differs = false;
-    ForEachCopy(st.firstPolygon, st.corners.size(), i, [&](Int64 p, Int32 k) {
-      if (differs || p >= view.polyCount || p >= view.uv.count) return;
-      const Vector uv = view.UV(p, k);
-      if (uv == was) return;
-      differs = true;
-      now = Vector(uv.x, 1.0 - uv.y, uv.z);
-    });
-    return differs;
+    return cmp.CornerUV(st.firstPolygon, st.corners.size(), i, st.corners[i].vt, uvs, now);
   }
   // A vt line that every corner using it left for the same new value is rewritten in place.
-  bool InPlace(Int64 t) const { return t >= 0 && uvState[static_cast<size_t>(t)] == kChanged; }
+  bool InPlace(Int64 t) const { return t >= 0 && ch.uvState[static_cast<size_t>(t)] == kChanged; }
 };
 
 SourceWriter::SourceWriter() = default;
 SourceWriter::~SourceWriter() = default;
 
 bool SourceWriter::Prepare(const Source& src, const std::vector<PolygonObject*>& objects,
-                           Tail& tail, std::string& why) {
+                           Tail& tail, std::string& why, size_t splitAt, bool* twoThreads) {
+  if (twoThreads) *twoThreads = false;
   plan_ = std::make_unique<Plan>();
   Plan& pl = *plan_;
   pl.src = &src;
   pl.objects = &objects;
+  pl.cmp.src = &src;
+  pl.cmp.objects = &objects;
   const std::string_view text = src.text;
   if (objects.size() != src.serials.size()) {
     why = "the objects do not match the file";
@@ -251,77 +736,48 @@ bool SourceWriter::Prepare(const Source& src, const std::vector<PolygonObject*>&
                                                                                   : "\n";
   }
 
-  std::vector<Vector> positions;
   Statement s;
   std::string error;
-  ObjectView& view = pl.view;
+  const ObjectView& view = pl.cmp.view;
   auto bad = [&](const std::string& what) {
     why = what;
     return false;
   };
 
   // Pass 1: what changed, per point and per texture coordinate.
-  positions.reserve(static_cast<size_t>(src.positions));
-  pl.uvs.reserve(static_cast<size_t>(src.texCoords));
-  pl.uvCount.reserve(static_cast<size_t>(src.texCoords));
   {
-    Walker walker(text, src.start);
-    while (walker.Next(s, error)) {
-      if (s.kind == Kind::kV) {
-        positions.push_back(s.value);
-      } else if (s.kind == Kind::kVt) {
-        pl.uvs.push_back(s.value);
-        pl.uvCount.push_back(s.numbers);
-      } else if (s.kind == Kind::kF && pl.ViewOf(s)) {
-        if (s.firstPolygon + PolygonsOfFace(s.corners.size()) > view.polyCount)
-          return bad("the file has more faces than \"" + view.op->GetName() + "\" has polygons");
-        for (size_t i = 0; i < s.corners.size(); ++i) {
-          const Corner& c = s.corners[i];
-          Vector now;
-          Int64 p = 0;
-          Int32 k = 0;
-          ForEachCopy(s.firstPolygon, s.corners.size(), i, [&](Int64 pp, Int32 kk) {
-            p = pp;
-            k = kk;
-          });
-          const Vector at = view.Position(p, k);
-          if (!(at == positions[static_cast<size_t>(c.v)])) {
-            if (!at.IsFinite()) return bad("a point is not a finite number");
-            pl.pointMoved.resize(positions.size(), 0);
-            pl.pointNew.resize(positions.size());
-            if (!pl.pointMoved[static_cast<size_t>(c.v)])
-              pl.pointNew[static_cast<size_t>(c.v)] = at;
-            pl.pointMoved[static_cast<size_t>(c.v)] = 1;
-            pl.changed = true;
-          }
-          if (!view.hasUV) continue;
-          const bool differs = pl.CornerUV(s, i, now);
-          if (differs && !now.IsFinite()) return bad("a UV is not a finite number");
-          pl.changed = pl.changed || differs;
-          if (c.vt < 0) continue;
-          pl.uvState.resize(pl.uvs.size(), 0);
-          std::uint8_t& st = pl.uvState[static_cast<size_t>(c.vt)];
-          if (!differs) {
-            st |= kKept;
-          } else if (!(st & kChanged)) {
-            st |= kChanged;
-            // Only an edited file needs the new values.
-            pl.uvNew.resize(pl.uvs.size());
-            pl.uvNew[static_cast<size_t>(c.vt)] = now;
-          } else if (!(pl.uvNew[static_cast<size_t>(c.vt)] == now)) {
-            st |= kMixed;
-          }
-        }
-      }
+    Values val;
+    auto fresh = [&] {
+      val = Values();
+      val.positions.reserve(static_cast<size_t>(src.positions));
+      val.uvs.reserve(static_cast<size_t>(src.texCoords));
+      val.uvCount.reserve(static_cast<size_t>(src.texCoords));
+      pl.ch = Changes();
+    };
+    fresh();
+    PartEnd end;
+    bool done = false;
+    const size_t split = SplitPoint(text, src.start, splitAt);
+    if (split != std::string::npos) {
+      done = CompareOnTwoThreads(text, src.start, split, splitAt != 0, src, objects, val, pl.ch,
+                                 end, why);
+      // The first half's problem is the single walk's first.
+      if (!done && !why.empty()) return false;
+      if (twoThreads) *twoThreads = done;
+      if (!done) fresh();
     }
-    if (!error.empty()) return bad("the file's text no longer reads: " + error);
-    pl.filePoints = walker.Positions();
-    pl.fileUVs = walker.TexCoords();
-    pl.fileNormals = walker.Normals();
-  }
-  positions = decltype(positions)();  // frees the memory, as clear() would not
-  pl.uvState.resize(pl.uvs.size(), 0);
-  pl.pointMoved.resize(static_cast<size_t>(pl.filePoints), 0);
+    if (!done) {
+      Comparer cmp{&src, &objects, {}, -2};
+      if (!WalkAndCompare(text, src.start, text.size(), cmp, val, pl.ch, end, why)) return false;
+    }
+    pl.filePoints = end.v;
+    pl.fileUVs = end.vt;
+    pl.fileNormals = end.vn;
+    pl.uvs = std::move(val.uvs);
+    pl.uvCount = std::move(val.uvCount);
+  }  // frees the positions
+  pl.ch.uvState.resize(pl.uvs.size(), 0);
+  pl.ch.pointMoved.resize(static_cast<size_t>(pl.filePoints), 0);
 
   for (size_t b = 0; b < src.blockObject.size(); ++b) {
     const Int32 o = src.blockObject[b];
@@ -336,14 +792,13 @@ bool SourceWriter::Prepare(const Source& src, const std::vector<PolygonObject*>&
     tail.eol = pl.dominant;
     return true;
   };
-  if (!pl.changed && !pl.renamed) return counts();
+  if (!pl.ch.changed && !pl.renamed) return counts();
 
   // Pass 2: the new vt lines, each after the last vt line before the first face that uses it
   // (before that face when no vt line precedes it). Equal values share one line.
   // Passes 2 and 3 need no values: pass 1 has them and has checked the text.
   Walker walker(text, src.start);
   walker.SkipValues();
-  pl.viewBlock = -2;
   size_t afterLastUV = std::string_view::npos;
   std::string_view lastUVEol;
   while (walker.Next(s, error)) {
@@ -378,7 +833,7 @@ void SourceWriter::Write(Output& out) const {
   const std::vector<PolygonObject*>& objects = *pl.objects;
   const std::string_view text = src.text;
   const std::string& dominant = pl.dominant;
-  if (!pl.changed && !pl.renamed) {
+  if (!pl.ch.changed && !pl.renamed) {
     out.Put(text);
     return;
   }
@@ -402,8 +857,7 @@ void SourceWriter::Write(Output& out) const {
     copied = st.next;
     out.Spill();
   };
-  pl.viewBlock = -2;
-  const ObjectView& view = pl.view;
+  const ObjectView& view = pl.cmp.view;
   Walker walker(text, src.start);
   walker.SkipValues();
   Statement s;
@@ -424,8 +878,8 @@ void SourceWriter::Write(Output& out) const {
     }
     switch (s.kind) {
       case Kind::kV:
-        if (pl.pointMoved[static_cast<size_t>(s.index)]) {
-          const Vector& p = pl.pointNew[static_cast<size_t>(s.index)];
+        if (pl.ch.pointMoved[static_cast<size_t>(s.index)]) {
+          const Vector& p = pl.ch.pointNew[static_cast<size_t>(s.index)];
           line.clear();
           AppendTriple(line, "v", {p.x, p.y, p.z}, 3);
           for (size_t w = 4; w < s.words.size(); ++w) line.append(" ").append(s.words[w]);
@@ -436,10 +890,10 @@ void SourceWriter::Write(Output& out) const {
         const Int64 t = s.index;
         uvOut[static_cast<size_t>(t)] = ++outUVs;
         if (pl.InPlace(t)) {
-          const Vector& v = pl.uvNew[static_cast<size_t>(t)];
+          const Vector& v = pl.ch.uvNew[static_cast<size_t>(t)];
           line.clear();
           AppendTriple(line, "vt", Triple{v.x, v.y, v.z},
-                       std::max(pl.uvCount[static_cast<size_t>(t)], v.z != 0.0 ? 3 : 2));
+                       std::max(Int32{pl.uvCount[static_cast<size_t>(t)]}, v.z != 0.0 ? 3 : 2));
           replaceLine(s, line);
         }
         break;

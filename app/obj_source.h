@@ -88,8 +88,12 @@ class SourceWriter {
   SourceWriter();
   ~SourceWriter();
   // False with why when src cannot be replayed; tail receives the counts for what follows.
+  // A large text is walked on two threads, cut at the first line start after its middle;
+  // splitAt cuts it at the first line start at or after splitAt instead (npos: one thread), and
+  // then also splits the second half's faces between the threads. The result never depends on
+  // the cut; twoThreads (when given) tells whether the two threads' walk was used.
   bool Prepare(const Source& src, const std::vector<PolygonObject*>& objects, Tail& tail,
-               std::string& why);
+               std::string& why, size_t splitAt = 0, bool* twoThreads = nullptr);
   // About the size of what Write writes, after Prepare.
   size_t SizeEstimate() const;
   void Write(Output& out) const;
