@@ -145,10 +145,10 @@ struct Keyed {
   Int32 pos;
 };
 
-// Sorts by key (least significant digit first, 11 bits a pass); keys are below 2^bits. other is
-// the spare list of the same size, left in any order.
+// Sorts by key (least significant digit first, 11 bits a pass); keys are below 2^bits.
 template <typename Key>
-void RadixSort(std::vector<Keyed<Key>>& items, std::vector<Keyed<Key>>& other, Int32 bits) {
+void RadixSort(std::vector<Keyed<Key>>& items, Int32 bits) {
+  std::vector<Keyed<Key>> other(items.size());
   for (Int32 shift = 0; shift < bits; shift += 11) {
     std::array<size_t, 2049> start{};
     for (const Keyed<Key>& k : items) ++start[((k.key >> shift) & 2047) + 1];
@@ -199,25 +199,27 @@ void JoinCellsKeyed(const std::vector<Vector>& where, const FastIds& fast, Int32
                                  static_cast<UInt64>(cv - v0 + 2)),
                 fast[i]};
   }
-  std::vector<Keyed<Key>> cell(items.size());
-  RadixSort(items, cell, bits);
+  RadixSort(items, bits);
 
-  // Cells: runs of one key, in the sort's spare list: each run's key and where it begins, with
-  // the top bit set when all its positions are in one set (fewer than 2^31 positions).
-  constexpr UInt32 kSingle = UInt32{1} << 31;
-  size_t cells = 0;
-  for (size_t i = 0; i < items.size(); ++i)
-    if (i == 0 || items[i].key != items[i - 1].key)
-      cell[cells++] = {items[i].key, static_cast<Int32>(i | kSingle)};
-  auto begin = [&](size_t c) {
-    return c < cells ? static_cast<size_t>(static_cast<UInt32>(cell[c].pos) & ~kSingle)
-                     : items.size();
-  };
-  auto single = [&](size_t c) { return (static_cast<UInt32>(cell[c].pos) & kSingle) != 0; };
+  // Cells: runs of one key.
+  std::vector<Key> cellKey;
+  std::vector<UInt32> cellBegin;  // fewer than 2^31 positions
+  cellKey.reserve(items.size());
+  cellBegin.reserve(items.size() + 1);
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i == 0 || items[i].key != items[i - 1].key) {
+      cellKey.push_back(items[i].key);
+      cellBegin.push_back(static_cast<UInt32>(i));
+    }
+  }
+  const size_t cells = cellKey.size();
+  cellBegin.push_back(static_cast<UInt32>(items.size()));
 
-  // Inside a cell: one w throughout joins it whole; otherwise every pair is tested.
+  // Inside a cell: one w throughout joins it whole (single: all its positions in one set);
+  // otherwise every pair is tested.
+  std::vector<std::uint8_t> single(cells, 1);
   for (size_t c = 0; c < cells; ++c) {
-    const size_t b = begin(c), e = begin(c + 1);
+    const size_t b = cellBegin[c], e = cellBegin[c + 1];
     if (e - b < 2) continue;
     const Float w = where[static_cast<size_t>(items[b].pos)].z;
     Bool oneW = true;
@@ -227,7 +229,7 @@ void JoinCellsKeyed(const std::vector<Vector>& where, const FastIds& fast, Int32
       for (size_t i = b + 1; i < e; ++i) sets.Join(items[b].pos, items[i].pos);
       continue;
     }
-    cell[c].pos = static_cast<Int32>(b);
+    single[c] = 0;
     for (size_t i = b; i < e; ++i)
       for (size_t k = i + 1; k < e; ++k)
         if (WithinReach(where[static_cast<size_t>(items[i].pos)],
@@ -236,8 +238,8 @@ void JoinCellsKeyed(const std::vector<Vector>& where, const FastIds& fast, Int32
   }
 
   auto joinCells = [&](size_t a, size_t b) {
-    const size_t ab = begin(a), ae = begin(a + 1), bb = begin(b), be = begin(b + 1);
-    const Bool whole = single(a) && single(b);
+    const size_t ab = cellBegin[a], ae = cellBegin[a + 1], bb = cellBegin[b], be = cellBegin[b + 1];
+    const Bool whole = single[a] && single[b];
     if (whole && sets.Find(items[ab].pos) == sets.Find(items[bb].pos)) return;
     for (size_t i = ab; i < ae; ++i) {
       const Vector& p = where[static_cast<size_t>(items[i].pos)];
@@ -255,13 +257,13 @@ void JoinCellsKeyed(const std::vector<Vector>& where, const FastIds& fast, Int32
   const UInt64 row = UInt64{1} << shift;
   size_t next1 = 0, next2 = 0;
   for (size_t c = 0; c < cells; ++c) {
-    const UInt64 k = cell[c].key;
-    for (size_t d = c + 1; d < cells && cell[d].key <= k + 2; ++d) joinCells(c, d);
+    const UInt64 k = cellKey[c];
+    for (size_t d = c + 1; d < cells && cellKey[d] <= k + 2; ++d) joinCells(c, d);
     const UInt64 lo1 = k + row - 2, lo2 = k + 2 * row - 2;
-    while (next1 < cells && cell[next1].key < lo1) ++next1;
-    for (size_t d = next1; d < cells && cell[d].key <= lo1 + 4; ++d) joinCells(c, d);
-    while (next2 < cells && cell[next2].key < lo2) ++next2;
-    for (size_t d = next2; d < cells && cell[d].key <= lo2 + 4; ++d) joinCells(c, d);
+    while (next1 < cells && cellKey[next1] < lo1) ++next1;
+    for (size_t d = next1; d < cells && cellKey[d] <= lo1 + 4; ++d) joinCells(c, d);
+    while (next2 < cells && cellKey[next2] < lo2) ++next2;
+    for (size_t d = next2; d < cells && cellKey[d] <= lo2 + 4; ++d) joinCells(c, d);
   }
 }
 
