@@ -325,10 +325,8 @@ UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
   std::vector<Int32> firstPos(n, -1);  // per entry: one of its positions, -1 for none
   {
     RecentPositions recent;
-    // Room for every corner: the lists never copy themselves, and pages left unused cost no
-    // memory.
-    where.reserve(4 * n);
-    sets.parent.reserve(4 * n);
+    where.reserve(n + n / 4);
+    sets.parent.reserve(n + n / 4);
     for (size_t j = 0; j < n; ++j) {
       const UVWStruct& s = uv[list[j]];
       Int32 first = -1, root = -1;  // root: the set of the corners so far
