@@ -224,9 +224,6 @@ PolygonObject* BuildPolygonObject(ObjMesh mesh, std::vector<Int32>* firstPolygon
 
 namespace {
 
-// Files from this size on are read by two threads, each walking one half.
-constexpr size_t kTwoThreadBytes = size_t{1} << 20;
-
 // How many v, vt and vn lines [from, to) seems to have, by the first letters of its lines: room
 // for them is made before the walk, so that the lists do not grow and copy themselves.
 std::array<size_t, 3> ValueLines(std::string_view text, size_t from, size_t to) {
@@ -260,24 +257,6 @@ void Append(std::vector<T>& first, std::vector<T>& second) {
     first.insert(first.end(), second.begin(), second.end());
   }
   second = std::vector<T>();
-}
-
-// Where the second thread's half starts: the first line start at or after the middle (or at or
-// after splitAt when given), npos for one thread. A '\n' always ends a line, so the byte after
-// one starts a line.
-size_t SplitPoint(std::string_view text, size_t start, size_t splitAt) {
-  if (splitAt == std::string::npos) return std::string::npos;
-  size_t want = splitAt;
-  if (splitAt == 0) {
-    if (text.size() - start < kTwoThreadBytes || std::thread::hardware_concurrency() < 2)
-      return std::string::npos;
-    want = start + (text.size() - start) / 2;
-  }
-  if (want <= start) return start;
-  if (want > text.size()) return std::string::npos;
-  if (text[want - 1] == '\n') return want;
-  const size_t nl = text.find('\n', want);
-  return nl == std::string_view::npos ? std::string::npos : nl + 1;
 }
 
 // What the second thread reads of its half: every statement the reader uses, in order. Face
@@ -629,7 +608,7 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
 
   std::string why;
   Int64 whyLine = 0;
-  const size_t split = SplitPoint(text, start, splitAt);
+  const size_t split = obj::SplitPoint(text, start, splitAt);
   bool read = false;
   if (split != std::string::npos) {
     const std::array<size_t, 3> expected = ValueLines(text, start, split);

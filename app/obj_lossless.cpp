@@ -337,28 +337,8 @@ void AppendTriple(std::string& out, const char* key, const Triple& t, Int32 coun
   }
 }
 
-// From this size on the text is compared on two threads.
-constexpr size_t kTwoThreadBytes = size_t{1} << 20;
 // The faces of a second half with fewer corners than twice this are compared on one thread.
 constexpr size_t kTwoThreadCorners = size_t{1} << 16;
-
-// Where the second thread's half starts: the first line start at or after the middle (or at or
-// after splitAt when given), npos for one thread. A '\n' always ends a line, so the byte after
-// one starts a line.
-size_t SplitPoint(std::string_view text, size_t start, size_t splitAt) {
-  if (splitAt == std::string::npos) return std::string::npos;
-  size_t want = splitAt;
-  if (splitAt == 0) {
-    if (text.size() - start < kTwoThreadBytes || std::thread::hardware_concurrency() < 2)
-      return std::string::npos;
-    want = start + (text.size() - start) / 2;
-  }
-  if (want <= start) return start;
-  if (want > text.size()) return std::string::npos;
-  if (text[want - 1] == '\n') return want;
-  const size_t nl = text.find('\n', want);
-  return nl == std::string_view::npos ? std::string::npos : nl + 1;
-}
 
 // The file's values as pass 1 reads them.
 struct Values {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <thread>
 #include <utility>
 
 namespace pelterra::obj {
@@ -446,6 +447,22 @@ bool Walker::Next(Statement& s, std::string& error) {
   s.block = block_;
   s.implicitBlock = implicit_;
   return true;
+}
+
+size_t SplitPoint(std::string_view text, size_t start, size_t splitAt) {
+  if (splitAt == std::string::npos) return std::string::npos;
+  size_t want = splitAt;
+  if (splitAt == 0) {
+    if (text.size() - start < kTwoThreadBytes || std::thread::hardware_concurrency() < 2)
+      return std::string::npos;
+    want = start + (text.size() - start) / 2;
+  }
+  if (want <= start) return start;
+  if (want > text.size()) return std::string::npos;
+  // A '\n' always ends a line, so the byte after one starts a line.
+  if (text[want - 1] == '\n') return want;
+  const size_t nl = text.find('\n', want);
+  return nl == std::string_view::npos ? std::string::npos : nl + 1;
 }
 
 std::string RestOfLine(const Statement& s) {

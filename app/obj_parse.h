@@ -97,6 +97,14 @@ class Walker {
 bool ResolveIndex(Int64 idx, Int64 count, const char* element, size_t cornerNumber,
                   const char* what, Int64& out, std::string& error);
 
+// Texts from this size on are walked by two threads, each taking one half.
+constexpr size_t kTwoThreadBytes = size_t{1} << 20;
+
+// Where the second thread's half of text starts: the first line start at or after the middle (or
+// at or after splitAt when given), npos for one thread (splitAt npos, or a text below
+// kTwoThreadBytes or a machine of one core when splitAt is 0).
+size_t SplitPoint(std::string_view text, size_t start, size_t splitAt);
+
 // Words of a name line after its keyword, as one name: "o  Two Words " -> "Two Words".
 std::string RestOfLine(const Statement& s);
 // mtllib names: blanks separate them, "\ " is a blank inside a name.
