@@ -12,6 +12,7 @@
 
 #include "c4d_basedocument.h"
 #include "c4d_basetag.h"
+#include "obj_grid.h"
 #include "obj_io.h"
 #include "obj_source.h"
 
@@ -238,19 +239,7 @@ TEST(ObjLosslessTwoThreads, RefusalsAtEveryCut) {
 // A text from the size on which it is walked on two threads, with edits around where the text
 // and the second half's faces are cut.
 TEST(ObjLosslessTwoThreads, LargeTextsOnTwoThreadsAsOnOne) {
-  std::string text = "o big\n";
-  const int side = 260;
-  for (int y = 0; y <= side; ++y)
-    for (int x = 0; x <= side; ++x)
-      text += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\nvt " +
-              std::to_string(x / double(side)) + " " + std::to_string(y / double(side)) + "\n";
-  for (int y = 0; y < side; ++y)
-    for (int x = 0; x < side; ++x) {
-      const int a = y * (side + 1) + x + 1, b = a + 1, c = a + side + 2, d = a + side + 1;
-      text += "f " + std::to_string(a) + "/" + std::to_string(a) + " " + std::to_string(b) + "/" +
-              std::to_string(b) + " " + std::to_string(c) + "/-1 " + std::to_string(d) + "/" +
-              std::to_string(d) + "\n";
-    }
+  const std::string text = GridObjText(260);
   ASSERT_GT(text.size(), size_t{2} << 20);
   Loaded f;
   ASSERT_NO_FATAL_FAILURE(Load(text, f));

@@ -18,6 +18,7 @@
 
 #include "c4d_basedocument.h"
 #include "c4d_baseobject.h"
+#include "obj_grid.h"
 #include "obj_io.h"
 #include "printers.h"
 #include "scenes.h"
@@ -395,19 +396,8 @@ TEST(ObjLoad, TwoReadingThreadsReadAsOne) {
 
 TEST(ObjLoad, LargeFilesReadOnTwoThreadsAsOnOne) {
   // Above the size from which the file's halves are read on two threads.
-  std::string text = "o big\n";
   const int side = 260;
-  for (int y = 0; y <= side; ++y)
-    for (int x = 0; x <= side; ++x)
-      text += "v " + std::to_string(x) + " " + std::to_string(y) + " 0\nvt " +
-              std::to_string(x / double(side)) + " " + std::to_string(y / double(side)) + "\n";
-  for (int y = 0; y < side; ++y)
-    for (int x = 0; x < side; ++x) {
-      const int a = y * (side + 1) + x + 1, b = a + 1, c = a + side + 2, d = a + side + 1;
-      text += "f " + std::to_string(a) + "/" + std::to_string(a) + " " + std::to_string(b) + "/" +
-              std::to_string(b) + " " + std::to_string(c) + "/-1 " + std::to_string(d) + "/" +
-              std::to_string(d) + "\n";
-    }
+  std::string text = GridObjText(side);
   ASSERT_GT(text.size(), size_t{2} << 20);
   TempDir dir;
   const std::string path = dir.File("big.obj", text);
