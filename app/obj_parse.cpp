@@ -129,8 +129,9 @@ Kind KindOf(std::string_view key) {
   }
 }
 
-}  // namespace
-
+// Checks one corner index as written (idx, not 0) against the count of lines of its kind so
+// far and gives the 0-based index; false with error set ("face corner 2: position 9 does not
+// exist (8 so far)").
 bool ResolveIndex(Int64 idx, Int64 count, const char* element, size_t cornerNumber,
                   const char* what, Int64& out, std::string& error) {
   if ((idx > 0 && idx > count) || (idx < 0 && idx < -count)) {
@@ -141,6 +142,8 @@ bool ResolveIndex(Int64 idx, Int64 count, const char* element, size_t cornerNumb
   out = idx > 0 ? idx - 1 : count + idx;
   return true;
 }
+
+}  // namespace
 
 Walker::Walker(std::string_view text, size_t start) : text_(text), pos_(start) {}
 

@@ -58,7 +58,7 @@ class Walker {
   // Walks [start, end) only, counting on from state. With deferred, the indices of f, l and p
   // corners are checked for their form but not against the counts (which a walk of the middle
   // of a file does not know): Corner::v, vt and vn then hold the index as written (1-based, or
-  // negative when relative; vt and vn 0 when absent), for ResolveIndex to check later.
+  // negative when relative; vt and vn 0 when absent), for the caller to check later.
   Walker(std::string_view text, size_t start, size_t end, const WalkState& state, bool deferred);
   // The next statement; false at the end, or with error set when the line is malformed (the
   // message names no file or line; Line() has the number).
@@ -90,12 +90,6 @@ class Walker {
   bool implicit_ = false;
   Int64 polygons_ = 0;  // host polygons of the current block so far
 };
-
-// Checks one corner index as written (idx, not 0) against the count of lines of its kind so
-// far and gives the 0-based index; false with error set as the walk sets it ("face corner 2:
-// position 9 does not exist (8 so far)").
-bool ResolveIndex(Int64 idx, Int64 count, const char* element, size_t cornerNumber,
-                  const char* what, Int64& out, std::string& error);
 
 // Texts from this size on are walked by two threads, each taking one half.
 constexpr size_t kTwoThreadBytes = size_t{1} << 20;
