@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -15,6 +16,7 @@
 #include <numeric>
 #include <sstream>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -907,37 +909,42 @@ struct WriteState {
   bool hasMaterial = false;
   std::string material;
   std::string eol = "\n";
+  size_t lineBlock = 0;  // see SaveObj
 };
 
 using Triple = std::array<Float, 3>;
 
 // Equal triples (compared with ==, so -0 is 0) numbered in the order they first come: a flat
-// open-addressing table of indices into the list, behind a small table of recent ones.
+// open-addressing table of indices into the list, behind a small table of recent ones. Each slot
+// also keeps the upper half of its value's hash, so that a probe past another value rarely reads
+// the list.
 class TripleIndex {
  public:
   // Index of v in list, appending it when new.
   Int32 IndexOf(std::vector<Triple>& list, const Triple& v) {
     // Neighbouring corners mostly repeat a recent value: a small table that stays in the
     // processor's cache answers those before the large one is touched.
-    const size_t h = Hash(v);
+    const UInt64 h = Hash(v);
     if (recent_.empty()) recent_.resize(kRecent);
     Recent& r = recent_[h & (kRecent - 1)];
     if (r.index >= 0 && r.value == v) return r.index;
     if (2 * (list.size() + 1) > slots_.size()) Grow(list);
     const size_t mask = slots_.size() - 1;
+    const UInt32 tag = static_cast<UInt32>(h >> 32);
     size_t i = h & mask;
     for (;; i = (i + 1) & mask) {
-      const Int32 k = slots_[i];
-      if (k < 0) break;
-      if (list[static_cast<size_t>(k)] == v) {
-        r = {v, k};
-        return k;
+      const Slot& s = slots_[i];
+      if (s.index < 0) break;
+      if (s.tag == tag && list[static_cast<size_t>(s.index)] == v) {
+        r = {v, s.index};
+        return s.index;
       }
     }
-    slots_[i] = static_cast<Int32>(list.size());
+    const Int32 k = static_cast<Int32>(list.size());
+    slots_[i] = {k, tag};
     list.push_back(v);
-    r = {v, slots_[i]};
-    return slots_[i];
+    r = {v, k};
+    return k;
   }
 
   // The same, first trying atPoint: the value last numbered at the corner's point, which a
@@ -947,13 +954,19 @@ class TripleIndex {
     return atPoint = IndexOf(list, v);
   }
 
+  // Where a look-up of v starts, for the caller to prefetch. (GCC drops a prefetch inside a
+  // function that it then finds has no effect.)
+  const void* SlotOf(const Triple& v) const {
+    return slots_.empty() ? nullptr : &slots_[Hash(v) & (slots_.size() - 1)];
+  }
+
   // Room for about n values before the table grows.
   void Expect(size_t n) {
-    if (slots_.empty()) slots_.assign(std::bit_ceil(std::max<size_t>(64, 2 * (n + 1))), -1);
+    if (slots_.empty()) slots_.assign(std::bit_ceil(std::max<size_t>(64, 2 * (n + 1))), Slot{});
   }
 
  private:
-  static size_t Hash(const Triple& t) {
+  static UInt64 Hash(const Triple& t) {
     UInt64 h = 0;
     for (Float x : t) {
       x += 0.0;  // -0 hashes as 0
@@ -962,15 +975,16 @@ class TripleIndex {
       h = (h ^ bits) * 0x9e3779b97f4a7c15ull;
       h ^= h >> 29;
     }
-    return static_cast<size_t>(h);
+    return h;
   }
   void Grow(const std::vector<Triple>& list) {
-    slots_.assign(std::max<size_t>(64, slots_.size() * 2), -1);
+    slots_.assign(std::max<size_t>(64, slots_.size() * 2), Slot{});
     const size_t mask = slots_.size() - 1;
     for (size_t k = 0; k < list.size(); ++k) {
-      size_t i = Hash(list[k]) & mask;
-      while (slots_[i] >= 0) i = (i + 1) & mask;
-      slots_[i] = static_cast<Int32>(k);
+      const UInt64 h = Hash(list[k]);
+      size_t i = h & mask;
+      while (slots_[i].index >= 0) i = (i + 1) & mask;
+      slots_[i] = {static_cast<Int32>(k), static_cast<UInt32>(h >> 32)};
     }
   }
   // Large enough to keep the corners of the previous row of a grid of a thousand quads.
@@ -979,7 +993,11 @@ class TripleIndex {
     Triple value{};
     Int32 index = -1;
   };
-  std::vector<Int32> slots_;
+  struct Slot {
+    Int32 index = -1;
+    UInt32 tag = 0;
+  };
+  std::vector<Slot> slots_;
   std::vector<Recent> recent_;  // made at the first value
 };
 
@@ -998,6 +1016,53 @@ void AppendLine(std::string& out, const char* key, const Triple& t, bool third,
     obj::AppendNumber(out, t[static_cast<size_t>(i)]);
   }
   out += eol;
+}
+
+// Writes count lines, line(i, text) appending line i. A long run is formatted on two threads in
+// blocks of block lines (0: 65536 on a machine of two cores or more, npos: one thread): a second
+// thread formats every other block into a buffer of its own while this one formats the block
+// before it and hands it on, so that the text is the same as on one thread.
+template <typename Line>
+void WriteLines(obj::Output& sink, size_t count, size_t block, const Line& line) {
+  if (block == 0) block = std::thread::hardware_concurrency() >= 2 ? size_t{1} << 16 : count;
+  size_t i = 0;
+  if (block != std::string::npos && count / 2 >= block) {
+    std::string other;
+    while (i < count) {
+      const size_t mid = std::min(count, i + block), end = std::min(count, mid + block);
+      other.clear();
+      std::exception_ptr failed;
+      std::thread second;
+      try {
+        second = std::thread([&] {
+          try {
+            for (size_t k = mid; k < end; ++k) line(k, other);
+          } catch (...) {
+            failed = std::current_exception();
+          }
+        });
+      } catch (const std::system_error&) {
+        break;  // no thread to be had: the rest on this one
+      }
+      try {
+        for (size_t k = i; k < mid; ++k) {
+          line(k, sink.Buffer());
+          sink.Spill();
+        }
+      } catch (...) {
+        second.join();
+        throw;
+      }
+      second.join();
+      if (failed) std::rethrow_exception(failed);
+      sink.Put(other);
+      i = end;
+    }
+  }
+  for (; i < count; ++i) {
+    line(i, sink.Buffer());
+    sink.Spill();
+  }
 }
 
 // A normal as the file holds it, before z is negated: normals follow the cofactor matrix,
@@ -1121,7 +1186,10 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, obj::Output& sink, 
   TripleIndex uvIndex, normalIndex;
   std::vector<Triple> uvList, normalList;
   // An object usually has about one UV per point.
-  if (uvw) uvIndex.Expect(static_cast<size_t>(pc));
+  if (uvw) {
+    uvIndex.Expect(static_cast<size_t>(pc));
+    uvList.reserve(static_cast<size_t>(pc));
+  }
   struct Corner {
     Int32 point, uv, normal;  // 0-based within the object, -1: none
   };
@@ -1137,13 +1205,16 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, obj::Output& sink, 
   // Per point, the UV and the normal last numbered at one of its corners.
   std::vector<Int32> uvAt(uvw ? static_cast<size_t>(pc) : 0, -1);
   std::vector<Int32> normalAt(ntag ? static_cast<size_t>(pc) : 0, -1);
+  // A polygon's UVs; zero beyond the tag.
+  const UVWStruct zeroUVs{};
+  auto uvsOf = [&](Int32 poly) -> const UVWStruct& {
+    return poly < uvData.count ? uvData.data[poly] : zeroUVs;
+  };
   auto addCorner = [&](Int32 poly, Int32 k) {
     Corner c{polys[poly][k], -1, -1};
     const size_t point = static_cast<size_t>(c.point);  // checked above
     if (uvw) {
-      UVWStruct s;
-      UVWTag::Get(uvData, poly, s);
-      const Vector& t = s[k];
+      const Vector& t = uvsOf(poly)[k];
       if (t.IsFinite())
         c.uv = uvIndex.IndexOf(uvList, {t.x, 1.0 - t.y, t.z}, uvAt[point]);
       else
@@ -1159,7 +1230,18 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, obj::Output& sink, 
     }
     corners.push_back(c);
   };
+  // How many polygons ahead the UV table is fetched for corners on points not numbered yet: the
+  // look-ups of a large object mostly miss the processor's cache, and this lets them overlap.
+  constexpr Int32 kAhead = 8;
   for (Int32 p = 0; p < vc; ++p) {
+    if (uvw && p + kAhead < vc) {
+      const Int32 q = p + kAhead;
+      const UVWStruct& s = uvsOf(q);
+      for (Int32 k = 0; k < 4; ++k)
+        if (uvAt[static_cast<size_t>(polys[q][k])] < 0)
+          if (const void* at = uvIndex.SlotOf({s[k].x, 1.0 - s[k].y, s[k].z}))
+            __builtin_prefetch(at);
+    }
     const Int32 g = ngonOf[static_cast<size_t>(p)];
     if (g >= 0) {
       if (ngonFirst[static_cast<size_t>(g)] != p) continue;
@@ -1190,41 +1272,32 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, obj::Output& sink, 
   }
   if (!finite) return fail("a UV or normal is not a finite number");
 
-  std::string& out = sink.Buffer();
-  out += "o " + (name.empty() ? std::string("Polygon") : name) + eol;
-  for (Int32 i = 0; i < pc; ++i) {
+  sink.Buffer() += "o " + (name.empty() ? std::string("Polygon") : name) + eol;
+  WriteLines(sink, static_cast<size_t>(pc), state.lineBlock, [&](size_t i, std::string& out) {
     const Vector p = moved ? mg * pts[i] : pts[i];
     AppendLine(out, "v", {p.x, p.y, -p.z}, true, eol);
-    sink.Spill();
-  }
+  });
   bool withW = std::any_of(uvList.begin(), uvList.end(), [](const Triple& t) { return t[2] != 0; });
-  for (const Triple& t : uvList) {
-    AppendLine(out, "vt", t, withW, eol);
-    sink.Spill();
-  }
-  for (const Triple& n : normalList) {
-    AppendLine(out, "vn", n, true, eol);
-    sink.Spill();
-  }
-  size_t start = 0;
-  Int32 group = 0;
-  for (size_t f = 0; f < faceEnd.size(); ++f) {
+  WriteLines(sink, uvList.size(), state.lineBlock,
+             [&](size_t i, std::string& out) { AppendLine(out, "vt", uvList[i], withW, eol); });
+  WriteLines(sink, normalList.size(), state.lineBlock,
+             [&](size_t i, std::string& out) { AppendLine(out, "vn", normalList[i], true, eol); });
+  // A face says its material and group when they differ from the face before it (the first face
+  // from what the file said last), so that each line depends only on its face and the one before.
+  WriteLines(sink, faceEnd.size(), state.lineBlock, [&](size_t f, std::string& out) {
     const std::string* m = faceMaterial[f];
-    if (m && (!state.materialKnown || !state.hasMaterial || state.material != *m)) {
+    const bool known = f > 0 || state.materialKnown;
+    const std::string* before = f > 0               ? faceMaterial[f - 1]
+                                : state.hasMaterial ? &state.material
+                                                    : nullptr;
+    if (m && (!known || !before || *before != *m))
       out += "usemtl " + *m + eol;
-      state.hasMaterial = true;
-      state.material = *m;
-    } else if (!m && (!state.materialKnown || state.hasMaterial)) {
+    else if (!m && (!known || before))
       out += std::string("usemtl ") + kNoMaterial + eol;
-      state.hasMaterial = false;
-    }
-    state.materialKnown = true;
-    if (faceGroup[f] != group) {
-      group = faceGroup[f];
-      out += "g" + groupLines[static_cast<size_t>(group)] + eol;
-    }
+    if (faceGroup[f] != (f > 0 ? faceGroup[f - 1] : 0))
+      out += "g" + groupLines[static_cast<size_t>(faceGroup[f])] + eol;
     out += 'f';
-    for (size_t i = start; i < faceEnd[f]; ++i) {
+    for (size_t i = f > 0 ? faceEnd[f - 1] : 0; i < faceEnd[f]; ++i) {
       const Corner& c = corners[i];
       out += ' ';
       AppendInt(out, state.points + c.point + 1);
@@ -1236,8 +1309,12 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, obj::Output& sink, 
       }
     }
     out += eol;
-    sink.Spill();
-    start = faceEnd[f];
+  });
+  if (!faceEnd.empty()) {
+    const std::string* last = faceMaterial.back();
+    state.materialKnown = true;
+    state.hasMaterial = last != nullptr;
+    if (last) state.material = *last;
   }
   state.points += pc;
   state.uvs += static_cast<Int64>(uvList.size());
@@ -1248,9 +1325,10 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, obj::Output& sink, 
 }  // namespace
 
 bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std::string* note,
-             bool replaceReadOnly) {
+             bool replaceReadOnly, size_t lineBlock) {
   const std::vector<PolygonObject*> objects = PolygonObjects(doc);
   WriteState state;
+  state.lineBlock = lineBlock;
   std::vector<PolygonObject*> generic;  // written from the host's data
   if (note) note->clear();
 

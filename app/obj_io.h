@@ -41,9 +41,11 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
 // failed save leaves any old file as it was. A document loaded from a file is written as that
 // file with the changed UVs and point positions replaced, followed by objects added since; note
 // (when given) says why when the file's own statements could not be kept. A target that is not a
-// regular file is refused, and so is a read-only one unless replaceReadOnly.
+// regular file is refused, and so is a read-only one unless replaceReadOnly. Objects written from
+// the host's data have their lines formatted on two threads in blocks of lineBlock lines (0: a
+// size for large objects, npos: one thread); the text never depends on it, and tests check that.
 bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error,
-             std::string* note = nullptr, bool replaceReadOnly = false);
+             std::string* note = nullptr, bool replaceReadOnly = false, size_t lineBlock = 0);
 
 // The file doc was loaded from (absolute), or empty.
 std::string SourcePath(BaseDocument& doc);
