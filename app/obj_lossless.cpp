@@ -151,6 +151,7 @@ struct Changes {
   std::vector<std::uint8_t> pointMoved;
   std::vector<Vector> pointNew;  // the first new position, once moved
   bool changed = false;
+  bool uvWithoutLine = false;  // a corner without a vt line has a UV now
 
   void Move(Int64 v, size_t points, const Vector& at) {
     const size_t i = static_cast<size_t>(v);
@@ -181,6 +182,7 @@ struct Changes {
   // had found both.
   void Append(const Changes& later) {
     changed = changed || later.changed;
+    uvWithoutLine = uvWithoutLine || later.uvWithoutLine;
     if (pointMoved.size() < later.pointMoved.size()) {
       pointMoved.resize(later.pointMoved.size(), 0);
       pointNew.resize(later.pointMoved.size());
@@ -312,7 +314,10 @@ struct Comparer {
         return false;
       }
       ch.changed = ch.changed || differs;
-      if (vt >= 0) ch.UV(vt, uvs.size(), differs, now);
+      if (vt >= 0)
+        ch.UV(vt, uvs.size(), differs, now);
+      else
+        ch.uvWithoutLine = ch.uvWithoutLine || differs;
     }
     return true;
   }
@@ -773,6 +778,12 @@ bool SourceWriter::Prepare(const Source& src, const std::vector<PolygonObject*>&
     return true;
   };
   if (!pl.ch.changed && !pl.renamed) return counts();
+  // New vt lines are only needed for a corner without one that has a UV now, and for a vt line
+  // whose corners do not all leave it for one value; otherwise pass 2 would find none.
+  const bool splits = std::any_of(pl.ch.uvState.begin(), pl.ch.uvState.end(), [](std::uint8_t st) {
+    return (st & kChanged) && st != kChanged;
+  });
+  if (!pl.ch.uvWithoutLine && !splits) return counts();
 
   // Pass 2: the new vt lines, each after the last vt line before the first face that uses it
   // (before that face when no vt line precedes it). Equal values share one line.
@@ -839,7 +850,11 @@ void SourceWriter::Write(Output& out) const {
   };
   const ObjectView& view = pl.cmp.view;
   Walker walker(text, src.start);
-  walker.SkipValues();
+  // Without new vt lines every corner keeps its reference, and no face line changes.
+  if (added.empty())
+    walker.SkipFaces();
+  else
+    walker.SkipValues();
   Statement s;
   std::string error;
   std::string line;
@@ -892,6 +907,7 @@ void SourceWriter::Write(Output& out) const {
       }
       case Kind::kF:
       case Kind::kL: {
+        if (added.empty()) break;
         const bool hostUV = s.kind == Kind::kF && pl.ViewOf(s) && view.hasUV;
         bool differs = false;
         line.clear();

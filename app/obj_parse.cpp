@@ -195,6 +195,17 @@ bool Walker::Quick(Statement& s) {
   }
   s.words.clear();
   s.words.emplace_back(p, static_cast<size_t>(q - p));
+  if (kind == Kind::kF && skipFaces_) {
+    s.corners.clear();
+    s.kind = kind;
+    s.numbers = 0;
+    s.index = -1;
+    InBlock();
+    s.firstPolygon = -1;
+    s.block = block_;
+    s.implicitBlock = implicit_;
+    return true;
+  }
   auto skipBlanks = [&] {
     while (q < e && Blank(*q)) ++q;
     return q < e;

@@ -66,6 +66,9 @@ class Walker {
   // Leaves the numbers of v, vt and vn lines unread (Statement::value stays 0), for walks over
   // a text that an earlier walk has checked and whose values it has.
   void SkipValues() { skipValues_ = true; }
+  // Also leaves the corners of plain f lines unread: such a statement has no words past its key,
+  // no corners and no polygon numbers, for walks that need nothing from the faces.
+  void SkipFaces() { skipFaces_ = skipValues_ = true; }
   // Reads every line through the general word split, without the quick read of plain v, vt, vn
   // and f lines; both give the same statements.
   void ReadPlainly() { plain_ = true; }
@@ -83,6 +86,7 @@ class Walker {
   size_t pos_;
   bool deferred_ = false;
   bool skipValues_ = false;
+  bool skipFaces_ = false;
   bool plain_ = false;
   Int64 line_ = 0;
   Int64 v_ = 0, vt_ = 0, vn_ = 0;

@@ -421,3 +421,25 @@ TEST(ObjRoundTrip, MovedPointsRenamedObjectsAndAddedObjects) {
   EXPECT_EQ(Groups(*Objects(*generic)[0]), Groups(*Objects(*chair)[0]))
       << "groups survive the host's own writing";
 }
+
+// Renaming alone rewrites the object's o line and nothing else, also when faces before the
+// first o line make an object of their own, and when faces without vt lines share the file.
+TEST(ObjRoundTrip, ARenameBehindFacesWithoutAnObjectRewritesOnlyItsLine) {
+  TempDir dir;
+  const std::string text =
+      "v 0 0 0\nv 1 0 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 0 1\nf 1/1 2/2 3/3\nf 3 2 1\n"
+      "o second\nf 1/1 2/2 3/3\no third\n  f 1 2 3\n";
+  const fs::path in = dir.path / "blocks.obj";
+  std::ofstream(in, std::ios::binary) << text;
+  DocPtr doc;
+  Load(*doc, in);
+  ASSERT_EQ(Objects(*doc).size(), 3u);
+  Objects(*doc)[1]->SetName("renamed");
+  const fs::path out = dir.path / "out.obj";
+  std::string error, note;
+  ASSERT_TRUE(SaveObj(*doc, out.string(), error, &note)) << error;
+  EXPECT_EQ(note, "");
+  std::string want = text;
+  want.replace(want.find("o second"), 8, "o renamed");
+  EXPECT_EQ(Read(out), want);
+}
