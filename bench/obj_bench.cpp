@@ -112,13 +112,21 @@ void BM_ObjLoad(benchmark::State& state) {
 }
 
 // keep: the document keeps the file (a statement-for-statement save); otherwise a polygon object
-// is in the document first, so the file is written from the host's data.
-void Save(benchmark::State& state, const std::string& source, bool keep) {
+// is in the document first, so the file is written from the host's data. edit: every UV is
+// moved first, as a tool that moves all islands does.
+void Save(benchmark::State& state, const std::string& source, bool keep, bool edit = false) {
   TheHost();
   BaseDocument* doc = BaseDocument::Alloc();
   if (!keep) doc->InsertObject(PolygonObject::Alloc(0, 0), nullptr, nullptr);
   std::string error;
   if (!pelterra::LoadObj(source, *doc, error)) state.SkipWithError(error.c_str());
+  if (edit)
+    if (auto* op = static_cast<PolygonObject*>(doc->GetFirstObject()))
+      if (auto* uvw = static_cast<UVWTag*>(op->GetTag(Tuvw))) {
+        UVWHandle h = uvw->GetDataAddressW();
+        for (Int32 p = 0; p < h.count; ++p)
+          for (Int32 k = 0; k < 4; ++k) h.data[p][k] = h.data[p][k] * 0.5 + Vector(0.25, 0.25, 0);
+      }
   const std::string path = (Folder() / "saved.obj").string();
   for (auto _ : state)
     if (!pelterra::SaveObj(*doc, path, error)) state.SkipWithError(error.c_str());
@@ -128,6 +136,9 @@ void Save(benchmark::State& state, const std::string& source, bool keep) {
 
 void BM_ObjSaveLoaded(benchmark::State& state) {
   Save(state, GridFile(state.range(0)), true);
+}
+void BM_ObjSaveEdited(benchmark::State& state) {
+  Save(state, GridFile(state.range(0)), true, true);
 }
 void BM_ObjSaveFromHost(benchmark::State& state) {
   Save(state, GridFile(state.range(0)), false);
@@ -140,6 +151,11 @@ void BM_ObjSaveNgonFromHost(benchmark::State& state) {
 
 BENCHMARK(BM_ObjLoad)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ObjSaveLoaded)
+    ->Arg(10'000)
+    ->Arg(100'000)
+    ->Arg(1'000'000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ObjSaveEdited)
     ->Arg(10'000)
     ->Arg(100'000)
     ->Arg(1'000'000)
