@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "c4d_basedocument.h"
@@ -42,6 +43,11 @@ const fs::path& Folder() {
   };
   static const Scratch scratch;
   return scratch.dir;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool Near(double a, double b) {
@@ -137,6 +143,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     // Only what the host cannot write may refuse: a number that is not finite.
     if (error.find("not a finite number") == std::string::npos) Broken("save failed: " + error);
   } else {
+    // Lines formatted on two threads in small blocks: the same file.
+    const std::string small = (Folder() / "blocks.obj").string();
+    const size_t block = 1 + (size == 0 ? 0 : data[0] % 3);
+    if (!pelterra::SaveObj(*copy, small, error, nullptr, false, block))
+      Broken("a save in blocks failed: " + error);
+    if (ReadFile(small) != ReadFile(out)) Broken("a save in blocks wrote another file");
     BaseDocument* back = BaseDocument::Alloc();
     if (!pelterra::LoadObj(out, *back, error)) Broken("a written file does not read: " + error);
     // Objects read from a file without o lines are named after it: compare by position.
