@@ -106,26 +106,30 @@ class RecentPositions {
 
   // The id of p (finite) in where; fresh tells whether p was added.
   Int32 Id(const Vector& p, std::vector<Vector>& where, bool& fresh) {
-    Slot& sl = slots_[Hash(p) & (kSlots - 1)];
+    Slot& sl = slots_[Hash(p)];
     fresh = !(sl.id >= 0 && Same(sl.p, p));
     if (!fresh) return sl.id;
-    sl = {p, static_cast<Int32>(where.size())};
+    // Field by field: a whole Slot written through a temporary stalls the next read of it.
+    sl.p = p;
+    sl.id = static_cast<Int32>(where.size());
     where.push_back(p);
     return sl.id;
   }
 
  private:
-  static constexpr size_t kSlots = size_t{1} << 13;
+  static constexpr int kBits = 13;
+  static constexpr size_t kSlots = size_t{1} << kBits;
   struct Slot {
     Vector p;
     Int32 id = -1;
   };
+  // The slot of p: the top bits of a multiplicative hash.
   static size_t Hash(const Vector& p) {
     // Adding +0 turns -0 into +0, so that equal values hash alike.
     const UInt64 u = std::bit_cast<UInt64>(p.x + 0.0), v = std::bit_cast<UInt64>(p.y + 0.0),
                  w = std::bit_cast<UInt64>(p.z + 0.0);
-    return static_cast<size_t>(
-        MixBits(u * 0x9e3779b97f4a7c15ull ^ v * 0xc2b2ae3d27d4eb4full ^ w * 0x165667b19e3779f9ull));
+    const UInt64 h = (u * 0x9e3779b97f4a7c15ull ^ v) * 0xc2b2ae3d27d4eb4full ^ w;
+    return static_cast<size_t>((h * 0x165667b19e3779f9ull) >> (64 - kBits));
   }
   std::vector<Slot> slots_;
 };
