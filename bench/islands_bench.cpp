@@ -21,8 +21,9 @@ constexpr Float kQuad = 0.02;  // quad side in UV
 constexpr Float kGap = 0.02;   // between islands
 constexpr Float kPitch = kSide * kQuad + kGap;
 
-// A document whose active object is a grid of islands of 10 x 10 quads in UV polygon mode. The
-// top row of every island is left unselected: welded neighbours for the carry.
+// A document whose active object is a grid of islands of 10 x 10 quads in UV polygon mode, each
+// island a grid of points of its own. The top row of every island is left unselected: welded
+// neighbours for the carry.
 struct Scene {
   BaseDocument* doc = nullptr;
   PolygonObject* op = nullptr;
@@ -46,18 +47,22 @@ Scene& SceneOf(Int32 quads, Float quad = kQuad, Float pitch = kPitch, Int32 side
   }
   s.doc = TheHost().NewDocument();
   TheHost().SetActiveDocument(s.doc);
-  s.op = PolygonObject::Alloc(4, quads);
-  s.tag = UVWTag::Alloc(quads);
   const Int32 islands = quads / (side * side);
+  s.op = PolygonObject::Alloc(islands * (side + 1) * (side + 1), quads);
+  s.tag = UVWTag::Alloc(quads);
   const Int32 perRow = static_cast<Int32>(std::ceil(std::sqrt(static_cast<Float>(islands))));
   s.uvs.resize(static_cast<size_t>(quads));
+  // A corner's UV from its row and column in the island, so that the corners neighbouring quads
+  // share are exactly equal, as those of one vt line in a file are.
+  auto at = [&](Int32 i, Int32 r, Int32 c) {
+    return Vector((i % perRow) * pitch + c * quad, (i / perRow) * pitch + r * quad, 0);
+  };
   for (Int32 p = 0; p < quads; ++p) {
     const Int32 i = p / (side * side), r = (p / side) % side, c = p % side;
-    const Float u = (i % perRow) * pitch + c * quad, v = (i / perRow) * pitch + r * quad;
-    s.op->GetPolygonW()[p] = CPolygon(0, 1, 2, 3);
+    const Int32 a = i * (side + 1) * (side + 1) + r * (side + 1) + c;
+    s.op->GetPolygonW()[p] = CPolygon(a, a + 1, a + side + 2, a + side + 1);
     s.uvs[static_cast<size_t>(p)] =
-        UVWStruct(Vector(u, v, 0), Vector(u + quad, v, 0), Vector(u + quad, v + quad, 0),
-                  Vector(u, v + quad, 0));
+        UVWStruct(at(i, r, c), at(i, r, c + 1), at(i, r + 1, c + 1), at(i, r + 1, c));
     s.tag->SetSlow(p, s.uvs[static_cast<size_t>(p)]);
   }
   BaseSelect* sel = s.op->GetPolygonS();
