@@ -331,13 +331,24 @@ UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
     RecentPositions recent;
     where.reserve(n + n / 4);
     sets.parent.reserve(n + n / 4);
+    // The corners of the entry before and their ids (-1: not finite): neighbouring polygons
+    // mostly share corners, and this finds those without the table.
+    const UVWStruct* before = nullptr;
+    std::array<Int32, 4> beforeId{-1, -1, -1, -1};
     for (size_t j = 0; j < n; ++j) {
       const UVWStruct& s = uv[list[j]];
       Int32 first = -1, root = -1;  // root: the set of the corners so far
-      for (const Vector* x : {&s.a, &s.b, &s.c, &s.d}) {
+      std::array<Int32, 4> ids{-1, -1, -1, -1};
+      for (Int32 k = 0; k < 4; ++k) {
+        const Vector* x = &s[k];
         if (!Finite(*x)) continue;
         bool fresh = false;
-        const Int32 id = recent.Id(*x, where, fresh);
+        Int32 id = -1;
+        for (Int32 i = 0; i < 4 && id < 0; ++i)
+          if (beforeId[static_cast<size_t>(i)] >= 0 && Same((*before)[i], *x))
+            id = beforeId[static_cast<size_t>(i)];
+        if (id < 0) id = recent.Id(*x, where, fresh);
+        ids[static_cast<size_t>(k)] = id;
         if (fresh) sets.Add();
         const Int32 set = fresh ? id : sets.Find(id);
         if (first < 0) {
@@ -348,6 +359,8 @@ UVIslands BuildIslands(const UVWStruct* uv, const std::vector<Int32>& list) {
         }
       }
       firstPos[j] = first;
+      before = &s;
+      beforeId = ids;
     }
   }
 
