@@ -1,7 +1,7 @@
 // UV islands in time about linear in the corner count, whatever the layout.
 //
-// Corners at one position are mostly merged first (a small table of recent positions by their
-// bits). The positions are then joined with union-find: positions within the tolerance of each
+// Corners at one position are mostly merged first (the corners of the entry before, then a small
+// table of recent positions by their bits). The positions are then joined with union-find: positions within the tolerance of each
 // other, and the corners of one polygon. Near positions are found through cells a little under
 // tol/sqrt(2) wide, sorted by a radix sort: two positions of one cell are always within reach, so a
 // cell is joined without a test, and of two neighbouring cells already joined nothing is tested.
