@@ -1,5 +1,9 @@
 #include "session.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -31,6 +35,24 @@ namespace fs = std::filesystem;
 namespace pelterra {
 
 namespace {
+
+// Which file stands at path, its size and its time; empty when there is none.
+std::string FileStamp(const std::string& path) {
+#ifdef _WIN32
+  std::error_code ec;
+  const auto size = fs::file_size(path, ec);
+  if (ec) return {};
+  const auto time = fs::last_write_time(path, ec);
+  if (ec) return {};
+  return std::to_string(size) + " " + std::to_string(time.time_since_epoch().count());
+#else
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return {};
+  return std::to_string(st.st_dev) + " " + std::to_string(st.st_ino) + " " +
+         std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+         std::to_string(st.st_mtim.tv_nsec);
+#endif
+}
 
 std::string Num(Float v) {
   return hostrt::FormatNumber(v);
@@ -269,6 +291,8 @@ Session::Session(hostrt::Host& host, std::ostream& out, SessionOptions options)
     out_ << "\n";
   };
   host_.onFileSelect = [this](const hostrt::FileSelectRecord& r) {
+    if (r.flags == FILESELECT_SAVE && !r.answer.empty())
+      beforeSave_.emplace(r.answer.str(), FileStamp(r.answer.str()));
     out_ << "file selector: " << r.title;
     if (r.defaulted)
       out_ << " (no answer given: cancel)";
@@ -704,6 +728,7 @@ bool Session::UserAction(const std::vector<std::string>& w) {
   BaseDocument* doc = host_.ActiveDocument();
   const Snapshot before = TakeSnapshot(doc, dialog_);
   const size_t selectors = host_.FileSelects().size();
+  beforeSave_.clear();
 #ifdef _WIN32
   // The standard library reads file times in whole seconds here: compare at that resolution, or
   // a file written within the same second would not count as written.
@@ -719,14 +744,32 @@ bool Session::UserAction(const std::vector<std::string>& w) {
   GeDialog* open = host_.FindWindow(dialog_) ? dialog_ : nullptr;
   const Snapshot after = TakeSnapshot(host_.ActiveDocument(), open);
   ActionReport report = Describe(w[0], id, before, after, host_.ActiveDocument());
+  const auto finished = fs::file_time_type::clock::now();
   // A file written through a save selector is what the action did, though the document stays.
   for (size_t k = selectors; k < host_.FileSelects().size(); ++k) {
     const hostrt::FileSelectRecord& f = host_.FileSelects()[k];
     std::error_code ec;
     if (f.flags != FILESELECT_SAVE || f.answer.empty()) continue;
-    if (fs::exists(f.answer.str(), ec) && fs::last_write_time(f.answer.str(), ec) >= started) {
-      report.changes.push_back("wrote " + f.answer.str());
-      written_.push_back(f.answer.str());
+    // A save renames a new file into place, so another file stands at the path than when the
+    // selector was answered. The file's time alone proves nothing: it comes from a coarse clock,
+    // or another machine's, and may lie before the click or far after it.
+    const std::string path = f.answer.str();
+    const bool exists = fs::exists(path, ec);
+    auto timed = [&] {
+      const auto t = fs::last_write_time(path, ec);
+      return !ec && t >= started && t <= finished;
+    };
+    auto stamp = beforeSave_.find(path);
+    bool wrote =
+        exists && (stamp != beforeSave_.end() ? stamp->second != FileStamp(path) : timed());
+#ifdef _WIN32
+    // No file identity here, and times in whole seconds: a save of the same size within the
+    // second the last one took leaves the same stamp.
+    wrote = wrote || (exists && timed());
+#endif
+    if (wrote) {
+      report.changes.push_back("wrote " + path);
+      written_.push_back(path);
     }
   }
   if (!result.warning.empty()) report.warnings.push_back(report.subject + ": " + result.warning);

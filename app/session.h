@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -68,6 +69,8 @@ class Session {
   std::string error_;
   bool checkFailed_ = false;
   std::vector<std::string> written_;
+  // What each file a save selector named was before the plug-in could write it, by path.
+  std::map<std::string, std::string> beforeSave_;
   GeDialog* dialog_ = nullptr;
   std::vector<std::vector<std::string>> modalActions_;
   std::vector<std::vector<bool>> modalQuoted_;

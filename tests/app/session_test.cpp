@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -495,6 +496,34 @@ TEST_F(SessionTest, EachActionSaysWhatItChanged) {
   EXPECT_FALSE(strictRun(start + "answer yes\nfile list.uva\ntype 10062 2\n"));
   EXPECT_EQ(session->Error(),
             "s.session:4: answer yes was never used: no message box came up (--strict)");
+}
+
+// A save counts by the file it puts in place, not by the file's time: file times come from a
+// coarser clock, or another machine's, and may lie before the click or long after it.
+TEST_F(SessionTest, ASaveCountsByTheFileItPutsInPlace) {
+  pelterra::SessionOptions strict;
+  strict.strict = true;
+  Restart(strict);
+  const fs::path list = dir / "list.uva", folder = dir / "folder.uva";
+  fs::create_directories(folder);
+  const auto later = fs::file_time_type::clock::now() + std::chrono::hours(1);
+  fs::last_write_time(folder, later);
+  const std::string save = "file list.uva\nclick 10116\n";
+  ASSERT_TRUE(Run("open builtin:cube\ncommand 1024239\nmode uvpolygons\n" + save))
+      << session->Error();
+  // The file that is replaced says it was written an hour from now.
+  fs::last_write_time(list, later);
+  ASSERT_TRUE(Run(save)) << session->Error();
+  EXPECT_LT(fs::last_write_time(list), later);
+  const std::string o = out.str();
+  const std::string wrote = "\n10116: wrote " + list.string() + "\n";
+  ASSERT_NE(o.find(wrote), std::string::npos) << o;
+  EXPECT_NE(o.find(wrote, o.find(wrote) + 1), std::string::npos) << o;
+  // Nothing can replace a folder; its time an hour ahead does not make it written.
+  EXPECT_FALSE(Run("file folder.uva\nclick 10116\n"));
+  EXPECT_NE(session->Error().find("10116: nothing changed"), std::string::npos) << session->Error();
+  EXPECT_EQ(out.str().find("wrote " + folder.string()), std::string::npos) << out.str();
+  EXPECT_TRUE(fs::is_directory(folder));
 }
 
 TEST_F(SessionTest, SavingOverTheOpenedFileTakesAWord) {
