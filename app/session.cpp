@@ -754,7 +754,7 @@ bool Session::UserAction(const std::vector<std::string>& w) {
     // selector was answered. The file's time alone proves nothing: it comes from a coarse clock,
     // or another machine's, and may lie before the click or far after it.
     const std::string path = f.answer.str();
-    const bool exists = fs::exists(path, ec);
+    const bool exists = fs::is_regular_file(path, ec);
     auto timed = [&] {
       const auto t = fs::last_write_time(path, ec);
       return !ec && t >= started && t <= finished;

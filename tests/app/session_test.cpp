@@ -507,7 +507,8 @@ TEST_F(SessionTest, ASaveCountsByTheFileItPutsInPlace) {
   const fs::path list = dir / "list.uva", folder = dir / "folder.uva";
   fs::create_directories(folder);
   const auto later = fs::file_time_type::clock::now() + std::chrono::hours(1);
-  fs::last_write_time(folder, later);
+  std::error_code ec;
+  fs::last_write_time(folder, later, ec);  // Wine refuses times on folders; the rest holds there
   const std::string save = "file list.uva\nclick 10116\n";
   ASSERT_TRUE(Run("open builtin:cube\ncommand 1024239\nmode uvpolygons\n" + save))
       << session->Error();
