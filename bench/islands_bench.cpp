@@ -76,6 +76,8 @@ Scene& SceneOf(Int32 quads, Float quad = kQuad, Float pitch = kPitch, Int32 side
 }
 
 void Restore(Scene& s) {
+  // A session keeps a bounded undo history; kept here, each run's step would take fresh memory.
+  s.doc->FlushUndoBuffer();
   UVWHandle h = s.tag->GetDataAddressW();
   for (Int32 p = 0; p < h.count; ++p) UVWTag::Set(h, p, s.uvs[static_cast<size_t>(p)]);
 }
