@@ -76,7 +76,8 @@ Scene& SceneOf(Int32 quads, Float quad = kQuad, Float pitch = kPitch, Int32 side
 }
 
 void Restore(Scene& s) {
-  // A session keeps a bounded undo history; kept here, each run's step would take fresh memory.
+  // A session adds one undo step per tool run; kept over every run here, each step would take
+  // memory the process never touched, which costs several times what reused memory costs.
   s.doc->FlushUndoBuffer();
   UVWHandle h = s.tag->GetDataAddressW();
   for (Int32 p = 0; p < h.count; ++p) UVWTag::Set(h, p, s.uvs[static_cast<size_t>(p)]);
