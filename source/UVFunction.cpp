@@ -679,10 +679,12 @@ void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
     const Int32 there = ix.olds.InsertUnlessThere(old[k], item, [&](Int32 other) {
       return UVEqual(old[static_cast<size_t>(other)], old[k]);
     });
-    if (there != item)
-      ix.olds.Insert(old[k], item);
-    else
+    // Without chain a corner takes the smallest entry that matches it, and an entry at the
+    // place of an earlier one matches exactly when that one does: it can never be taken.
+    if (there == item)
       ix.queries.push_back(item);
+    else if (chain)
+      ix.olds.Insert(old[k], item);
   }
 
   // Corners near any old entry, each once. A corner is found through the cell of its present
