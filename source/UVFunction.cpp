@@ -667,10 +667,10 @@ void NeighbourCarry::Apply(UVWStruct* uv, const std::vector<Vector>& old,
     return;
   }
 
-  CellBox box;
+  CellBoxOfRange range;
   for (size_t k = 0; k < count; ++k)
-    if (Finite(old[k])) box.Add(old[k]);
-  ix.olds.Reset(count, box);
+    if (Finite(old[k])) range.Add(old[k]);
+  ix.olds.Reset(count, range.Box());
   // Entries at the place of one just before them need no query of their own.
   ix.queries.clear();
   for (size_t k = 0; k < count; ++k) {
