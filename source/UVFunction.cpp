@@ -890,23 +890,27 @@ Bool RunIslandFrame(Bool keep, UVMatch test, const std::function<Bool(UVToolScop
   UVWStruct* uv = scope.UVs();
   const Int32 polyCount = scope.PolygonCount();
   const std::vector<Int32>& list = scope.SelectedPolygons();
-  const UVIslands islands = BuildIslands(uv, list);
-  std::unique_ptr<NeighbourCarry> carry = keep ? MakeIslandCarry(uv, polyCount, list) : nullptr;
+  {
+    // The islands and the carry's index are freed before the write-back makes its undo copy,
+    // which then reuses their memory instead of raising the peak.
+    const UVIslands islands = BuildIslands(uv, list);
+    std::unique_ptr<NeighbourCarry> carry = keep ? MakeIslandCarry(uv, polyCount, list) : nullptr;
 
-  IslandWork work;
-  work.uv = uv;
-  work.polys = scope.Polygons();
-  work.polyCount = polyCount;
-  work.lists = carry != nullptr;
-  for (size_t k = 0; k < islands.Count(); ++k) {
-    work.polygons.clear();
-    for (Int32 j : islands.Island(k)) work.polygons.push_back(list[static_cast<size_t>(j)]);
-    if (work.lists) {
-      work.oldList.clear();
-      for (Int32 p : work.polygons) AppendCorners(uv[p], work.oldList);
-      work.newList = work.oldList;
+    IslandWork work;
+    work.uv = uv;
+    work.polys = scope.Polygons();
+    work.polyCount = polyCount;
+    work.lists = carry != nullptr;
+    for (size_t k = 0; k < islands.Count(); ++k) {
+      work.polygons.clear();
+      for (Int32 j : islands.Island(k)) work.polygons.push_back(list[static_cast<size_t>(j)]);
+      if (work.lists) {
+        work.oldList.clear();
+        for (Int32 p : work.polygons) AppendCorners(uv[p], work.oldList);
+        work.newList = work.oldList;
+      }
+      if (transform(work) && carry) carry->Apply(uv, work.oldList, work.newList, test, false);
     }
-    if (transform(work) && carry) carry->Apply(uv, work.oldList, work.newList, test, false);
   }
 
   SelectAscending(scope.PolygonSelection(), list);
