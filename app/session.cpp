@@ -733,8 +733,6 @@ bool Session::UserAction(const std::vector<std::string>& w) {
   // The standard library reads file times in whole seconds here: compare at that resolution, or
   // a file written within the same second would not count as written.
   const auto started = std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now());
-#else
-  const auto started = fs::file_time_type::clock::now();
 #endif
   hostrt::ActionResult result;
   Int32 id = 0;
@@ -744,7 +742,9 @@ bool Session::UserAction(const std::vector<std::string>& w) {
   GeDialog* open = host_.FindWindow(dialog_) ? dialog_ : nullptr;
   const Snapshot after = TakeSnapshot(host_.ActiveDocument(), open);
   ActionReport report = Describe(w[0], id, before, after, host_.ActiveDocument());
+#ifdef _WIN32
   const auto finished = fs::file_time_type::clock::now();
+#endif
   // A file written through a save selector is what the action did, though the document stays.
   for (size_t k = selectors; k < host_.FileSelects().size(); ++k) {
     const hostrt::FileSelectRecord& f = host_.FileSelects()[k];
@@ -755,17 +755,13 @@ bool Session::UserAction(const std::vector<std::string>& w) {
     // or another machine's, and may lie before the click or far after it.
     const std::string path = f.answer.str();
     const bool exists = fs::is_regular_file(path, ec);
-    auto timed = [&] {
-      const auto t = fs::last_write_time(path, ec);
-      return !ec && t >= started && t <= finished;
-    };
     auto stamp = beforeSave_.find(path);
-    bool wrote =
-        exists && (stamp != beforeSave_.end() ? stamp->second != FileStamp(path) : timed());
+    bool wrote = exists && (stamp == beforeSave_.end() || stamp->second != FileStamp(path));
 #ifdef _WIN32
     // No file identity here, and times in whole seconds: a save of the same size within the
     // second the last one took leaves the same stamp.
-    wrote = wrote || (exists && timed());
+    const auto t = fs::last_write_time(path, ec);
+    wrote = wrote || (exists && !ec && t >= started && t <= finished);
 #endif
     if (wrote) {
       report.changes.push_back("wrote " + path);
