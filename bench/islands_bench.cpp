@@ -28,7 +28,18 @@ struct Scene {
   BaseDocument* doc = nullptr;
   PolygonObject* op = nullptr;
   UVWTag* tag = nullptr;
-  std::vector<UVWStruct> uvs;
+  Int32 perRow = 0, side = 0;
+  Float quad = 0.0, pitch = 0.0;
+
+  // Polygon p's UVs as laid out: a corner's UV from its row and column in the island, so that
+  // the corners neighbouring quads share are exactly equal, as those of one vt line in a file are.
+  UVWStruct At(Int32 p) const {
+    const Int32 i = p / (side * side), r = (p / side) % side, c = p % side;
+    auto at = [&](Int32 row, Int32 col) {
+      return Vector((i % perRow) * pitch + col * quad, (i / perRow) * pitch + row * quad, 0);
+    };
+    return UVWStruct(at(r, c), at(r, c + 1), at(r + 1, c + 1), at(r + 1, c));
+  }
 };
 
 hostrt::Host& TheHost() {
@@ -50,20 +61,15 @@ Scene& SceneOf(Int32 quads, Float quad = kQuad, Float pitch = kPitch, Int32 side
   const Int32 islands = quads / (side * side);
   s.op = PolygonObject::Alloc(islands * (side + 1) * (side + 1), quads);
   s.tag = UVWTag::Alloc(quads);
-  const Int32 perRow = static_cast<Int32>(std::ceil(std::sqrt(static_cast<Float>(islands))));
-  s.uvs.resize(static_cast<size_t>(quads));
-  // A corner's UV from its row and column in the island, so that the corners neighbouring quads
-  // share are exactly equal, as those of one vt line in a file are.
-  auto at = [&](Int32 i, Int32 r, Int32 c) {
-    return Vector((i % perRow) * pitch + c * quad, (i / perRow) * pitch + r * quad, 0);
-  };
+  s.perRow = static_cast<Int32>(std::ceil(std::sqrt(static_cast<Float>(islands))));
+  s.side = side;
+  s.quad = quad;
+  s.pitch = pitch;
   for (Int32 p = 0; p < quads; ++p) {
     const Int32 i = p / (side * side), r = (p / side) % side, c = p % side;
     const Int32 a = i * (side + 1) * (side + 1) + r * (side + 1) + c;
     s.op->GetPolygonW()[p] = CPolygon(a, a + 1, a + side + 2, a + side + 1);
-    s.uvs[static_cast<size_t>(p)] =
-        UVWStruct(at(i, r, c), at(i, r, c + 1), at(i, r + 1, c + 1), at(i, r + 1, c));
-    s.tag->SetSlow(p, s.uvs[static_cast<size_t>(p)]);
+    s.tag->SetSlow(p, s.At(p));
   }
   BaseSelect* sel = s.op->GetPolygonS();
   for (Int32 i = 0; i < islands; ++i)
@@ -79,8 +85,9 @@ void Restore(Scene& s) {
   // A session adds one undo step per tool run; kept over every run here, each step would take
   // memory the process never touched, which costs several times what reused memory costs.
   s.doc->FlushUndoBuffer();
+  // Laid out again rather than copied back, so that no copy of the UVs raises the peak.
   UVWHandle h = s.tag->GetDataAddressW();
-  for (Int32 p = 0; p < h.count; ++p) UVWTag::Set(h, p, s.uvs[static_cast<size_t>(p)]);
+  for (Int32 p = 0; p < h.count; ++p) UVWTag::Set(h, p, s.At(p));
 }
 
 // The process's peak resident memory so far (run one benchmark per process to read it).

@@ -124,6 +124,11 @@ class BaseDocument : public BaseList2D {
   Int32 GetUndoCount() const;
   Int32 GetRedoCount() const;
   void FlushUndoBuffer();
+  // Our host: whether an open undo group already saved node or the object it hangs on.
+  Bool UndoSaved(const BaseList2D* node) const;
+  // Our host: a change entry for node whose state was taken beforehand (a group of its own
+  // outside an open one).
+  Bool AddUndoState(BaseList2D* node, std::unique_ptr<NodeState> state);
 
  protected:
   BaseDocument();

@@ -170,6 +170,8 @@ class BaseList2D : public GeListNode {
   virtual void CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) const;
   // Copies the hierarchy below this node (children, tags ...) into dest.
   virtual void CopyHierarchyTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) const;
+  // The copy of the node that a state from BaseList2D::SaveState holds.
+  static BaseList2D* StateNode(NodeState& state);
 
  private:
   Int32 type_;

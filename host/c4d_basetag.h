@@ -94,6 +94,11 @@ class UVWTag : public VariableTag {
   UVWStruct GetSlow(Int32 i) const;
   void SetSlow(Int32 i, const UVWStruct& s);
 
+  // Our host: records becomes the tag's data. Gives back the state that restores the tag as it
+  // was, which keeps the old records themselves instead of a copy (nullptr, the tag unchanged,
+  // if it cannot).
+  std::unique_ptr<NodeState> ReplaceData(std::vector<UVWStruct>&& records);
+
  protected:
   UVWTag() : VariableTag(Tuvw) {}
   BaseList2D* AllocSame() const override { return new UVWTag(); }

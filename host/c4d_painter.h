@@ -24,10 +24,13 @@ class TempUVHandle {
   Int32 GetPointCount() const { return op_->GetPointCount(); }
   const Vector* GetPoint() const { return op_->GetPointR(); }
   // Working copy of the UVs, one record per polygon.
-  UVWStruct* GetUVW() { return uvw_.data(); }
+  UVWStruct* GetUVW();
   // Writes uv (one record per polygon) back into the tag, as one undo step of the document: it
   // joins an undo group the caller has open, otherwise it is a step of its own. The selection
   // flags are accepted for the SDK's signature; this host always writes every record.
+  // A step of its own that writes the whole working copy hands the working copy itself to the
+  // tag and the tag's old records to the undo step, copying nothing; the next GetUVW() then
+  // starts a new working copy.
   Bool SetUVWFromTextureView(const UVWStruct* uv, Bool polySelection = false,
                              Bool pointSelection = false, Bool allPoints = true);
   // UV polygon selection (the object's polygon selection) and UV point selection.
@@ -39,11 +42,14 @@ class TempUVHandle {
   friend TempUVHandle* GetActiveUVSet(BaseDocument* doc, Int32 flags);
   friend void FreeActiveUVSet(TempUVHandle* handle);
   TempUVHandle() = default;
+  // Copies the tag's records into the working copy.
+  void Fill();
   BaseDocument* doc_ = nullptr;
   PolygonObject* op_ = nullptr;
   UVWTag* tag_ = nullptr;
   Int32 mode_ = 0;
   std::vector<UVWStruct> uvw_;
+  Bool handedOver_ = false;  // the working copy went to the tag
 };
 
 // The UV set of the active polygon object's UVW tag (its first selected one, else its first);

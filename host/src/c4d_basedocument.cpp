@@ -43,10 +43,7 @@ class UndoSystem {
       case UNDOTYPE_CHANGE_SELECTION:
         // An open group that already saved this node restores it to that earlier state; a
         // second copy (a write-back inside a tool's own group) would only cost memory.
-        if (depth_ > 0 && std::any_of(open_.begin(), open_.end(), [&e](const Entry& o) {
-              return o.serial == e.serial && o.type != UNDOTYPE_NEW;
-            }))
-          return true;
+        if (Saved(e.serial)) return true;
         e.state = node->SaveState();
         break;
       case UNDOTYPE_NEW:
@@ -54,14 +51,21 @@ class UndoSystem {
       default:
         return false;
     }
-    if (depth_ == 0) {  // outside a group: a group of its own
-      Group g;
-      g.push_back(std::move(e));
-      Push(std::move(g));
-    } else {
-      open_.push_back(std::move(e));
-    }
+    Append(std::move(e));
     return true;
+  }
+
+  Bool AddState(BaseList2D* node, std::unique_ptr<NodeState> state) {
+    if (!node || !state) return false;
+    Append({UNDOTYPE_CHANGE, node->GetSerial(), std::move(state), nullptr});
+    return true;
+  }
+
+  // Whether the open group holds a change entry for the node.
+  Bool Saved(UInt64 serial) const {
+    return depth_ > 0 && std::any_of(open_.begin(), open_.end(), [serial](const Entry& o) {
+             return o.serial == serial && o.type != UNDOTYPE_NEW;
+           });
   }
 
   Bool End() {
@@ -101,6 +105,16 @@ class UndoSystem {
   }
 
  private:
+  void Append(Entry e) {
+    if (depth_ == 0) {  // outside a group: a group of its own
+      Group g;
+      g.push_back(std::move(e));
+      Push(std::move(g));
+    } else {
+      open_.push_back(std::move(e));
+    }
+  }
+
   void Push(Group g) {
     undo_.push_back(std::move(g));
     redo_.clear();
@@ -248,4 +262,12 @@ Int32 BaseDocument::GetRedoCount() const {
 }
 void BaseDocument::FlushUndoBuffer() {
   undo_->Flush();
+}
+Bool BaseDocument::UndoSaved(const BaseList2D* node) const {
+  if (!node) return false;
+  const BaseList2D* main = node->GetMain();
+  return undo_->Saved(node->GetSerial()) || (main && undo_->Saved(main->GetSerial()));
+}
+Bool BaseDocument::AddUndoState(BaseList2D* node, std::unique_ptr<NodeState> state) {
+  return undo_->AddState(node, std::move(state));
 }

@@ -218,6 +218,11 @@ std::unique_ptr<NodeState> BaseList2D::SaveState() const {
   return s;
 }
 
+BaseList2D* BaseList2D::StateNode(NodeState& state) {
+  auto* s = dynamic_cast<CopyState*>(&state);
+  return s ? s->copy.get() : nullptr;
+}
+
 void BaseList2D::RestoreState(const NodeState& state) {
   const auto* s = dynamic_cast<const CopyState*>(&state);
   if (s && s->copy) s->copy->CopyDataTo(this, COPYFLAGS_0, nullptr);

@@ -87,6 +87,20 @@ void UVWTag::SetSlow(Int32 i, const UVWStruct& s) {
   Set(GetDataAddressW(), i, s);
 }
 
+std::unique_ptr<NodeState> UVWTag::ReplaceData(std::vector<UVWStruct>&& records) {
+  std::vector<UVWStruct> old;
+  old.swap(uvw_);
+  std::unique_ptr<NodeState> state = SaveState();  // all but the records, which are empty now
+  auto* copy = static_cast<UVWTag*>(StateNode(*state));
+  if (!copy) {
+    uvw_.swap(old);
+    return nullptr;
+  }
+  copy->uvw_ = std::move(old);
+  uvw_ = std::move(records);
+  return state;
+}
+
 void UVWTag::CopyDataTo(BaseList2D* dest, Int32 flags, AliasTrans* trans) const {
   VariableTag::CopyDataTo(dest, flags, trans);
   static_cast<UVWTag*>(dest)->uvw_ = uvw_;

@@ -33,15 +33,26 @@ TempUVHandle* GetActiveUVSet(BaseDocument* doc, Int32 flags) {
       h->mode_ = doc->GetMode();
       break;
   }
-  // One record per polygon, whatever the tag's own count.
-  const Int32 n = h->op_->GetPolygonCount();
-  // Copied as a block; records past the tag's own count read as zero, as UVWTag::Get gives them.
-  ConstUVWHandle r = tag->GetDataAddressR();
-  const Int32 have = r.data ? std::max(0, std::min(r.count, n)) : 0;
-  h->uvw_.reserve(static_cast<size_t>(n));
-  h->uvw_.assign(r.data, r.data + have);
-  h->uvw_.resize(static_cast<size_t>(n));
+  h->Fill();
   return h;
+}
+
+void TempUVHandle::Fill() {
+  // One record per polygon, whatever the tag's own count.
+  const Int32 n = op_->GetPolygonCount();
+  // Copied as a block; records past the tag's own count read as zero, as UVWTag::Get gives them.
+  ConstUVWHandle r = tag_->GetDataAddressR();
+  const Int32 have = r.data ? std::max(0, std::min(r.count, n)) : 0;
+  uvw_.clear();
+  uvw_.reserve(static_cast<size_t>(n));
+  uvw_.assign(r.data, r.data + have);
+  uvw_.resize(static_cast<size_t>(n));
+  handedOver_ = false;
+}
+
+UVWStruct* TempUVHandle::GetUVW() {
+  if (handedOver_) Fill();
+  return uvw_.data();
 }
 
 void FreeActiveUVSet(TempUVHandle* handle) {
@@ -54,6 +65,22 @@ Bool TempUVHandle::SetUVWFromTextureView(const UVWStruct* uv, Bool polySelection
   (void)pointSelection;
   (void)allPoints;
   if (!uv || !tag_) return false;
+  // The tag's old records go to the undo step as they are, and the working copy becomes the
+  // tag's data: at a million polygons that saves two copies of the records and their memory.
+  const size_t n = uvw_.size();
+  if (doc_ && !handedOver_ && uv == uvw_.data() && n > 0 &&
+      n == static_cast<size_t>(GetPolyCount()) && n == static_cast<size_t>(tag_->GetDataCount()) &&
+      !doc_->UndoSaved(tag_)) {
+    std::unique_ptr<NodeState> old = tag_->ReplaceData(std::move(uvw_));
+    if (old) {
+      uvw_ = {};
+      handedOver_ = true;
+      doc_->StartUndo();
+      doc_->AddUndoState(tag_, std::move(old));
+      doc_->EndUndo();
+      return true;
+    }
+  }
   // A user of a UV editor undoes every write-back; nested in an open group it joins that group.
   if (doc_) {
     doc_->StartUndo();
@@ -61,8 +88,8 @@ Bool TempUVHandle::SetUVWFromTextureView(const UVWStruct* uv, Bool polySelection
     doc_->EndUndo();
   }
   UVWHandle w = tag_->GetDataAddressW();
-  const Int32 n = w.data ? std::max(0, std::min(GetPolyCount(), w.count)) : 0;
-  std::copy(uv, uv + n, w.data);
+  const Int32 count = w.data ? std::max(0, std::min(GetPolyCount(), w.count)) : 0;
+  if (uv != w.data) std::copy(uv, uv + count, w.data);
   return true;
 }
 

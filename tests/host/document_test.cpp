@@ -1,6 +1,8 @@
 // Objects, tags, the UV set and undo.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "c4d_basedocument.h"
 #include "c4d_baseobject.h"
 #include "c4d_basetag.h"
@@ -85,6 +87,84 @@ TEST_F(DocFixture, UVSetReportsModeAndWritesBack) {
   ASSERT_NE(h, nullptr);
   EXPECT_NE(h->GetMode(), 7);
   FreeActiveUVSet(h);
+}
+
+TEST_F(DocFixture, AWriteBackOfItsOwnHandsTheWorkingCopyOverAndUndoesExactly) {
+  doc->SetMode(Muvpolygons);
+  uvw->SetName("UVs");
+  uvw->SetBit(BIT_ACTIVE);
+  const UVWStruct before0 = uvw->GetSlow(0), before1 = uvw->GetSlow(1);
+  TempUVHandle* h = GetActiveUVSet(doc, GETACTIVEUVSET_ALL);
+  ASSERT_NE(h, nullptr);
+  UVWStruct* uv = h->GetUVW();
+  uv[0].a = Vector(-0.0, 7, 0);
+  uv[1].d = Vector(0.25, 0.125, 0);
+  ASSERT_TRUE(h->SetUVWFromTextureView(uv));
+  EXPECT_EQ(uvw->GetDataAddressR().data, uv) << "the working copy itself is the tag's data now";
+  EXPECT_EQ(uvw->GetSlow(1).d, Vector(0.25, 0.125, 0));
+  EXPECT_EQ(doc->GetUndoCount(), 1);
+
+  UVWStruct* again = h->GetUVW();
+  ASSERT_NE(again, uv) << "a new working copy, not the tag's data";
+  EXPECT_EQ(again[0], uvw->GetSlow(0));
+  again[0].b = Vector(9, 9, 9);
+  EXPECT_EQ(uvw->GetSlow(0).b, before0.b) << "unwritten edits of the new copy stay out of the tag";
+  FreeActiveUVSet(h);
+
+  uvw->DelBit(BIT_ACTIVE);
+  ASSERT_TRUE(doc->DoUndo());
+  EXPECT_EQ(uvw->GetSlow(0), before0);
+  EXPECT_EQ(uvw->GetSlow(1), before1);
+  EXPECT_TRUE(std::signbit(uvw->GetSlow(0).a.x) == std::signbit(before0.a.x));
+  EXPECT_EQ(uvw->GetDataCount(), 2);
+  EXPECT_EQ(uvw->GetName(), "UVs");
+  EXPECT_TRUE(uvw->GetBit(BIT_ACTIVE)) << "the tag comes back whole, not only its records";
+  EXPECT_EQ(op->GetTag(Tuvw), uvw);
+  ASSERT_TRUE(doc->DoRedo());
+  EXPECT_TRUE(std::signbit(uvw->GetSlow(0).a.x)) << "redo gives the written records bit for bit";
+  EXPECT_EQ(uvw->GetSlow(0).a.y, 7.0);
+  EXPECT_EQ(uvw->GetSlow(1).d, Vector(0.25, 0.125, 0));
+}
+
+TEST_F(DocFixture, AWriteBackCopiesWhereItCannotHandOver) {
+  doc->SetMode(Muvpolygons);
+  const UVWStruct before1 = uvw->GetSlow(1);
+
+  // Inside a group that saved the object, the group's copy restores the tag.
+  TempUVHandle* h = GetActiveUVSet(doc, GETACTIVEUVSET_ALL);
+  ASSERT_NE(h, nullptr);
+  doc->StartUndo();
+  doc->AddUndo(UNDOTYPE_CHANGE, op);
+  op->SetName("renamed");
+  UVWStruct* uv = h->GetUVW();
+  uv[1].a = Vector(3, 3, 0);
+  ASSERT_TRUE(h->SetUVWFromTextureView(uv));
+  uv[1].a = Vector(4, 4, 0);
+  EXPECT_EQ(uvw->GetSlow(1).a, Vector(3, 3, 0)) << "the working copy stays the handle's";
+  ASSERT_TRUE(h->SetUVWFromTextureView(uv));
+  doc->EndUndo();
+  FreeActiveUVSet(h);
+  EXPECT_EQ(uvw->GetSlow(1).a, Vector(4, 4, 0));
+  EXPECT_EQ(doc->GetUndoCount(), 1);
+  ASSERT_TRUE(doc->DoUndo());
+  EXPECT_EQ(uvw->GetSlow(1), before1);
+  EXPECT_EQ(op->GetName(), "Quads");
+
+  // A tag with more records than polygons keeps the ones past the polygons.
+  ASSERT_TRUE(uvw->Resize(3));
+  const UVWStruct extra(Vector(8), Vector(8), Vector(8), Vector(8));
+  uvw->SetSlow(2, extra);
+  h = GetActiveUVSet(doc, GETACTIVEUVSET_ALL);
+  ASSERT_NE(h, nullptr);
+  uv = h->GetUVW();
+  uv[0].c = Vector(2, 2, 0);
+  ASSERT_TRUE(h->SetUVWFromTextureView(uv));
+  FreeActiveUVSet(h);
+  EXPECT_EQ(uvw->GetDataCount(), 3);
+  EXPECT_EQ(uvw->GetSlow(0).c, Vector(2, 2, 0));
+  EXPECT_EQ(uvw->GetSlow(2), extra);
+  ASSERT_TRUE(doc->DoUndo());
+  EXPECT_EQ(uvw->GetSlow(0).c, Vector(.5, 1, 0));
 }
 
 TEST_F(DocFixture, NoUVSetWithoutPolygonObjectOrUVWTag) {
