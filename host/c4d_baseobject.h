@@ -123,6 +123,10 @@ class BaseObject : public BaseList2D {
 
   std::unique_ptr<NodeState> SaveState() const override;
   void RestoreState(const NodeState& state) override;
+  // Our host: SaveState, with tagState standing for the saved data of tag (one of this object's
+  // tags) instead of a copy taken now.
+  std::unique_ptr<NodeState> SaveState(const BaseTag* tag,
+                                       std::unique_ptr<NodeState> tagState) const;
 
   static BaseObject* Cast(GeListNode* n) { return static_cast<BaseObject*>(n); }
 

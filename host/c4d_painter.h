@@ -29,8 +29,8 @@ class TempUVHandle {
   // joins an undo group the caller has open, otherwise it is a step of its own. The selection
   // flags are accepted for the SDK's signature; this host always writes every record.
   // A step of its own that writes the whole working copy hands the working copy itself to the
-  // tag and the tag's old records to the undo step, copying nothing; the next GetUVW() then
-  // starts a new working copy.
+  // tag and the tag's old records to the undo step's record of the object, copying no records;
+  // the next GetUVW() then starts a new working copy.
   Bool SetUVWFromTextureView(const UVWStruct* uv, Bool polySelection = false,
                              Bool pointSelection = false, Bool allPoints = true);
   // UV polygon selection (the object's polygon selection) and UV point selection.

@@ -190,10 +190,16 @@ struct ObjectState : NodeState {
 }  // namespace
 
 std::unique_ptr<NodeState> BaseObject::SaveState() const {
+  return SaveState(nullptr, nullptr);
+}
+
+std::unique_ptr<NodeState> BaseObject::SaveState(const BaseTag* tag,
+                                                 std::unique_ptr<NodeState> tagState) const {
   auto s = std::make_unique<ObjectState>();
   s->own = BaseList2D::SaveState();
   for (BaseTag* t = GetFirstTag(); t; t = t->GetNext())
-    s->tags.emplace_back(t->GetSerial(), t->SaveState());
+    s->tags.emplace_back(t->GetSerial(),
+                         tag && t == tag && tagState ? std::move(tagState) : t->SaveState());
   return s;
 }
 

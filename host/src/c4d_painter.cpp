@@ -75,8 +75,10 @@ Bool TempUVHandle::SetUVWFromTextureView(const UVWStruct* uv, Bool polySelection
     if (old) {
       uvw_ = {};
       handedOver_ = true;
+      // The step records the object, as any write-back's does; only the tag's part is taken
+      // rather than copied.
       doc_->StartUndo();
-      doc_->AddUndoState(tag_, std::move(old));
+      doc_->AddUndoState(op_, op_->SaveState(tag_, std::move(old)));
       doc_->EndUndo();
       return true;
     }

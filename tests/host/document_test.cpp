@@ -112,7 +112,9 @@ TEST_F(DocFixture, AWriteBackOfItsOwnHandsTheWorkingCopyOverAndUndoesExactly) {
   FreeActiveUVSet(h);
 
   uvw->DelBit(BIT_ACTIVE);
+  op->GetPolygonS()->Select(1);
   ASSERT_TRUE(doc->DoUndo());
+  EXPECT_EQ(op->GetPolygonS()->GetCount(), 0) << "the step recorded the object, not only the tag";
   EXPECT_EQ(uvw->GetSlow(0), before0);
   EXPECT_EQ(uvw->GetSlow(1), before1);
   EXPECT_TRUE(std::signbit(uvw->GetSlow(0).a.x) == std::signbit(before0.a.x));
