@@ -440,13 +440,26 @@ bool TwoPartWalk(std::string_view text, size_t start, size_t split, Take&& take,
   return true;
 }
 
+// From face on, faces have value (until the next run).
+struct Run {
+  Int32 face;
+  Int32 value;
+};
+
+// Notes that faces from face on have value.
+void Mark(std::vector<Run>& runs, Int32 face, Int32 value) {
+  if (runs.empty() || runs.back().value != value) runs.push_back({face, value});
+}
+
 // What the reader collects per o block: faces with file indices, their materials and groups.
+// Materials and groups change only at their statements, so they are kept as runs of faces: a
+// list per face would add 8 MB to a 1M-face load's peak.
 struct Block {
   std::string name;
   std::vector<ObjCorner> corners;  // point, uv, normal: 0-based file indices
   std::vector<Int32> faceEnd;
-  std::vector<Int32> faceMaterial;  // index into the material names, -1: none
-  std::vector<Int32> faceGroups;    // index into the group sets, 0: no group
+  std::vector<Run> materials;  // index into the material names, -1: none
+  std::vector<Run> groups;     // index into the group sets, 0: no group
 };
 
 // Group sets as `g` lines name them; set 0 is "no group".
@@ -514,9 +527,10 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
     return &b;
   };
   auto endFace = [&](Block& b) {
+    const auto face = static_cast<Int32>(b.faceEnd.size());
+    Mark(b.materials, face, material);
+    Mark(b.groups, face, groupSet);
     b.faceEnd.push_back(static_cast<Int32>(b.corners.size()));
-    b.faceMaterial.push_back(material);
-    b.faceGroups.push_back(groupSet);
   };
   auto takeValues = [&](size_t kind, std::vector<Vector>& more) {
     Append(kind == 0 ? positions : kind == 1 ? uvs : normals, more);
@@ -526,8 +540,6 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
     if (!b) return false;
     Append(b->corners, more);
     b->faceEnd.reserve(b->faceEnd.size() + faces);
-    b->faceMaterial.reserve(b->faceMaterial.size() + faces);
-    b->faceGroups.reserve(b->faceGroups.size() + faces);
     return true;
   };
   // Faces of sizes[0 .. n), `corners` corners in all, which follow in c unless adopted (null).
@@ -535,10 +547,12 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
     Block* b = faceBlock(c ? corners : 0);
     if (!b) return false;
     if (c) b->corners.insert(b->corners.end(), c, c + corners);
+    if (n == 0) return true;
+    const auto face = static_cast<Int32>(b->faceEnd.size());
+    Mark(b->materials, face, material);
+    Mark(b->groups, face, groupSet);
     Int32 end = b->faceEnd.empty() ? 0 : b->faceEnd.back();
     for (size_t i = 0; i < n; ++i) b->faceEnd.push_back(end += sizes[i]);
-    b->faceMaterial.insert(b->faceMaterial.end(), n, material);
-    b->faceGroups.insert(b->faceGroups.end(), n, groupSet);
     return true;
   };
   // One statement into the lists above; false (error set) when the host cannot hold it.
@@ -746,15 +760,23 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
     const Block& b = *sources[o];
     const std::vector<Int32>& first = firstPolygons[o];
     NamedSelections byMaterial, byGroup;
-    for (size_t f = 0; f < b.faceMaterial.size(); ++f) {
-      if (first[f + 1] <= first[f]) continue;
-      if (b.faceMaterial[f] >= 0)
-        byMaterial.Get(materials[static_cast<size_t>(b.faceMaterial[f])])
-            ->GetBaseSelect()
-            ->SelectAll(first[f], first[f + 1] - 1);
-      for (const std::string& g : groups.sets[static_cast<size_t>(b.faceGroups[f])])
-        byGroup.Get(g)->GetBaseSelect()->SelectAll(first[f], first[f + 1] - 1);
-    }
+    // take(value, from, to) for each run's polygons [from, to], runs without polygons skipped.
+    auto eachRun = [&first](const std::vector<Run>& runs, auto&& take) {
+      const auto faces = static_cast<Int32>(first.size()) - 1;
+      for (size_t r = 0; r < runs.size(); ++r) {
+        const Int32 a = runs[r].face, z = r + 1 < runs.size() ? runs[r + 1].face : faces;
+        const Int32 from = first[static_cast<size_t>(a)], to = first[static_cast<size_t>(z)];
+        if (to > from) take(runs[r].value, from, to - 1);
+      }
+    };
+    eachRun(b.materials, [&](Int32 m, Int32 from, Int32 to) {
+      if (m >= 0)
+        byMaterial.Get(materials[static_cast<size_t>(m)])->GetBaseSelect()->SelectAll(from, to);
+    });
+    eachRun(b.groups, [&](Int32 set, Int32 from, Int32 to) {
+      for (const std::string& g : groups.sets[static_cast<size_t>(set)])
+        byGroup.Get(g)->GetBaseSelect()->SelectAll(from, to);
+    });
     for (const std::string& name : byMaterial.order) {
       op->InsertTag(byMaterial.tags[name], LastTag(op));
       TextureTag* tex = TextureTag::Alloc();

@@ -280,6 +280,22 @@ TEST(ObjLoad, NamesAndMaterialRuns) {
   for (PolygonObject* op : {objects[0], objects[2]})
     EXPECT_EQ(MaterialTags(*op, *doc), (std::vector<std::string>{"a:a=1,6,", "b:b=2,3,4,5,"}));
   EXPECT_TRUE(MaterialTags(*objects[1], *doc).empty()) << "after usemtl (null)";
+
+  // Group runs that come back, the pentagon (polygons 2 to 4) among them, and "g" for none.
+  DocPtr grouped;
+  Load(*grouped, dir.File("groups.obj",
+                          "v 0 0 0\nv 1 0 0\nv 0 1 0\ng x\nf 1 2 3\ng y x\nf 1 2 3\n"
+                          "f 1 2 3 3 2\ng\nf 1 2 3\ng y\nf 1 2 3\n"));
+  std::vector<std::string> selected;
+  for (BaseTag* t = Objects(*grouped)[0]->GetFirstTag(); t; t = t->GetNext())
+    if (t->GetDataInstance()->GetBool(OBJ_GROUP)) {
+      std::string line = t->GetName() + "=";
+      for (Int32 p = 0; p < 7; ++p)
+        if (static_cast<SelectionTag*>(t)->GetBaseSelect()->IsSelected(p))
+          line += std::to_string(p) + ",";
+      selected.push_back(line);
+    }
+  EXPECT_EQ(selected, (std::vector<std::string>{"x=0,1,2,3,4,", "y=1,2,3,4,6,"}));
 }
 
 TEST(ObjLoad, BadFilesAreRefusedWithFileAndLine) {
