@@ -24,6 +24,7 @@
 #include "file_access.h"
 #include "obj_parse.h"
 #include "obj_source.h"
+#include "platform.h"
 #include "progress.h"
 
 namespace pelterra {
@@ -498,6 +499,10 @@ bool LoadObj(const std::string& path, BaseDocument& doc, std::string& error,
 bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error,
                   std::vector<std::string>* warnings, Progress* progress, size_t splitAt,
                   bool* twoThreads) {
+  // The reading lists, half of them made on a second thread, are freed by the end of the load.
+  struct Release {
+    ~Release() { platform::ReleaseFreedMemory(); }
+  } release;
   if (twoThreads) *twoThreads = false;
   std::string text;
   if (!ReadRegularFile(path, text, error) || !CheckText(text, path, error)) return false;
@@ -1348,6 +1353,11 @@ bool WriteObject(const PolygonObject& op, BaseDocument& doc, obj::Output& sink, 
 
 bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std::string* note,
              bool replaceReadOnly, size_t lineBlock) {
+  // A save's lists, some made on a second thread, are freed by its end; kept by the allocator,
+  // each further save of a 1M-polygon object would hold more of them at its peak.
+  struct Release {
+    ~Release() { platform::ReleaseFreedMemory(); }
+  } release;
   const std::vector<PolygonObject*> objects = PolygonObjects(doc);
   WriteState state;
   state.lineBlock = lineBlock;

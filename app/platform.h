@@ -52,4 +52,7 @@ void CatchInterrupts();
 bool Interrupted();
 void ReleaseInterrupts();
 
+// Hands memory the allocator keeps after frees back to the system, where the allocator can.
+void ReleaseFreedMemory();
+
 }  // namespace pelterra::platform

@@ -1,4 +1,7 @@
 #include <fcntl.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <glob.h>
 #include <signal.h>
 #include <spawn.h>
@@ -153,6 +156,14 @@ void ReleaseInterrupts() {
   if (!g_caught) return;
   for (int i = 0; i < 3; ++i) ::sigaction(kSignals[i], &g_old[i], nullptr);
   g_caught = false;
+}
+
+void ReleaseFreedMemory() {
+#if defined(__GLIBC__)
+  // glibc keeps freed memory in its arenas, one per thread that allocated; trimming gives the
+  // free pages of all of them back.
+  malloc_trim(0);
+#endif
 }
 
 }  // namespace pelterra::platform

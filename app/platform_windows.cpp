@@ -366,4 +366,8 @@ void ReleaseInterrupts() {
   g_caught = false;
 }
 
+void ReleaseFreedMemory() {
+  // The process heap gives large blocks back to the system when they are freed.
+}
+
 }  // namespace pelterra::platform
