@@ -68,7 +68,7 @@ Bool TempUVHandle::SetUVWFromTextureView(const UVWStruct* uv, Bool polySelection
   // The tag's old records go to the undo step as they are, and the working copy becomes the
   // tag's data: at a million polygons that saves two copies of the records and their memory.
   const size_t n = uvw_.size();
-  if (doc_ && !handedOver_ && uv == uvw_.data() && n > 0 &&
+  if (doc_ && !handedOver_ && uv == uvw_.data() && n > 0 && tag_->GetObject() == op_ &&
       n == static_cast<size_t>(GetPolyCount()) && n == static_cast<size_t>(tag_->GetDataCount()) &&
       !doc_->UndoSaved(tag_)) {
     std::unique_ptr<NodeState> old = tag_->ReplaceData(std::move(uvw_));

@@ -130,7 +130,7 @@ TEST_F(DocFixture, AWriteBackOfItsOwnHandsTheWorkingCopyOverAndUndoesExactly) {
 
 TEST_F(DocFixture, AWriteBackCopiesWhereItCannotHandOver) {
   doc->SetMode(Muvpolygons);
-  const UVWStruct before1 = uvw->GetSlow(1);
+  const UVWStruct before0 = uvw->GetSlow(0), before1 = uvw->GetSlow(1);
 
   // Inside a group that saved the object, the group's copy restores the tag.
   TempUVHandle* h = GetActiveUVSet(doc, GETACTIVEUVSET_ALL);
@@ -151,6 +151,20 @@ TEST_F(DocFixture, AWriteBackCopiesWhereItCannotHandOver) {
   ASSERT_TRUE(doc->DoUndo());
   EXPECT_EQ(uvw->GetSlow(1), before1);
   EXPECT_EQ(op->GetName(), "Quads");
+
+  // A tag taken off the object meanwhile is written, but not handed the working copy: the
+  // object's undo record could not hold its old records.
+  h = GetActiveUVSet(doc, GETACTIVEUVSET_ALL);
+  ASSERT_NE(h, nullptr);
+  uv = h->GetUVW();
+  uv[0].a = Vector(6, 6, 0);
+  uvw->Remove();
+  ASSERT_TRUE(h->SetUVWFromTextureView(uv));
+  EXPECT_NE(uvw->GetDataAddressR().data, uv);
+  EXPECT_EQ(uvw->GetSlow(0).a, Vector(6, 6, 0));
+  FreeActiveUVSet(h);
+  op->InsertTag(uvw);
+  uvw->SetSlow(0, before0);
 
   // A tag with more records than polygons keeps the ones past the polygons.
   ASSERT_TRUE(uvw->Resize(3));
