@@ -452,6 +452,14 @@ void Mark(std::vector<Run>& runs, Int32 face, Int32 value) {
   if (runs.empty() || runs.back().value != value) runs.push_back({face, value});
 }
 
+// Declared first in a load or a save, hands what it freed back to the system as it returns.
+struct ReleaseAtEnd {
+  ReleaseAtEnd() = default;
+  ReleaseAtEnd(const ReleaseAtEnd&) = delete;
+  ReleaseAtEnd& operator=(const ReleaseAtEnd&) = delete;
+  ~ReleaseAtEnd() { platform::ReleaseFreedMemory(); }
+};
+
 // What the reader collects per o block: faces with file indices, their materials and groups.
 // Materials and groups change only at their statements, so they are kept as runs of faces: a
 // list per face would add 8 MB to a 1M-face load's peak.
@@ -500,9 +508,7 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
                   std::vector<std::string>* warnings, Progress* progress, size_t splitAt,
                   bool* twoThreads) {
   // The reading lists, half of them made on a second thread, are freed by the end of the load.
-  struct Release {
-    ~Release() { platform::ReleaseFreedMemory(); }
-  } release;
+  const ReleaseAtEnd release;
   if (twoThreads) *twoThreads = false;
   std::string text;
   if (!ReadRegularFile(path, text, error) || !CheckText(text, path, error)) return false;
@@ -1355,9 +1361,7 @@ bool SaveObj(BaseDocument& doc, const std::string& path, std::string& error, std
              bool replaceReadOnly, size_t lineBlock) {
   // A save's lists, some made on a second thread, are freed by its end; kept by the allocator,
   // each further save of a 1M-polygon object would hold more of them at its peak.
-  struct Release {
-    ~Release() { platform::ReleaseFreedMemory(); }
-  } release;
+  const ReleaseAtEnd release;
   const std::vector<PolygonObject*> objects = PolygonObjects(doc);
   WriteState state;
   state.lineBlock = lineBlock;
