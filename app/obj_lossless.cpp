@@ -217,22 +217,17 @@ class UVList {
  public:
   size_t size() const { return uv_.size(); }
   void reserve(size_t n) { uv_.reserve(n); }
-  Vector operator[](size_t i) const {
-    return Vector(uv_[i][0], uv_[i][1], w_.empty() ? 0.0 : w_[i]);
-  }
+  Vector operator[](size_t i) const { return Vector(uv_[i][0], uv_[i][1], withW_ ? w_[i] : 0.0); }
   void push_back(const Vector& t) {
-    if (w_.empty() && (t.z != 0.0 || std::signbit(t.z))) {
-      w_.reserve(uv_.capacity());
-      w_.resize(uv_.size(), 0.0);
-    }
+    if (!withW_ && (t.z != 0.0 || std::signbit(t.z))) KeepW(uv_.capacity());
     uv_.push_back({t.x, t.y});
-    if (!w_.empty()) w_.push_back(t.z);
+    if (withW_) w_.push_back(t.z);
   }
   // Moves the lines of later after these.
   void Append(UVList& later) {
-    if (!later.w_.empty() && w_.empty()) w_.resize(uv_.size(), 0.0);
-    if (!w_.empty()) {
-      if (later.w_.empty()) later.w_.resize(later.size(), 0.0);
+    if (later.withW_ && !withW_) KeepW(uv_.size() + later.size());
+    if (withW_) {
+      if (!later.withW_) later.w_.resize(later.size(), 0.0);
       w_.insert(w_.end(), later.w_.begin(), later.w_.end());
     }
     uv_.insert(uv_.end(), later.uv_.begin(), later.uv_.end());
@@ -240,8 +235,15 @@ class UVList {
   }
 
  private:
+  // From now on every w is kept; the lines so far have +0.
+  void KeepW(size_t room) {
+    withW_ = true;
+    w_.reserve(room);
+    w_.resize(uv_.size(), 0.0);
+  }
   std::vector<std::array<double, 2>> uv_;
-  std::vector<double> w_;  // empty while every w is +0
+  std::vector<double> w_;  // only withW_
+  bool withW_ = false;     // false while every w is +0
 };
 
 // The faces of a file against the host objects made from it.

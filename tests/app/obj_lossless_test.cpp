@@ -164,6 +164,36 @@ TEST(ObjLosslessTwoThreads, EditedPointsAndUVsAtEveryCut) {
   EXPECT_EQ(ExpectEveryCutAlike(*f.src, f.objects), lineStarts);
 }
 
+// Only the UVs changed: the points are not compared, and every point keeps its line. The vt
+// line with a w that its first face keeps stays as it is at every cut, also where the first
+// half has no vt line.
+TEST(ObjLosslessTwoThreads, UVsAloneKeepEveryPointLine) {
+  Loaded f;
+  ASSERT_NO_FATAL_FAILURE(Load(kMixed, f));
+  PolygonObject* op = f.objects[0];
+  ReplaceUV(op, 0, 10, kVt3, Vector(0.5, 0.25, 0));
+  ReplaceUV(op, 3, 10, kVt5, Vector(0.75, 0.625, 0.25));
+  // A point moved and put back is where the file has it.
+  const Vector was = op->GetPointR()[3];
+  op->GetPointW()[3] = Vector(1, 2, 3);
+  op->GetPointW()[3] = was;
+  const size_t lineStarts = kMixed.rfind('\n') + 1;
+  EXPECT_EQ(ExpectEveryCutAlike(*f.src, f.objects), lineStarts);
+  const Result r = Save(*f.src, f.objects, std::string::npos);
+  ASSERT_TRUE(r.ok) << r.why;
+  // vt 3 rewritten in place; vt 5, which its first face keeps, gets a new line for the faces
+  // that left it, after the last vt line before the first of them.
+  std::string expected = kMixed;
+  for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+           {"vt 1 1\n", "vt 0.5 0.75\n"},
+           {"vt 0.25 0.75\r", "vt 0.25 0.75\rvt 0.75 0.375 0.25\r"},
+           {"f 5/5/1 6/6/1", "f 5/7/1 6/6/1"},
+           {"f -1/-1 -2/-2 -4/-4 -5/-3", "f -1/-2 -2/-1 -4/-5 -5/-4"},
+           {"6/-1", "6/-2"}})
+    expected.replace(expected.find(from), from.size(), to);
+  EXPECT_EQ(r.text, expected);
+}
+
 TEST(ObjLosslessTwoThreads, ObjectsOnBothSidesOfTheCut) {
   const std::string text =
       "o first\nv 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nf 1/1 2/2 3/3\n"
