@@ -822,6 +822,7 @@ bool LoadObjSplit(const std::string& path, BaseDocument& doc, std::string& error
     for (PolygonObject* op : objects) {
       src->serials.push_back(op->GetSerial());
       src->fingerprints.push_back(obj::Fingerprint(*op));
+      src->pointPrints.push_back(obj::PointPrint(*op));
     }
     src->text = std::move(text);
     doc.GetDataInstance()->SetData(OBJ_SOURCE, GeData(obj::SourceData(std::move(src))));

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
@@ -81,6 +82,17 @@ UInt64 Fingerprint(const PolygonObject& op) {
   return h.h;
 }
 
+UInt64 PointPrint(const PolygonObject& op) {
+  Hash h;
+  const Int32 n = op.GetPointCount();
+  h.Add(n);
+  const Vector* points = op.GetPointR();
+  for (Int32 i = 0; i < n; ++i) h.Add(points[i]);
+  const Matrix mg = op.GetMg();
+  for (const Vector& v : {mg.off, mg.v1, mg.v2, mg.v3}) h.Add(v);
+  return h.h;
+}
+
 namespace {
 
 // The host polygon corners that hold corner i of a face of n corners whose polygons start at
@@ -111,6 +123,8 @@ struct ObjectView {
   bool moved = false;
   ConstUVWHandle uv;
   bool hasUV = false;
+  bool pointsKept = false;  // the points and matrix it was loaded with: no position to compare
+  Int64 firstCorner = 0;    // in the numbering of HostCorners
 
   void Set(const PolygonObject* o) {
     op = o;
@@ -143,11 +157,49 @@ struct TripleHash {
 
 enum : std::uint8_t { kKept = 1, kChanged = 2, kMixed = 4 };
 
+// A host UV in the file's terms.
+Vector UvToFile(const Vector& uv) {
+  return Vector(uv.x, 1.0 - uv.y, uv.z);
+}
+
+// The UV corners of all host objects in one numbering: corner k of polygon p of object o is
+// first[o] + 4p + k. A vt line's first new value is kept as the corner that holds it, a third of
+// the value's room.
+struct HostCorners {
+  std::vector<Int64> first;        // per object, then the total
+  std::vector<ConstUVWHandle> uv;  // per object
+  std::vector<std::uint8_t> pointsKept;
+
+  HostCorners(const Source& src, const std::vector<PolygonObject*>& objects) {
+    Int64 n = 0;
+    for (size_t o = 0; o < objects.size(); ++o) {
+      const PolygonObject& op = *objects[o];
+      first.push_back(n);
+      n += 4 * Int64{op.GetPolygonCount()};
+      const UVWTag* tag = EditedUVWTag(op);
+      uv.push_back(tag ? tag->GetDataAddressR() : ConstUVWHandle());
+      pointsKept.push_back(o < src.pointPrints.size() && PointPrint(op) == src.pointPrints[o]);
+    }
+    first.push_back(n);
+  }
+  // Whether some object's positions must be compared with the file's.
+  bool PositionsNeeded() const {
+    return std::find(pointsKept.begin(), pointsKept.end(), 0) != pointsKept.end();
+  }
+  // The UV at corner c, in the file's terms.
+  Vector At(Int64 c) const {
+    const size_t o =
+        static_cast<size_t>(std::upper_bound(first.begin(), first.end(), c) - first.begin()) - 1;
+    const Int64 i = c - first[o];
+    return UvToFile(uv[o].data[i >> 2][static_cast<Int32>(i & 3)]);
+  }
+};
+
 // What the host changed against the file, per point and per texture coordinate, as the faces
 // find it in file order.
 struct Changes {
   std::vector<std::uint8_t> uvState;  // kKept, kChanged, kMixed of the corners that use it
-  std::vector<Vector> uvNew;          // the first new value, once kChanged
+  std::vector<Int64> uvFirst;         // the corner of the first new value, once kChanged
   std::vector<std::uint8_t> pointMoved;
   std::vector<Vector> pointNew;  // the first new position, once moved
   bool changed = false;
@@ -163,7 +215,8 @@ struct Changes {
     pointMoved[i] = 1;
     changed = true;
   }
-  void UV(Int64 t, size_t uvs, bool differs, const Vector& now) {
+  // Texture coordinate t is kept, or left for now at host corner c.
+  void UV(Int64 t, size_t uvs, bool differs, const Vector& now, Int64 c, const HostCorners& host) {
     const size_t i = static_cast<size_t>(t);
     if (uvState.size() <= i) uvState.resize(uvs, 0);
     std::uint8_t& st = uvState[i];
@@ -172,15 +225,15 @@ struct Changes {
     } else if (!(st & kChanged)) {
       st |= kChanged;
       // Only an edited file needs the new values.
-      if (uvNew.size() <= i) uvNew.resize(uvs);
-      uvNew[i] = now;
-    } else if (!(uvNew[i] == now)) {
+      if (uvFirst.size() <= i) uvFirst.resize(uvs);
+      uvFirst[i] = c;
+    } else if (!(host.At(uvFirst[i]) == now)) {
       st |= kMixed;
     }
   }
   // Adds what the faces after ours found: our first values win, states combine as if one walk
   // had found both.
-  void Append(const Changes& later) {
+  void Append(const Changes& later, const HostCorners& host) {
     changed = changed || later.changed;
     uvWithoutLine = uvWithoutLine || later.uvWithoutLine;
     if (pointMoved.size() < later.pointMoved.size()) {
@@ -201,11 +254,11 @@ struct Changes {
         st |= l;
       } else if (!(st & kChanged)) {
         st |= l;
-        if (uvNew.size() <= i) uvNew.resize(uvState.size());
-        uvNew[i] = later.uvNew[i];
+        if (uvFirst.size() <= i) uvFirst.resize(uvState.size());
+        uvFirst[i] = later.uvFirst[i];
       } else {
         st |= l;
-        if (!(uvNew[i] == later.uvNew[i])) st |= kMixed;
+        if (!(host.At(uvFirst[i]) == host.At(later.uvFirst[i]))) st |= kMixed;
       }
     }
   }
@@ -250,6 +303,7 @@ class UVList {
 struct Comparer {
   const Source* src = nullptr;
   const std::vector<PolygonObject*>* objects = nullptr;
+  const HostCorners* host = nullptr;
   ObjectView view;
   Int32 viewBlock = -2;
 
@@ -261,14 +315,19 @@ struct Comparer {
                           ? src->blockObject[static_cast<size_t>(block)]
                           : -1;
       view.op = nullptr;
-      if (o >= 0) view.Set((*objects)[static_cast<size_t>(o)]);
+      if (o >= 0) {
+        view.Set((*objects)[static_cast<size_t>(o)]);
+        view.pointsKept = host->pointsKept[static_cast<size_t>(o)];
+        view.firstCorner = host->first[static_cast<size_t>(o)];
+      }
     }
     return view.op != nullptr;
   }
   // Corner i of a face of n corners whose polygons start at first, with file texture
   // coordinate vt (-1: none): whether the host changed its UV, and to what (in the file's
-  // terms).
-  bool CornerUV(Int64 first, size_t n, size_t i, Int64 vt, const UVList& uvs, Vector& now) const {
+  // terms) at which host corner (in the numbering of HostCorners).
+  bool CornerUV(Int64 first, size_t n, size_t i, Int64 vt, const UVList& uvs, Vector& now,
+                Int64& at) const {
     const Vector was = vt >= 0 ? UvToHost(uvs[static_cast<size_t>(vt)]) : Vector(0.0, 0.0, 0.0);
     bool differs = false;
     ForEachCopy(first, n, i, [&](Int64 p, Int32 k) {
@@ -276,7 +335,8 @@ struct Comparer {
       const Vector& uv = view.UV(p, k);
       if (uv == was) return;
       differs = true;
-      now = Vector(uv.x, 1.0 - uv.y, uv.z);
+      now = UvToFile(uv);
+      at = view.firstCorner + 4 * p + k;
     });
     return differs;
   }
@@ -294,30 +354,33 @@ struct Comparer {
     }
     for (size_t i = 0; i < n; ++i) {
       const auto [v, vt] = corner(i);
-      Int64 p = 0;
-      Int32 k = 0;
-      ForEachCopy(first, n, i, [&](Int64 pp, Int32 kk) {
-        p = pp;
-        k = kk;
-      });
-      const Vector at = view.Position(p, k);
-      if (!(at == positions[static_cast<size_t>(v)])) {
-        if (!at.IsFinite()) {
-          why = "a point is not a finite number";
-          return false;
+      if (!view.pointsKept) {
+        Int64 p = 0;
+        Int32 k = 0;
+        ForEachCopy(first, n, i, [&](Int64 pp, Int32 kk) {
+          p = pp;
+          k = kk;
+        });
+        const Vector at = view.Position(p, k);
+        if (!(at == positions[static_cast<size_t>(v)])) {
+          if (!at.IsFinite()) {
+            why = "a point is not a finite number";
+            return false;
+          }
+          ch.Move(v, positions.size(), at);
         }
-        ch.Move(v, positions.size(), at);
       }
       if (!view.hasUV) continue;
       Vector now;
-      const bool differs = CornerUV(first, n, i, vt, uvs, now);
+      Int64 c = 0;
+      const bool differs = CornerUV(first, n, i, vt, uvs, now, c);
       if (differs && !now.IsFinite()) {
         why = "a UV is not a finite number";
         return false;
       }
       ch.changed = ch.changed || differs;
       if (vt >= 0)
-        ch.UV(vt, uvs.size(), differs, now);
+        ch.UV(vt, uvs.size(), differs, now, c, *host);
       else
         ch.uvWithoutLine = ch.uvWithoutLine || differs;
     }
@@ -347,8 +410,10 @@ void AppendTriple(std::string& out, const char* key, const Triple& t, Int32 coun
 // The faces of a second half with fewer corners than twice this are compared on one thread.
 constexpr size_t kTwoThreadCorners = size_t{1} << 16;
 
-// The file's values as pass 1 reads them.
+// The file's values as pass 1 reads them; the positions only when some object's points may have
+// changed.
 struct Values {
+  bool withPositions = true;
   std::vector<Vector> positions;
   UVList uvs;
   std::vector<std::uint8_t> uvCount;  // numbers on each vt line
@@ -366,12 +431,13 @@ struct PartEnd {
 bool WalkAndCompare(std::string_view text, size_t start, size_t end, Comparer& cmp, Values& val,
                     Changes& ch, PartEnd& at, std::string& why) {
   Walker walker(text, start, end, WalkState{}, false);
+  if (!val.withPositions) walker.SkipPositions();
   Statement s;
   std::string error;
   while (walker.Next(s, error)) {
     switch (s.kind) {
       case Kind::kV:
-        val.positions.push_back(s.value);
+        if (val.withPositions) val.positions.push_back(s.value);
         break;
       case Kind::kVt:
         val.uvs.push_back(s.value);
@@ -463,6 +529,7 @@ struct SecondHalf {
 void WalkSecond(std::string_view text, size_t from, size_t every, SecondHalf& h,
                 const std::atomic<bool>& stop) {
   Walker walker(text, from, text.size(), WalkState{}, true);
+  if (!h.val.withPositions) walker.SkipPositions();
   Statement s;
   std::string error;
   constexpr Int64 kLimit = std::numeric_limits<Int32>::max();
@@ -477,7 +544,7 @@ void WalkSecond(std::string_view text, size_t from, size_t every, SecondHalf& h,
   while (!stop.load(std::memory_order_relaxed) && walker.Next(s, error)) {
     switch (s.kind) {
       case Kind::kV:
-        h.val.positions.push_back(s.value);
+        if (h.val.withPositions) h.val.positions.push_back(s.value);
         ++h.v;
         break;
       case Kind::kVt:
@@ -530,7 +597,7 @@ void WalkSecond(std::string_view text, size_t from, size_t every, SecondHalf& h,
 bool CompareLogged(const SecondHalf& h, Resume from, size_t to, const PartEnd& first, Int32 block,
                    Comparer& cmp, const Values& val, Changes& ch) {
   std::string why;
-  const Int64 points = static_cast<Int64>(val.positions.size());
+  const Int64 points = first.v + h.v;
   const Int64 uvs = static_cast<Int64>(val.uvs.size());
   std::vector<std::pair<Int64, Int64>> at;  // the face's corners: file position, vt (-1: none)
   const std::uint8_t* p = h.faces.data() + from.byte;
@@ -589,9 +656,11 @@ struct Joined {
 // that walk must be done instead (a problem, or a new block in the second half), with why set
 // only when the first half names the problem, which is then the single walk's first.
 bool CompareOnTwoThreads(std::string_view text, size_t start, size_t split, bool forced,
-                         const Source& src, const std::vector<PolygonObject*>& objects, Values& val,
-                         Changes& ch, PartEnd& end, std::string& why) {
+                         const Source& src, const std::vector<PolygonObject*>& objects,
+                         const HostCorners& host, Values& val, Changes& ch, PartEnd& end,
+                         std::string& why) {
   SecondHalf h;
+  h.val.withPositions = val.withPositions;
   PartEnd first;
   {
     Joined second;
@@ -604,7 +673,7 @@ bool CompareOnTwoThreads(std::string_view text, size_t start, size_t split, bool
           }
         }))
       return false;
-    Comparer cmp{&src, &objects, {}, -2};
+    Comparer cmp{&src, &objects, &host, {}, -2};
     if (!WalkAndCompare(text, start, split, cmp, val, ch, first, why)) return false;
     second.Join();
   }
@@ -631,7 +700,7 @@ bool CompareOnTwoThreads(std::string_view text, size_t start, size_t split, bool
     if (two) {
       later.uvState.assign(val.uvs.size(), 0);
       const bool started = second.Start([&](const std::atomic<bool>&) {
-        Comparer own{&src, &objects, {}, -2};
+        Comparer own{&src, &objects, &host, {}, -2};
         try {
           laterOk = CompareLogged(h, *two, h.faceCount, first, block, own, val, later);
         } catch (const std::bad_alloc&) {
@@ -640,12 +709,12 @@ bool CompareOnTwoThreads(std::string_view text, size_t start, size_t split, bool
       });
       if (started) oneEnd = two->face;
     }
-    Comparer cmp{&src, &objects, {}, -2};
+    Comparer cmp{&src, &objects, &host, {}, -2};
     if (!CompareLogged(h, Resume(), oneEnd, first, block, cmp, val, ch)) return false;
     second.Join();
   }
   if (!laterOk) return false;
-  ch.Append(later);
+  ch.Append(later, host);
   end.v = first.v + h.v;
   end.vt = first.vt + h.vt;
   end.vn = first.vn + h.vn;
@@ -686,13 +755,15 @@ struct SourceWriter::Plan {
   Int64 fileUVs = 0, filePoints = 0, fileNormals = 0;
   std::vector<NewUV> added;
   std::unordered_map<Triple, Int64, TripleHash> addedIndex;
+  std::optional<HostCorners> host;
   Comparer cmp;
 
   // The view of the statement's block; false when the block made no host object.
   bool ViewOf(const Statement& st) { return cmp.ViewOf(st.block); }
   // Corner i of face st: whether the host changed its UV, and to what (in the file's terms).
   bool CornerUV(const Statement& st, size_t i, Vector& now) const {
-    return cmp.CornerUV(st.firstPolygon, st.corners.size(), i, st.corners[i].vt, uvs, now);
+    Int64 at = 0;
+    return cmp.CornerUV(st.firstPolygon, st.corners.size(), i, st.corners[i].vt, uvs, now, at);
   }
   // A vt line that every corner using it left for the same new value is rewritten in place.
   bool InPlace(Int64 t) const { return t >= 0 && ch.uvState[static_cast<size_t>(t)] == kChanged; }
@@ -708,13 +779,13 @@ bool SourceWriter::Prepare(const Source& src, const std::vector<PolygonObject*>&
   Plan& pl = *plan_;
   pl.src = &src;
   pl.objects = &objects;
-  pl.cmp.src = &src;
-  pl.cmp.objects = &objects;
   const std::string_view text = src.text;
   if (objects.size() != src.serials.size()) {
     why = "the objects do not match the file";
     return false;
   }
+  const HostCorners& host = pl.host.emplace(src, objects);
+  pl.cmp = Comparer{&src, &objects, &host, {}, -2};
   {
     const size_t e = text.find_first_of("\r\n");
     if (e != std::string_view::npos)
@@ -736,7 +807,8 @@ bool SourceWriter::Prepare(const Source& src, const std::vector<PolygonObject*>&
     Values val;
     auto fresh = [&] {
       val = Values();
-      val.positions.reserve(static_cast<size_t>(src.positions));
+      val.withPositions = host.PositionsNeeded();
+      if (val.withPositions) val.positions.reserve(static_cast<size_t>(src.positions));
       val.uvs.reserve(static_cast<size_t>(src.texCoords));
       val.uvCount.reserve(static_cast<size_t>(src.texCoords));
       pl.ch = Changes();
@@ -746,15 +818,15 @@ bool SourceWriter::Prepare(const Source& src, const std::vector<PolygonObject*>&
     bool done = false;
     const size_t split = SplitPoint(text, src.start, splitAt);
     if (split != std::string::npos) {
-      done = CompareOnTwoThreads(text, src.start, split, splitAt != 0, src, objects, val, pl.ch,
-                                 end, why);
+      done = CompareOnTwoThreads(text, src.start, split, splitAt != 0, src, objects, host, val,
+                                 pl.ch, end, why);
       // The first half's problem is the single walk's first.
       if (!done && !why.empty()) return false;
       if (twoThreads) *twoThreads = done;
       if (!done) fresh();
     }
     if (!done) {
-      Comparer cmp{&src, &objects, {}, -2};
+      Comparer cmp{&src, &objects, &host, {}, -2};
       if (!WalkAndCompare(text, src.start, text.size(), cmp, val, pl.ch, end, why)) return false;
     }
     pl.filePoints = end.v;
@@ -826,6 +898,7 @@ void SourceWriter::Write(Output& out) const {
   const std::vector<PolygonObject*>& objects = *pl.objects;
   const std::string_view text = src.text;
   const std::string& dominant = pl.dominant;
+  const HostCorners& host = *pl.host;
   if (!pl.ch.changed && !pl.renamed) {
     out.Put(text);
     return;
@@ -887,7 +960,7 @@ void SourceWriter::Write(Output& out) const {
         const Int64 t = s.index;
         uvOut[static_cast<size_t>(t)] = ++outUVs;
         if (pl.InPlace(t)) {
-          const Vector& v = pl.ch.uvNew[static_cast<size_t>(t)];
+          const Vector v = host.At(pl.ch.uvFirst[static_cast<size_t>(t)]);
           line.clear();
           AppendTriple(line, "vt", Triple{v.x, v.y, v.z},
                        std::max(Int32{pl.uvCount[static_cast<size_t>(t)]}, v.z != 0.0 ? 3 : 2));

@@ -212,11 +212,12 @@ bool Walker::Quick(Statement& s) {
   };
 
   if (kind != Kind::kF) {
+    const bool skip = skipValues_ || (skipPositions_ && kind == Kind::kV);
     double vals[3] = {0, 0, 0};
     size_t n = 0;
     while (skipBlanks()) {
       const char* t = q;
-      if (skipValues_) {
+      if (skip) {
         while (q < e && !Blank(*q)) ++q;
       } else {
         double d = 0;
@@ -233,7 +234,7 @@ bool Walker::Quick(Statement& s) {
       ++n;
       s.words.emplace_back(t, static_cast<size_t>(q - t));
     }
-    if (!skipValues_) {
+    if (!skip) {
       const auto [min, max] = kind == Kind::kV    ? std::pair<size_t, size_t>{3, 7}
                               : kind == Kind::kVt ? std::pair<size_t, size_t>{1, 3}
                                                   : std::pair<size_t, size_t>{3, 3};
@@ -344,7 +345,7 @@ bool Walker::Next(Statement& s, std::string& error) {
   };
   auto numbers = [&](const char* key, size_t min, size_t max) {
     const size_t n = s.words.size() - 1;
-    if (skipValues_) {
+    if (skipValues_ || (skipPositions_ && s.kind == Kind::kV)) {
       s.value = Vector();
       s.numbers = static_cast<Int32>(n);
       return true;

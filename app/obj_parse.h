@@ -66,6 +66,8 @@ class Walker {
   // Leaves the numbers of v, vt and vn lines unread (Statement::value stays 0), for walks over
   // a text that an earlier walk has checked and whose values it has.
   void SkipValues() { skipValues_ = true; }
+  // Leaves the numbers of v lines unread, for a walk that compares only texture coordinates.
+  void SkipPositions() { skipPositions_ = true; }
   // Also leaves the corners of plain f lines unread: such a statement has no words past its key,
   // no corners and no polygon numbers, for walks that need nothing from the faces.
   void SkipFaces() { skipFaces_ = skipValues_ = true; }
@@ -86,6 +88,7 @@ class Walker {
   size_t pos_;
   bool deferred_ = false;
   bool skipValues_ = false;
+  bool skipPositions_ = false;
   bool skipFaces_ = false;
   bool plain_ = false;
   Int64 line_ = 0;

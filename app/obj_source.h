@@ -21,6 +21,7 @@ struct Source {
   std::vector<UInt64> serials;         // the host objects made from the file, in order
   std::vector<Int32> blockObject;      // per o block: index into serials, -1: made none
   std::vector<UInt64> fingerprints;    // per host object: its structure when loaded
+  std::vector<UInt64> pointPrints;     // per host object: its points and matrix when loaded
   std::vector<std::string> blockName;  // per o block: the object's name when loaded
 };
 
@@ -39,6 +40,9 @@ class SourceData : public CustomDataType {
 // What the lossless writer cannot write itself: point counts, polygons, n-gons and normals. Two
 // objects with the same fingerprint have the same faces as far as the file is concerned.
 UInt64 Fingerprint(const PolygonObject& op);
+// The points and the matrix: equal prints mean the object writes the positions it was loaded
+// with, so a save need not compare them.
+UInt64 PointPrint(const PolygonObject& op);
 
 // Output counts after the source's statements, for the objects written after them.
 struct Tail {

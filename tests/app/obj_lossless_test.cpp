@@ -157,11 +157,14 @@ TEST(ObjLosslessTwoThreads, EditedPointsAndUVsAtEveryCut) {
   EXPECT_NE(r.text.find("\nvt 0.875 0.875\n"), std::string::npos);
   EXPECT_NE(r.text.find("\nvt 0.5 0.5 0.25\n"), std::string::npos) << "kept as it was";
 
-  // An object moved as a whole moves every point.
+  // An object moved as a whole moves every point, the ones its points kept included.
   Matrix m;
   m.off = Vector(0, 0, 1);
   op->SetMg(m);
   EXPECT_EQ(ExpectEveryCutAlike(*f.src, f.objects), lineStarts);
+  const std::string moved = Save(*f.src, f.objects, std::string::npos).text;
+  EXPECT_NE(moved.find("\nv 0 0 -1\n"), std::string::npos);
+  EXPECT_NE(moved.find("\nv 7 8 -10\n"), std::string::npos);
 }
 
 // Only the UVs changed: the points are not compared, and every point keeps its line. The vt
@@ -208,6 +211,18 @@ TEST(ObjLosslessTwoThreads, ObjectsOnBothSidesOfTheCut) {
   ReplaceUV(f.objects[1], 0, 1, Vector(0.5, 1, 0), Vector(0.75, 1, 0));
   // Cuts after "o second" continue its block on the second thread; earlier ones walk once.
   EXPECT_EQ(ExpectEveryCutAlike(*f.src, f.objects), text.size() - text.find("o second"));
+  EXPECT_EQ(Save(*f.src, f.objects, std::string::npos).text,
+            "o first\nv 0 0 -4\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0.2 0.8\n"
+            "f 1/1 2/2 3/3\nf 1/1 3/3 4/4\nf 2/4 3/3 4/1\no empty\nv 5 5 5\no second\nvt 0.5 0\n"
+            "vt 0.75 0\nf -4/1 -3/-1 -1/2\nf 1/5 2/3 4/1 3/4\nf 4/1 3/3 2/4\n");
+  // Every corner of the second object's own vt line leaves it alike: rewritten in place from
+  // the second object's UVs.
+  ReplaceUV(f.objects[1], 1, 3, Vector(0.5, 1, 0), Vector(0.75, 1, 0));
+  EXPECT_EQ(ExpectEveryCutAlike(*f.src, f.objects), text.size() - text.find("o second"));
+  EXPECT_EQ(Save(*f.src, f.objects, std::string::npos).text,
+            "o first\nv 0 0 -4\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0.2 0.8\n"
+            "f 1/1 2/2 3/3\nf 1/1 3/3 4/4\nf 2/4 3/3 4/1\no empty\nv 5 5 5\no second\nvt 0.75 0\n"
+            "f -4/1 -3/-1 -1/2\nf 1/5 2/3 4/1 3/4\nf 4/1 3/3 2/4\n");
 }
 
 // Each refusal is the one a single walk names first, wherever the text is cut.
@@ -276,9 +291,24 @@ TEST(ObjLosslessTwoThreads, LargeTextsOnTwoThreadsAsOnOne) {
   PolygonObject* op = f.objects[0];
   const Int32 n = op->GetPolygonCount();
   UVWTag* tag = UVTag(op);
+  auto expectCutsAlike = [&] {
+    const Result one = Save(*f.src, f.objects, std::string::npos);
+    ASSERT_TRUE(one.ok) << one.why;
+    ASSERT_NE(one.text, text);
+    const Result two = Save(*f.src, f.objects, 0);
+    EXPECT_EQ(two.twoThreads, std::thread::hardware_concurrency() >= 2);
+    ExpectSame(one, two);
+    for (const double at : {0.0, 0.2, 0.4, 0.6, 0.9}) {
+      SCOPED_TRACE(at);
+      const Result r = Save(*f.src, f.objects, static_cast<size_t>(at * text.size()) + 1);
+      EXPECT_TRUE(r.twoThreads);
+      ExpectSame(one, r);
+    }
+  };
   // Bands of faces through the file: in each, every other face moves its UVs, every third one
-  // moves them elsewhere, and a point moves.
-  for (const double at : {0.1, 0.3, 0.45, 0.5, 0.55, 0.7, 0.75, 0.8, 0.95}) {
+  // moves them elsewhere; then a point moves in each.
+  const std::vector<double> bands = {0.1, 0.3, 0.45, 0.5, 0.55, 0.7, 0.75, 0.8, 0.95};
+  for (const double at : bands) {
     const Int32 mid = static_cast<Int32>(at * n);
     for (Int32 p = mid - 400; p < mid + 400; ++p) {
       if (p % 2 == 0) continue;
@@ -286,19 +316,16 @@ TEST(ObjLosslessTwoThreads, LargeTextsOnTwoThreadsAsOnOne) {
       for (Int32 k = 0; k < 4; ++k) s[k] += p % 3 == 0 ? Vector(0.5, 0, 0) : Vector(0, 0.25, 0);
       tag->SetSlow(p, s);
     }
-    op->GetPointW()[op->GetPolygonR()[mid].a] += Vector(0, 0, 1);
   }
-  const Result one = Save(*f.src, f.objects, std::string::npos);
-  ASSERT_TRUE(one.ok) << one.why;
-  ASSERT_NE(one.text, text);
-  const Result two = Save(*f.src, f.objects, 0);
-  EXPECT_EQ(two.twoThreads, std::thread::hardware_concurrency() >= 2);
-  ExpectSame(one, two);
-  for (const double at : {0.0, 0.2, 0.4, 0.6, 0.9}) {
-    SCOPED_TRACE(at);
-    const Result r = Save(*f.src, f.objects, static_cast<size_t>(at * text.size()) + 1);
-    EXPECT_TRUE(r.twoThreads);
-    ExpectSame(one, r);
+  {
+    SCOPED_TRACE("UVs alone");
+    expectCutsAlike();
+  }
+  for (const double at : bands)
+    op->GetPointW()[op->GetPolygonR()[static_cast<Int32>(at * n)].a] += Vector(0, 0, 1);
+  {
+    SCOPED_TRACE("UVs and points");
+    expectCutsAlike();
   }
 }
 
