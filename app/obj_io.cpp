@@ -108,6 +108,9 @@ bool CheckText(std::string_view text, const std::string& path, std::string& erro
 
 }  // namespace
 
+// Face corners from which a mesh is large.
+constexpr size_t kLargeCorners = size_t{1} << 20;
+
 PolygonObject* BuildPolygonObject(ObjMesh mesh, std::vector<Int32>* firstPolygon) {
   const Int64 pointCount = static_cast<Int64>(mesh.points.size());
   const Int64 limit = std::numeric_limits<Int32>::max();
@@ -194,8 +197,12 @@ PolygonObject* BuildPolygonObject(ObjMesh mesh, std::vector<Int32>* firstPolygon
   }
   if (firstPolygon) firstPolygon->push_back(poly);
   op->SetNgons(std::move(ngons));
+  // A large mesh's face lists go back to the system before its tags are made: the allocator may
+  // keep them otherwise, once earlier large lists have raised its threshold for mapping memory.
+  const bool large = mesh.corners.size() >= kLargeCorners;
   mesh.corners = decltype(mesh.corners)();
   mesh.faceEnd = decltype(mesh.faceEnd)();
+  if (large) platform::ReleaseFreedMemory();
 
   if (hasUV) {
     UVWTag* uvw = UVWTag::Alloc(static_cast<Int32>(polyCount));
