@@ -3,15 +3,13 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <map>
 #include <tuple>
-
-#include <sys/resource.h>
 
 #include "UVFunction.h"
 #include "UVIslandTools.h"
 #include "c4d_basedocument.h"
 #include "c4d_os.h"
+#include "peak.h"
 #include "runtime/host.h"
 
 namespace {
@@ -49,13 +47,18 @@ hostrt::Host& TheHost() {
   return host;
 }
 
+// The scene of a size and layout; one at a time, so that a benchmark's peak holds only its own.
 Scene& SceneOf(Int32 quads, Float quad = kQuad, Float pitch = kPitch, Int32 side = kSide) {
-  static std::map<std::tuple<Int32, Float, Int32>, Scene> scenes;
-  Scene& s = scenes[{quads, quad, side}];
-  if (s.doc) {
+  using Key = std::tuple<Int32, Float, Int32>;
+  static Key key{-1, 0.0, 0};
+  static Scene s;
+  if (s.doc && key == Key{quads, quad, side}) {
     TheHost().SetActiveDocument(s.doc);
     return s;
   }
+  TheHost().FreeDocuments();
+  key = {quads, quad, side};
+  s = Scene();
   s.doc = TheHost().NewDocument();
   TheHost().SetActiveDocument(s.doc);
   const Int32 islands = quads / (side * side);
@@ -90,13 +93,6 @@ void Restore(Scene& s) {
   for (Int32 p = 0; p < h.count; ++p) UVWTag::Set(h, p, s.At(p));
 }
 
-// The process's peak resident memory so far (run one benchmark per process to read it).
-void PeakMemory(benchmark::State& state) {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  state.counters["peak_MiB"] = static_cast<double>(u.ru_maxrss) / 1024.0;
-}
-
 void BM_BuildIslands(benchmark::State& state) {
   Scene& s = SceneOf(static_cast<Int32>(state.range(0)));
   const std::vector<Int32> list = SelectedPolygonList(s.op->GetPolygonS(), s.op->GetPolygonCount());
@@ -126,6 +122,7 @@ void BM_PlainFloodIslands(benchmark::State& state) {
 }
 
 void BM_ScaleIslandsKeep(benchmark::State& state) {
+  ResetPeakMemory();
   Scene& s = SceneOf(static_cast<Int32>(state.range(0)));
   for (auto _ : state) {
     if (!ScaleIslands(1.5, 0.75, true, true, true)) state.SkipWithError("ScaleIslands refused");
@@ -138,6 +135,7 @@ void BM_ScaleIslandsKeep(benchmark::State& state) {
 }
 
 void BM_ScaleIslandsNoKeep(benchmark::State& state) {
+  ResetPeakMemory();
   Scene& s = SceneOf(static_cast<Int32>(state.range(0)));
   for (auto _ : state) {
     if (!ScaleIslands(1.5, 0.75, true, true, false)) state.SkipWithError("ScaleIslands refused");

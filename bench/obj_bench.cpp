@@ -2,7 +2,6 @@
 // a document, saved statement for statement (a loaded file) and from the host's data, and one
 // face of 60 000 corners.
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -15,6 +14,7 @@
 #include "c4d_basedocument.h"
 #include "c4d_os.h"
 #include "obj_io.h"
+#include "peak.h"
 #include "runtime/host.h"
 
 namespace {
@@ -90,13 +90,8 @@ std::string NgonFile(Int64 n) {
   return path;
 }
 
-void PeakMemory(benchmark::State& state) {
-  rusage u{};
-  getrusage(RUSAGE_SELF, &u);
-  state.counters["peak_MiB"] = static_cast<double>(u.ru_maxrss) / 1024.0;
-}
-
 void BM_ObjLoad(benchmark::State& state) {
+  ResetPeakMemory();
   TheHost();
   const std::string path = GridFile(state.range(0));
   state.counters["MB"] = static_cast<double>(fs::file_size(path)) / 1e6;
@@ -115,6 +110,7 @@ void BM_ObjLoad(benchmark::State& state) {
 // is in the document first, so the file is written from the host's data. edit: every UV is
 // moved first, as a tool that moves all islands does.
 void Save(benchmark::State& state, const std::string& source, bool keep, bool edit = false) {
+  ResetPeakMemory();
   TheHost();
   BaseDocument* doc = BaseDocument::Alloc();
   if (!keep) doc->InsertObject(PolygonObject::Alloc(0, 0), nullptr, nullptr);
