@@ -103,15 +103,17 @@ std::string RandomText(std::mt19937& rng, int lines) {
   return text;
 }
 
-// Every field a walk fills, as text, statement by statement up to the first error.
-std::string Walk(std::string_view text, size_t start, size_t end, bool deferred, bool skip,
+// Every field a walk fills, as text, statement by statement up to the first error. skip: 1 leaves
+// the values unread, 2 the positions.
+std::string Walk(std::string_view text, size_t start, size_t end, bool deferred, int skip,
                  bool plain) {
   WalkState state;
   state.v = deferred ? 0 : 3;  // a walk of a later part counts on from lines before it
   state.vt = deferred ? 0 : 2;
   state.vn = deferred ? 0 : 2;
   Walker w(text, start, end, state, deferred);
-  if (skip) w.SkipValues();
+  if (skip == 1) w.SkipValues();
+  if (skip == 2) w.SkipPositions();
   if (plain) w.ReadPlainly();
   Statement s;
   std::string error, out;
@@ -146,7 +148,7 @@ TEST(ObjWalker, QuickReadGivesTheGeneralReadingsStatements) {
   for (int round = 0; round < 400; ++round) {
     const std::string text = RandomText(rng, 1 + round % 40);
     for (bool deferred : {false, true})
-      for (bool skip : {false, true}) {
+      for (int skip : {0, 1, 2}) {
         const std::string quick = Walk(text, 0, text.size(), deferred, skip, false);
         const std::string plain = Walk(text, 0, text.size(), deferred, skip, true);
         ASSERT_EQ(quick, plain) << "text:\n" << text;
@@ -156,7 +158,7 @@ TEST(ObjWalker, QuickReadGivesTheGeneralReadingsStatements) {
     const size_t from = text.size() / 3, to = text.size() - text.size() / 4;
     const size_t start =
         text.find('\n', from) == std::string::npos ? text.size() : text.find('\n', from) + 1;
-    ASSERT_EQ(Walk(text, start, to, true, false, false), Walk(text, start, to, true, false, true))
+    ASSERT_EQ(Walk(text, start, to, true, 0, false), Walk(text, start, to, true, 0, true))
         << "text:\n"
         << text;
   }
@@ -198,6 +200,27 @@ TEST(ObjWalker, QuickReadKeepsValuesIndicesAndWords) {
   EXPECT_FALSE(w.Next(s, error));
   EXPECT_EQ(error, "face corner 4: position index \"f\" is not a whole number");
   EXPECT_EQ(w.Line(), 6);
+}
+
+TEST(ObjWalker, SkippedPositionsLeaveTheTextureCoordinatesRead) {
+  for (bool plain : {false, true}) {
+    Walker w("v 1 2 3 0.5\nvt .5 5.\nv 4 5 6\n", 0);
+    w.SkipPositions();
+    if (plain) w.ReadPlainly();
+    Statement s;
+    std::string error;
+    ASSERT_TRUE(w.Next(s, error));
+    EXPECT_EQ(s.value, Vector());
+    EXPECT_EQ(s.numbers, 4);
+    EXPECT_EQ(s.words.back(), "0.5");
+    ASSERT_TRUE(w.Next(s, error));
+    EXPECT_EQ(s.value, Vector(0.5, 5, 0));
+    ASSERT_TRUE(w.Next(s, error));
+    EXPECT_EQ(s.index, 1);
+    EXPECT_FALSE(w.Next(s, error));
+    EXPECT_EQ(w.Positions(), 2);
+    EXPECT_EQ(w.TexCoords(), 1);
+  }
 }
 
 }  // namespace
