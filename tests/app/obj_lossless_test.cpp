@@ -195,6 +195,15 @@ TEST(ObjLosslessTwoThreads, UVsAloneKeepEveryPointLine) {
            {"6/-1", "6/-2"}})
     expected.replace(expected.find(from), from.size(), to);
   EXPECT_EQ(r.text, expected);
+
+  // Moved as a whole, its points unchanged: every v line moves.
+  Matrix m;
+  m.off = Vector(0, 0, 1);
+  op->SetMg(m);
+  EXPECT_EQ(ExpectEveryCutAlike(*f.src, f.objects), lineStarts);
+  const std::string moved = Save(*f.src, f.objects, std::string::npos).text;
+  EXPECT_NE(moved.find("\nv 0 0 -1\nv 1 0 -1\n"), std::string::npos);
+  EXPECT_NE(moved.find("\nv 2 1 -1\r"), std::string::npos);
 }
 
 TEST(ObjLosslessTwoThreads, ObjectsOnBothSidesOfTheCut) {
