@@ -93,6 +93,16 @@ size_t ExpectEveryCutAlike(const obj::Source& src, const std::vector<PolygonObje
   return two;
 }
 
+// Moves the first object up by 1 as a whole (its matrix), checks that every cut of its save
+// gives one walk's (lineStarts of them on two threads) and returns that save.
+std::string SaveMovedUp(const Loaded& f, size_t lineStarts) {
+  Matrix m;
+  m.off = Vector(0, 0, 1);
+  f.objects[0]->SetMg(m);
+  EXPECT_EQ(ExpectEveryCutAlike(*f.src, f.objects), lineStarts);
+  return Save(*f.src, f.objects, std::string::npos).text;
+}
+
 UVWTag* UVTag(PolygonObject* op) {
   return static_cast<UVWTag*>(op->GetTag(Tuvw));
 }
@@ -158,11 +168,7 @@ TEST(ObjLosslessTwoThreads, EditedPointsAndUVsAtEveryCut) {
   EXPECT_NE(r.text.find("\nvt 0.5 0.5 0.25\n"), std::string::npos) << "kept as it was";
 
   // An object moved as a whole moves every point, the ones its points kept included.
-  Matrix m;
-  m.off = Vector(0, 0, 1);
-  op->SetMg(m);
-  EXPECT_EQ(ExpectEveryCutAlike(*f.src, f.objects), lineStarts);
-  const std::string moved = Save(*f.src, f.objects, std::string::npos).text;
+  const std::string moved = SaveMovedUp(f, lineStarts);
   EXPECT_NE(moved.find("\nv 0 0 -1\n"), std::string::npos);
   EXPECT_NE(moved.find("\nv 7 8 -10\n"), std::string::npos);
 }
@@ -197,11 +203,7 @@ TEST(ObjLosslessTwoThreads, UVsAloneKeepEveryPointLine) {
   EXPECT_EQ(r.text, expected);
 
   // Moved as a whole, its points unchanged: every v line moves.
-  Matrix m;
-  m.off = Vector(0, 0, 1);
-  op->SetMg(m);
-  EXPECT_EQ(ExpectEveryCutAlike(*f.src, f.objects), lineStarts);
-  const std::string moved = Save(*f.src, f.objects, std::string::npos).text;
+  const std::string moved = SaveMovedUp(f, lineStarts);
   EXPECT_NE(moved.find("\nv 0 0 -1\nv 1 0 -1\n"), std::string::npos);
   EXPECT_NE(moved.find("\nv 2 1 -1\r"), std::string::npos);
 }
